@@ -1,0 +1,17 @@
+// Console output. Everything goes to standard output and is flushed at once, so that the
+// progress line moves; the module remembers whether the console line is left open.
+#pragma once
+
+#include <string>
+
+// printf to standard output, then flush.
+void ecrire(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Prints `message` and a line feed on a line of its own: a status or progress text left
+// open on the console line is ended first, so the message never runs on after it.
+void ecrire_sur_sa_ligne(const std::string& message);
+
+std::string formater(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The OS's description of an errno value.
+std::string raison_errno(int numero);

@@ -1,0 +1,8 @@
+// A block buffer owned by one routine or worker.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+// Null when the memory can't be had; the caller reports it and stops.
+std::unique_ptr<unsigned char[]> nouveau_tampon(std::size_t octets);

@@ -1,0 +1,17 @@
+#include <signal.h>
+
+#include "common/arret.hpp"
+#include "platform/platform.hpp"
+
+namespace {
+// Only raises the flag: the workers stop at their next block and main removes the files.
+void sur_signal(int numero) { demander_interruption(128 + numero); }
+}
+
+void installer_interruptions() {
+    struct sigaction action{};
+    action.sa_handler = sur_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int numero : {SIGINT, SIGTERM, SIGHUP}) sigaction(numero, &action, nullptr);
+}
