@@ -16,14 +16,15 @@
 namespace {
 
 // Runs `fonction` on every record in a thread of its own and waits for all of them.
-// A worker that can't be started is reported and the phase goes on without it.
+// A worker that can't be started is reported on a line of its own (the next result line
+// would otherwise overwrite it) and the phase goes on without it.
 void executer_workers(std::vector<thread_param>& records, void (*fonction)(thread_param*)) {
     std::vector<std::thread> threads(records.size());
     for (std::size_t t = 0; t < records.size(); ++t) {
         try {
             threads[t] = std::thread(fonction, &records[t]);
         } catch (const std::system_error& erreur) {
-            ecrire(messages::creation_thread, erreur.code().value());
+            ecrire_sur_sa_ligne(formater(messages::creation_thread, erreur.code().value()));
         }
     }
     for (std::thread& thread : threads) {
@@ -31,7 +32,7 @@ void executer_workers(std::vector<thread_param>& records, void (*fonction)(threa
         try {
             thread.join();
         } catch (const std::system_error& erreur) {
-            ecrire(messages::jointure_thread, erreur.code().value());
+            ecrire_sur_sa_ligne(formater(messages::jointure_thread, erreur.code().value()));
         }
     }
 }
