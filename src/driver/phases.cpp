@@ -58,6 +58,8 @@ std::uint64_t phase_ecriture(std::vector<thread_param>& records) {
 
 std::uint64_t passe_de_vidage(const std::vector<thread_param>& records) {
     ecrire("%s", messages::statut_vidage);
+    for (std::FILE* flux : pointeur_du_fichier_ecriture)
+        if (flux != nullptr) amorcer_vidage(flux);
     for (std::uint32_t t = 0; t < records.size(); ++t) {
         for (std::uint32_t index = 0; index < file_number; ++index) {
             std::FILE*& flux = flux_ecriture(t, index);

@@ -20,6 +20,10 @@ bool est_un_repertoire(const std::string& chemin);
 // file to the device. On failure returns false and fills `raison` with the OS's reason.
 bool forcer_vers_le_disque(std::FILE* flux, std::string& raison);
 
+// Starts sending the file's data to the device without waiting for it, so that the later
+// forcing of several files overlaps on the device instead of running one file at a time.
+void amorcer_vidage(std::FILE* flux);
+
 // Raises the per-process limit of open files (or streams) as far as the OS allows and
 // returns the limit now in force.
 std::uint64_t relever_limite_fichiers_ouverts();

@@ -28,6 +28,9 @@ bool ecrire_fichier(const thread_param& record, std::uint32_t index, unsigned ch
                                formater(messages::detail_fichier, nom.c_str(), raison_errno(errno).c_str()));
         return false;
     }
+    // Unbuffered: every call moves a whole block, so the OS gets requests of exactly the
+    // block size and no block is copied through the stream's buffer.
+    std::setvbuf(flux, nullptr, _IONBF, 0);
     flux_ecriture(record.thread_index, index) = flux;
     fichiers_crees[record.thread_index] = index + 1;
 

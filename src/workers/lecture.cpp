@@ -23,6 +23,9 @@ bool lire_fichier(const thread_param& record, std::uint32_t index, unsigned char
                                formater(messages::detail_fichier, nom.c_str(), raison_errno(errno).c_str()));
         return false;
     }
+    // Unbuffered: every call moves a whole block, so the OS gets requests of exactly the
+    // block size and no block is copied through the stream's buffer.
+    std::setvbuf(flux, nullptr, _IONBF, 0);
 
     const char* libelle = record.with_cache ? messages::libelle_lecture : messages::libelle_lecture_sans_cache;
     etat_progression progression;

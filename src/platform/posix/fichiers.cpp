@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -26,6 +27,13 @@ bool forcer_vers_le_disque(std::FILE* flux, std::string& raison) {
         return false;
     }
     return true;
+}
+
+void amorcer_vidage(std::FILE* flux) {
+    if (std::fflush(flux) != 0) return;  // forcer_vers_le_disque reports it
+#ifdef __linux__
+    sync_file_range(fileno(flux), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
 }
 
 std::uint64_t relever_limite_fichiers_ouverts() {
