@@ -60,6 +60,8 @@ inline constexpr const char* detail_fichier = "%s : %s";
 inline constexpr const char* ecriture_courte = "Error 23, Cannot write the file %s : %s";
 inline constexpr const char* vidage_impossible = "Error 24, Cannot force the file to the disk %s : %s";
 inline constexpr const char* lecture_impossible = "Error 34, Cannot read the file %s : %s";
+// The reason given for a Windows error code the system has no text for.
+inline constexpr const char* erreur_windows = "Windows error %lu";
 
 // Controller-cache eviction file.
 inline constexpr const char* vidage_controleur = "Emptying the controller's cache ...";
