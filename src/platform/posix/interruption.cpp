@@ -13,5 +13,7 @@ void installer_interruptions() {
     action.sa_handler = sur_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int numero : {SIGINT, SIGTERM, SIGHUP}) sigaction(numero, &action, nullptr);
+    // A closed standard output (the reader of a pipe gone) would otherwise kill the run
+    // with its files on disk: it ends the run like a closed terminal.
+    for (const int numero : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(numero, &action, nullptr);
 }
