@@ -6,8 +6,10 @@
 
 namespace fs = std::filesystem;
 
-repertoire_temporaire::repertoire_temporaire() {
-    std::string modele = (fs::temp_directory_path() / "quorlane_test_XXXXXX").string();
+repertoire_temporaire::repertoire_temporaire() : repertoire_temporaire(fs::temp_directory_path().string()) {}
+
+repertoire_temporaire::repertoire_temporaire(const std::string& parent) {
+    std::string modele = (fs::path(parent) / "quorlane_test_XXXXXX").string();
     if (mkdtemp(modele.data()) != nullptr) chemin = modele;
 }
 

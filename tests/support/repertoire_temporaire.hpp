@@ -7,6 +7,8 @@
 
 struct repertoire_temporaire {
     repertoire_temporaire();
+    // The same under `parent`, for a test that needs a given filesystem.
+    explicit repertoire_temporaire(const std::string& parent);
     ~repertoire_temporaire();
     repertoire_temporaire(const repertoire_temporaire&) = delete;
     repertoire_temporaire& operator=(const repertoire_temporaire&) = delete;
