@@ -1,0 +1,57 @@
+#!/bin/sh
+# Creates or removes the private Wine prefix that every Windows test of one ctest run shares:
+#   prefixe_wine.sh creer PREFIX EXE   |   prefixe_wine.sh supprimer PREFIX
+# Exits 77 (skipped) when Wine is not installed, or when quorlane.exe is missing because
+# the cross compiler is.
+set -u
+action=$1
+export WINEPREFIX=$2
+export WINEDEBUG=-all
+
+if [ "$action" = supprimer ] && [ ! -d "$WINEPREFIX" ]; then
+    echo "no prefix to remove at $WINEPREFIX"
+    exit 77
+fi
+wine=$(command -v wine64 || command -v wine) || {
+    echo "wine64 or wine not on PATH: the Windows tests are skipped"
+    exit 77
+}
+wineserver=$(command -v wineserver || echo "$(dirname "$(readlink -f "$wine")")/wineserver")
+
+# Ends the processes Wine keeps running in this prefix, so that it can be removed.
+arreter_wine() {
+    if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null; "$wineserver" -w 2>/dev/null; fi
+    return 0
+}
+
+case $action in
+creer)
+    if [ ! -e "$3" ] && ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+        echo "x86_64-w64-mingw32-g++-posix not on PATH, so quorlane.exe is not built: the Windows tests are skipped"
+        exit 77
+    fi
+    # A prefix left by an interrupted run would carry its state into this one.
+    arreter_wine
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX" || exit 1
+    # A server that outlives each test keeps Wine's session started once for the whole run,
+    # instead of once per program. Its own time limit ends it if the removal never comes.
+    "$wineserver" -p600 </dev/null >/dev/null 2>&1
+    # No Mono or Gecko: a console program needs neither, and their installers would wait for a
+    # user. The session's processes get no descriptor of ctest's: it would wait for them.
+    if ! WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot --init </dev/null >/dev/null 2>&1; then
+        echo "wineboot could not create the prefix $WINEPREFIX"
+        arreter_wine
+        rm -rf "$WINEPREFIX"
+        exit 1
+    fi
+    ;;
+supprimer)
+    arreter_wine
+    rm -rf "$WINEPREFIX"
+    ;;
+*)
+    echo "usage: $0 creer PREFIX EXE | supprimer PREFIX" >&2
+    exit 2
+    ;;
+esac
