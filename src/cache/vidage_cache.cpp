@@ -4,6 +4,7 @@
 #include "cache/cache.hpp"
 #include "common/aleatoire.hpp"
 #include "common/arret.hpp"
+#include "common/flux.hpp"
 #include "common/messages.hpp"
 #include "common/sortie.hpp"
 #include "common/tampon.hpp"
@@ -22,28 +23,16 @@ void echec(const char* format, const std::string& raison) {
     signaler_erreur_fatale(formater(format, cache_chemin_fichier.c_str(), raison.c_str()));
 }
 
-std::FILE* ouvrir(const char* mode) {
-    std::FILE* flux = std::fopen(cache_chemin_fichier.c_str(), mode);
-    if (flux == nullptr)
-        signaler_erreur_fatale(messages::ouverture_cache + formater(messages::detail_fichier,
-                                                                  cache_chemin_fichier.c_str(),
-                                                                  raison_errno(errno).c_str()));
-    return flux;
-}
-
 }  // namespace
 
 void vidage_cache_ecriture() {
     ecrire("%s", messages::vidage_controleur);
     const std::unique_ptr<unsigned char[]> morceau = nouveau_tampon(octets_par_morceau);
-    if (!morceau) {
-        signaler_erreur_fatale(formater(messages::memoire_insuffisante, 1024u));
-        return;
-    }
+    if (!morceau) return;
     generateur_octets generateur = generateur_pour(generateur_cache);
     remplir_aleatoire(generateur, morceau.get(), octets_par_morceau);
 
-    std::FILE* flux = ouvrir("wb");
+    std::FILE* flux = ouvrir_flux(cache_chemin_fichier, "wb", messages::ouverture_cache);
     if (flux == nullptr) return;
     fichier_cache_cree = true;
 
@@ -61,12 +50,9 @@ void vidage_cache_ecriture() {
 
 void vidage_cache_lecture() {
     const std::unique_ptr<unsigned char[]> tampon = nouveau_tampon(octets_par_bloc());
-    if (!tampon) {
-        signaler_erreur_fatale(formater(messages::memoire_insuffisante, block_size));
-        return;
-    }
+    if (!tampon) return;
     ecrire("%s", messages::vidage_controleur);
-    std::FILE* flux = ouvrir("rb");
+    std::FILE* flux = ouvrir_flux(cache_chemin_fichier, "rb", messages::ouverture_cache);
     if (flux == nullptr) return;
     while (!arret_demande.load() && std::fread(tampon.get(), octets_par_bloc(), 1, flux) == 1) {
     }

@@ -4,5 +4,5 @@
 #include <cstddef>
 #include <memory>
 
-// Null when the memory can't be had; the caller reports it and stops.
+// Null when the memory can't be had; the fatal error is then recorded and the caller stops.
 std::unique_ptr<unsigned char[]> nouveau_tampon(std::size_t octets);

@@ -4,13 +4,14 @@
 #include "common/aleatoire.hpp"
 #include "common/arret.hpp"
 #include "common/debit.hpp"
+#include "common/flux.hpp"
 #include "common/messages.hpp"
 #include "common/nom_fichier.hpp"
 #include "common/sortie.hpp"
 #include "common/table_ecriture.hpp"
 #include "settings/settings.hpp"
-#include "workers/progression.hpp"
 #include "common/tampon.hpp"
+#include "workers/progression.hpp"
 #include "workers/workers.hpp"
 
 namespace {
@@ -22,15 +23,8 @@ bool ecrire_fichier(const thread_param& record, std::uint32_t index, unsigned ch
     remplir_aleatoire(generateur, tampon, octets);
 
     const std::string nom = nom_fichier_test(record.file_prefix, index);
-    std::FILE* flux = std::fopen(nom.c_str(), "wb");
-    if (flux == nullptr) {
-        signaler_erreur_fatale(messages::ouverture_ecriture +
-                               formater(messages::detail_fichier, nom.c_str(), raison_errno(errno).c_str()));
-        return false;
-    }
-    // Unbuffered: every call moves a whole block, so the OS gets requests of exactly the
-    // block size and no block is copied through the stream's buffer.
-    std::setvbuf(flux, nullptr, _IONBF, 0);
+    std::FILE* flux = ouvrir_flux(nom, "wb", messages::ouverture_ecriture);
+    if (flux == nullptr) return false;
     flux_ecriture(record.thread_index, index) = flux;
     fichiers_crees[record.thread_index] = index + 1;
 
@@ -52,10 +46,7 @@ bool ecrire_fichier(const thread_param& record, std::uint32_t index, unsigned ch
 
 void fonction_test_ecriture(thread_param* record) {
     const std::unique_ptr<unsigned char[]> tampon = nouveau_tampon(octets_par_bloc());
-    if (!tampon) {
-        signaler_erreur_fatale(formater(messages::memoire_insuffisante, block_size));
-        return;
-    }
+    if (!tampon) return;
     generateur_octets generateur = generateur_pour(record->thread_index);
     for (std::uint32_t index = 0; index < file_number; ++index) {
         if (arret_demande.load(std::memory_order_relaxed)) return;

@@ -3,12 +3,13 @@
 
 #include "common/arret.hpp"
 #include "common/debit.hpp"
+#include "common/flux.hpp"
 #include "common/messages.hpp"
 #include "common/nom_fichier.hpp"
 #include "common/sortie.hpp"
 #include "settings/settings.hpp"
-#include "workers/progression.hpp"
 #include "common/tampon.hpp"
+#include "workers/progression.hpp"
 #include "workers/workers.hpp"
 
 namespace {
@@ -17,15 +18,8 @@ namespace {
 bool lire_fichier(const thread_param& record, std::uint32_t index, unsigned char* tampon) {
     const std::size_t octets = octets_par_bloc();
     const std::string nom = nom_fichier_test(record.file_prefix, index);
-    std::FILE* flux = std::fopen(nom.c_str(), "rb");
-    if (flux == nullptr) {
-        signaler_erreur_fatale(messages::ouverture_lecture +
-                               formater(messages::detail_fichier, nom.c_str(), raison_errno(errno).c_str()));
-        return false;
-    }
-    // Unbuffered: every call moves a whole block, so the OS gets requests of exactly the
-    // block size and no block is copied through the stream's buffer.
-    std::setvbuf(flux, nullptr, _IONBF, 0);
+    std::FILE* flux = ouvrir_flux(nom, "rb", messages::ouverture_lecture);
+    if (flux == nullptr) return false;
 
     const char* libelle = record.with_cache ? messages::libelle_lecture : messages::libelle_lecture_sans_cache;
     etat_progression progression;
@@ -51,10 +45,7 @@ bool lire_fichier(const thread_param& record, std::uint32_t index, unsigned char
 
 void fonction_test_lecture(thread_param* record) {
     const std::unique_ptr<unsigned char[]> tampon = nouveau_tampon(octets_par_bloc());
-    if (!tampon) {
-        signaler_erreur_fatale(formater(messages::memoire_insuffisante, block_size));
-        return;
-    }
+    if (!tampon) return;
     for (std::uint32_t index = 0; index < file_number; ++index)
         if (!lire_fichier(*record, index, tampon.get())) return;
 }

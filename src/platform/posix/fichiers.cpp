@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/resource.h>
@@ -13,13 +12,6 @@
 int comparer_sans_casse(const char* a, const char* b) { return strcasecmp(a, b); }
 
 char separateur_repertoire() { return '/'; }
-
-bool est_un_repertoire(const std::string& chemin) {
-    DIR* repertoire = opendir(chemin.c_str());
-    if (repertoire == nullptr) return false;
-    closedir(repertoire);
-    return true;
-}
 
 bool forcer_vers_le_disque(std::FILE* flux, std::string& raison) {
     if (std::fflush(flux) != 0 || fsync(fileno(flux)) != 0) {

@@ -1,7 +1,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <dirent.h>
 #include <io.h>
 #include <stdio.h>
 #include <string.h>
@@ -28,13 +27,6 @@ std::string texte_erreur_windows(DWORD code) {
 int comparer_sans_casse(const char* a, const char* b) { return _stricmp(a, b); }
 
 char separateur_repertoire() { return '\\'; }
-
-bool est_un_repertoire(const std::string& chemin) {
-    DIR* repertoire = opendir(chemin.c_str());
-    if (repertoire == nullptr) return false;
-    closedir(repertoire);
-    return true;
-}
 
 bool forcer_vers_le_disque(std::FILE* flux, std::string& raison) {
     if (std::fflush(flux) != 0) {
