@@ -36,7 +36,8 @@ test-echelle: build
 
 # AddressSanitizer with UndefinedBehaviorSanitizer over the whole suite, then ThreadSanitizer
 # over multi-threaded runs. A report exits with status 199, which no test accepts. -O1 keeps
-# the two builds short for CI.
+# the two builds short for CI. GCC 12 misreads std::regex's internals as uninitialised under
+# AddressSanitizer at -O1, so that one warning is off in the sanitizer builds.
 ASAN_BUILD = build-asan
 TSAN_BUILD = build-tsan
 SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:exitcode=199 \
@@ -45,10 +46,10 @@ SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:exitcode=199 \
 
 test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=None \
-	  -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+	  -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) -LE echelle
-	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=thread"
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=thread -Wno-maybe-uninitialized"
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quorlane quorlane_fiabilite_tests
 	$(SANITIZE_ENV) tests/sanitiseurs/executions_tsan.sh $(TSAN_BUILD)/quorlane
 	cd $(TSAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure \

@@ -63,32 +63,26 @@ TEST(LigneDeCommande, HelpFlagsAreCaseSensitiveAndOnlyCountAsFirstArgument) {
                     "Sorry, the argument -thread must be between 1 and 100");
 }
 
-TEST(LigneDeCommande, OutOfRangeValuesAreRefusedWithTheirBounds) {
+// Out-of-range values and values of every shape are in the hostile-input suite; these are
+// the rules of the scan itself, with the exact screen of each refusal.
+TEST(LigneDeCommande, TheScanNamesTheFirstBadOptionInItsOwnSpelling) {
     repertoire_temporaire dossier;
     const struct {
         std::vector<std::string> arguments;
         const char* message;
     } cas[] = {
         {{"-thread", "0"}, "Sorry, the argument -thread must be between 1 and 100"},
-        {{"-thread", "101"}, "Sorry, the argument -thread must be between 1 and 100"},
-        {{"-thread", "-1"}, "Sorry, the argument -thread must be between 1 and 100"},
-        {{"-thread", "abc"}, "Sorry, the argument -thread must be between 1 and 100"},
-        {{"-thread", "1e400"}, "Sorry, the argument -thread must be between 1 and 100"},
-        {{"-thread", "4294967296"}, "Sorry, the argument -thread must be between 1 and 100"},
         {{"-block", "0"}, "Sorry, the argument -block must be between 1 and 1024"},
-        {{"-block", "1025"}, "Sorry, the argument -block must be between 1 and 1024"},
         {{"-file", "0"}, "Sorry, the argument -file must be between 1 and 102400"},
-        {{"-file", "102401"}, "Sorry, the argument -file must be between 1 and 102400"},
         {{"-file_number", "0"}, "Sorry, the argument -file_number must be between 1 and 1000000"},
-        {{"-file_number", "1000001"}, "Sorry, the argument -file_number must be between 1 and 1000000"},
         {{"-cache", "101"}, "Sorry, the argument -cache must be between 0 and 100"},
-        {{"-cache", "-1"}, "Sorry, the argument -cache must be between 0 and 100"},
         // Names are compared whole: "-file_number" is not "-file", and the reverse.
         {{"-file", "1", "-file_number", "0"}, "Sorry, the argument -file_number must be between 1 and 1000000"},
         {{"-file_number", "1", "-file", "0"}, "Sorry, the argument -file must be between 1 and 102400"},
-        // Option names ignore case; the message names the option in its own spelling.
+        // Names ignore case; a range message names the option in its own spelling, a missing
+        // value the option as typed.
         {{"-THREAD", "0"}, "Sorry, the argument -thread must be between 1 and 100"},
-        {{"-Block", "2000"}, "Sorry, the argument -block must be between 1 and 1024"},
+        {{"-CACHE"}, "Sorry, the argument -CACHE must be followed by a value"},
         // The first bad option in the scan is the one reported.
         {{"-cache", "500", "-thread", "0"}, "Sorry, the argument -cache must be between 0 and 100"},
         // A value is itself scanned: here "-thread" is read as -block's value (0).
@@ -99,23 +93,8 @@ TEST(LigneDeCommande, OutOfRangeValuesAreRefusedWithTheirBounds) {
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         attendre_erreur(arguments, c.message);
     }
-    EXPECT_TRUE(dossier.contenu().empty());
-}
-
-TEST(LigneDeCommande, OptionAsLastArgumentNeedsAValue) {
-    repertoire_temporaire dossier;
-    attendre_erreur({"-path", dossier.chemin, "-thread"}, "Sorry, the argument -thread must be followed by a value");
-    attendre_erreur({"-path", dossier.chemin, "-CACHE"}, "Sorry, the argument -CACHE must be followed by a value");
     attendre_erreur({"-PATH"}, "Sorry, the argument -PATH must be followed by a value");
-}
-
-TEST(LigneDeCommande, PathMustNameAnExistingDirectory) {
-    repertoire_temporaire dossier;
-    const std::string message = "Sorry, the argument -path must be an existing pointeur_repertoire";
-    attendre_erreur({"-path", ""}, message);
-    attendre_erreur({"-path", dossier.chemin + "/absent"}, message);
-    attendre_erreur({"-path", QUORLANE_BINARY}, message);
-    attendre_erreur({"-path", std::string(10000, 'x')}, message);
+    EXPECT_TRUE(dossier.contenu().empty());
 }
 
 TEST(Nombre, ReadsTheTextAsTheOptionsDo) {

@@ -2,13 +2,11 @@
 // file while the run lasts, and nothing left behind.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <filesystem>
 #include <regex>
-#include <thread>
 
 #include "support/executer.hpp"
+#include "support/observateur.hpp"
+#include "support/processus.hpp"
 #include "support/repertoire_temporaire.hpp"
 
 namespace {
@@ -30,30 +28,6 @@ std::vector<unsigned long long> figures(const resultat_execution& r) {
     }
     return valeurs;
 }
-
-// Watches the directory while the binary runs and keeps the largest size seen of each file.
-struct observateur {
-    explicit observateur(const std::string& chemin)
-        : fil([this, chemin] {
-              while (!fin.load()) {
-                  std::error_code erreur;
-                  for (const auto& entree : std::filesystem::directory_iterator(chemin, erreur)) {
-                      const auto taille = std::filesystem::file_size(entree.path(), erreur);
-                      auto& maximum = vus[entree.path().filename().string()];
-                      if (!erreur && taille > maximum) maximum = taille;
-                  }
-                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-              }
-          }) {}
-    std::map<std::string, std::uintmax_t> arreter() {
-        fin.store(true);
-        fil.join();
-        return vus;
-    }
-    std::atomic<bool> fin{false};
-    std::map<std::string, std::uintmax_t> vus;
-    std::thread fil;
-};
 
 }  // namespace
 
@@ -91,11 +65,7 @@ TEST(RunComplet, EvictionFileOfOneGibExistsWhileTheRunLastsAndIsRemoved) {
 
     EXPECT_EQ(r.statut, 0) << r.sortie;
     EXPECT_EQ(figures(r).size(), 4u);
-    std::size_t occurrences = 0;
-    for (std::size_t k = r.sortie.find("Emptying the controller's cache ..."); k != std::string::npos;
-         k = r.sortie.find("Emptying the controller's cache ...", k + 1))
-        ++occurrences;
-    EXPECT_EQ(occurrences, 3u) << r.sortie;
+    EXPECT_EQ(occurrences(r.sortie, "Emptying the controller's cache ..."), 3) << r.sortie;
 
     std::vector<std::string> eviction;
     for (const auto& [nom, taille] : fichiers) {

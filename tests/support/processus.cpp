@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern char** environ;
+
 #include <chrono>
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -33,15 +36,25 @@ bool lire_disponible(processus_pilote& processus, int delai_ms) {
     return true;
 }
 
+std::vector<char*> pointeurs(std::vector<std::string>& textes) {
+    std::vector<char*> resultat;
+    for (std::string& texte : textes) resultat.push_back(texte.data());
+    resultat.push_back(nullptr);
+    return resultat;
+}
+
 }  // namespace
 
-bool lancer(processus_pilote& processus, const std::vector<std::string>& arguments, int utilisateur,
-            long limite_souple, long limite_dure) {
-    std::vector<std::string> textes{QUORLANE_BINARY};
+bool lancer(processus_pilote& processus, const std::string& programme, const std::vector<std::string>& arguments,
+            const options_lancement& options) {
+    std::vector<std::string> textes{programme};
     textes.insert(textes.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& texte : textes) argv.push_back(texte.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (std::strncmp(*variable, "TEMP=", 5) != 0) variables.emplace_back(*variable);
+    if (options.temp != nullptr) variables.push_back(std::string("TEMP=") + options.temp);
+    const std::vector<char*> argv = pointeurs(textes);
+    const std::vector<char*> envp = pointeurs(variables);
 
     int sortie[2];
     int erreurs[2];
@@ -59,12 +72,13 @@ bool lancer(processus_pilote& processus, const std::vector<std::string>& argumen
         close(sortie[1]);
         close(erreurs[0]);
         close(erreurs[1]);
-        const rlimit limite{static_cast<rlim_t>(limite_souple), static_cast<rlim_t>(limite_dure)};
-        if (limite_souple >= 0 && setrlimit(RLIMIT_NOFILE, &limite) != 0) _exit(125);
+        const rlimit limite{static_cast<rlim_t>(options.limite_souple), static_cast<rlim_t>(options.limite_dure)};
+        if (options.limite_souple >= 0 && setrlimit(RLIMIT_NOFILE, &limite) != 0) _exit(125);
+        const int utilisateur = options.utilisateur;
         if (utilisateur >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(utilisateur)) != 0 ||
                                  setuid(static_cast<uid_t>(utilisateur)) != 0))
             _exit(126);
-        execv(argv[0], argv.data());
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(sortie[1]);
@@ -72,6 +86,11 @@ bool lancer(processus_pilote& processus, const std::vector<std::string>& argumen
     processus.sortie = sortie[0];
     processus.erreurs = erreurs[0];
     return processus.pid > 0;
+}
+
+bool lancer(processus_pilote& processus, const std::vector<std::string>& arguments, int utilisateur,
+            long limite_souple, long limite_dure) {
+    return lancer(processus, QUORLANE_BINARY, arguments, {nullptr, utilisateur, limite_souple, limite_dure});
 }
 
 bool attendre(processus_pilote& processus, const std::function<bool(const std::string&)>& condition,

@@ -20,9 +20,20 @@ struct processus_pilote {
     long long octets_lus = -1;     // bytes the child read
 };
 
-// Starts the quorlane binary of this build with `arguments`; with `utilisateur` >= 0 the
-// child takes that user and group id before it runs, so that permissions apply to it; with
+// How a child starts: TEMP in its environment (removed when null), and with `utilisateur`
+// >= 0 the user and group id it takes before it runs, so that permissions apply to it; with
 // `limite_souple` >= 0 it starts under that open-files limit, and `limite_dure` above it.
+struct options_lancement {
+    const char* temp = nullptr;
+    int utilisateur = -1;
+    long limite_souple = -1;
+    long limite_dure = -1;
+};
+
+bool lancer(processus_pilote& processus, const std::string& programme, const std::vector<std::string>& arguments,
+            const options_lancement& options);
+
+// The same on the quorlane binary of this build.
 bool lancer(processus_pilote& processus, const std::vector<std::string>& arguments, int utilisateur = -1,
             long limite_souple = -1, long limite_dure = -1);
 

@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include "support/executer.hpp"
+#include "support/observateur.hpp"
 #include "support/processus.hpp"
 #include "support/repertoire_temporaire.hpp"
 
@@ -66,30 +62,6 @@ std::string sans_retours_windows(const std::string& texte) {
     return std::regex_replace(texte, std::regex("\r\n"), "\n");
 }
 
-// Keeps the largest size seen of each file in the directory while the run lasts.
-struct observateur {
-    explicit observateur(const std::string& chemin)
-        : fil([this, chemin] {
-              while (!fin.load()) {
-                  std::error_code erreur;
-                  for (const auto& entree : std::filesystem::directory_iterator(chemin, erreur)) {
-                      const auto taille = std::filesystem::file_size(entree.path(), erreur);
-                      auto& maximum = vus[entree.path().filename().string()];
-                      if (!erreur && taille > maximum) maximum = taille;
-                  }
-                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-              }
-          }) {}
-    std::map<std::string, std::uintmax_t> arreter() {
-        fin.store(true);
-        fil.join();
-        return vus;
-    }
-    std::atomic<bool> fin{false};
-    std::map<std::string, std::uintmax_t> vus;
-    std::thread fil;
-};
-
 class SousWine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -115,30 +87,6 @@ protected:
     resultat_execution quorlane_exe(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), QUORLANE_WINDOWS_EXE);
         return sous_wine(arguments);
-    }
-
-    // Starts quorlane.exe under Wine without waiting for it; `sortie` receives its standard
-    // output. Wine runs the program in the very process it was started as, so `pid` is it.
-    pid_t lancer_en_fond(const std::vector<std::string>& arguments, int& sortie) {
-        std::vector<std::string> textes{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>/dev/null", wine,
-                                        QUORLANE_WINDOWS_EXE};
-        textes.insert(textes.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& texte : textes) argv.push_back(texte.data());
-        argv.push_back(nullptr);
-        int tube[2];
-        if (pipe(tube) != 0) return -1;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(tube[1], 1);
-            close(tube[0]);
-            close(tube[1]);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(tube[1]);
-        sortie = tube[0];
-        return pid;
     }
 
     // A run refused before it starts: the banner, the message on its own line, status 1.
@@ -274,30 +222,25 @@ TEST_F(SousWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) 
 TEST_F(SousWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     repertoire_temporaire dossier;
     ASSERT_FALSE(dossier.chemin.empty());
-    int sortie = -1;
     // The eviction file takes seconds to write and force: time enough for the event to land
-    // in the middle of the run.
-    const pid_t pid = lancer_en_fond({"-path", chemin_windows(dossier.chemin), "-thread", "2", "-file_number", "2",
-                                      "-file", "1", "-cache", "1"},
-                                     sortie);
-    ASSERT_GT(pid, 0);
+    // in the middle of the run. Wine runs the program in the very process it was started as.
+    processus_pilote processus;
+    ASSERT_TRUE(lancer(processus, "/bin/sh",
+                       {"-c", "exec \"$0\" \"$@\" 2>/dev/null", wine, QUORLANE_WINDOWS_EXE, "-path",
+                        chemin_windows(dossier.chemin), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", "1"},
+                       {}));
     bool cree = false;
     for (int attente = 0; attente < 6000 && !cree; ++attente) {
         cree = !dossier.contenu().empty();
         if (!cree) usleep(10000);
     }
     // Wine turns SIGINT into the console's Ctrl+C event.
-    kill(pid, SIGINT);
-    std::string texte;
-    char morceau[4096];
-    for (ssize_t lus; (lus = read(sortie, morceau, sizeof morceau)) > 0;) texte.append(morceau, static_cast<std::size_t>(lus));
-    close(sortie);
-    int etat = 0;
-    waitpid(pid, &etat, 0);
+    kill(processus.pid, SIGINT);
+    terminer(processus);
+    const std::string& texte = processus.texte;
 
     EXPECT_TRUE(cree) << "no file appeared";
-    ASSERT_TRUE(WIFEXITED(etat));
-    EXPECT_EQ(WEXITSTATUS(etat), 130) << texte;
+    EXPECT_EQ(processus.statut, 130) << texte;
     EXPECT_TRUE(texte.size() >= 49 &&
                 texte.compare(texte.size() - 49, 49, "Interrupted: the run's files have been removed.\r\n") == 0)
         << texte;
