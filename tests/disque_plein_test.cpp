@@ -97,8 +97,8 @@ TEST(DisquePlein, DuringTheWritePhaseTheRunStopsWithTheReasonAndRemovesItsFiles)
     EXPECT_EQ(restes, std::vector<std::string>{"remplissage"});
 }
 
-// Without root: a writer whose file is the always-full device. Its first buffered write
-// that reaches the device fails, the writer reports it and creates no further file. In a
+// Without root: a writer whose file is the always-full device. Its first write
+// fails, the writer reports it and creates no further file. In a
 // child process, since the first fatal error of a process is the one kept.
 namespace {
 void ecrire_sur_un_disque_plein(std::vector<thread_param>& records) {
