@@ -8,7 +8,6 @@
 // The run's seed, taken from the clock at start; every byte generator derives from it.
 extern std::uint64_t graine_du_run;
 
-// A lower-case letter: rand() modulo 26 added to 'a'.
 char lettre_aleatoire();
 
 // A byte generator owned by one thread, so no thread waits on another for random data.

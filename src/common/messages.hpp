@@ -19,6 +19,8 @@ inline constexpr const char* aide =
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
+// Shown in the sample line when TEMP is not set.
+inline constexpr const char* temp_absent = "(null)";
 
 inline constexpr const char* chemin_invalide =
     "Sorry, the argument -path must be an existing pointeur_repertoire";
@@ -28,9 +30,10 @@ inline constexpr const char* chemin_manquant =
     "Sorry, you must choose the directory to test with the argument -path. "
     "For help, type Quorlane --help\n";
 inline constexpr const char* trop_de_fichiers_ouverts =
-    "Sorry, the run needs %llu open files (-thread x -file_number) but this system allows only %llu";
+    "Sorry, the run needs %llu open files (-thread x -file_number) but this system leaves only %llu for them";
 inline constexpr const char* espace_insuffisant =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
+inline constexpr const char* sortie_impossible = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* memoire_insuffisante =
     "Sorry, there is not enough memory for a block buffer of %u Ko";
 
@@ -86,5 +89,7 @@ inline constexpr const char* suppression_cache = "Erreur 3, i can't delete the t
 inline constexpr const char* suppression_test = "Erreur 2, i can't delete the tempory file : %s - %u\n";
 
 inline constexpr const char* interruption = "Interrupted: the run's files have been removed.";
+inline constexpr const char* interruption_incomplete =
+    "Interrupted: some of the run's files could not be removed (listed above).";
 
 }  // namespace messages

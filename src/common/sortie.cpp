@@ -1,6 +1,10 @@
 #include "common/sortie.hpp"
 
+#include "common/arret.hpp"
+#include "common/messages.hpp"
+
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <system_error>
@@ -21,8 +25,8 @@ std::string formater_liste(const char* format, va_list arguments) {
 
 void emettre(const std::string& texte) {
     if (texte.empty()) return;
-    std::fwrite(texte.data(), 1, texte.size(), stdout);
-    std::fflush(stdout);
+    if (std::fwrite(texte.data(), 1, texte.size(), stdout) != texte.size() || std::fflush(stdout) != 0)
+        signaler_erreur_fatale(formater(messages::sortie_impossible, raison_errno(errno).c_str()));
     ligne_ouverte.store(texte.back() != '\n');
 }
 }

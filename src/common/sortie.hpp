@@ -4,7 +4,7 @@
 
 #include <string>
 
-// printf to standard output, then flush.
+// A failure to write records a fatal error: a run whose figures reached no one did not succeed.
 void ecrire(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Prints `message` and a line feed on a line of its own: a status or progress text left

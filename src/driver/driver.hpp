@@ -19,8 +19,9 @@ std::uint64_t phase_lecture(std::vector<thread_param>& records, bool with_cache)
 // Every file of the run that the OS may have cached: the test files and the eviction file.
 std::vector<std::string> fichiers_du_run(const std::vector<thread_param>& records);
 
-// Closes and removes every file the run created, reporting each removal that fails.
-void supprimer_fichiers_du_run(const std::vector<thread_param>& records);
+// Closes and removes every file the run created, reporting each removal that fails;
+// false when one did.
+bool supprimer_fichiers_du_run(const std::vector<thread_param>& records);
 
 // When a fatal error or an interruption stopped the workers: reports it, removes the run's
 // files and ends the process. Returns otherwise.

@@ -19,7 +19,8 @@ std::vector<std::string> fichiers_du_run(const std::vector<thread_param>& record
     return fichiers;
 }
 
-void supprimer_fichiers_du_run(const std::vector<thread_param>& records) {
+bool supprimer_fichiers_du_run(const std::vector<thread_param>& records) {
+    bool tout_supprime = true;
     // A file still open can't be removed everywhere; whatever the flush pass did not reach
     // is closed first.
     for (std::FILE*& flux : pointeur_du_fichier_ecriture) {
@@ -27,23 +28,31 @@ void supprimer_fichiers_du_run(const std::vector<thread_param>& records) {
         flux = nullptr;
     }
     if (fichier_cache_cree) {
-        if (std::remove(cache_chemin_fichier.c_str()) != 0) ecrire("%s", messages::suppression_cache);
+        if (std::remove(cache_chemin_fichier.c_str()) != 0) {
+            ecrire("%s", messages::suppression_cache);
+            tout_supprime = false;
+        }
         fichier_cache_cree = false;
     }
     for (std::uint32_t t = 0; t < records.size(); ++t) {
         for (std::uint32_t index = 0; index < fichiers_crees[t]; ++index) {
             const std::string nom = nom_fichier_test(records[t].file_prefix, index);
-            if (std::remove(nom.c_str()) != 0) ecrire(messages::suppression_test, nom.c_str(), index);
+            if (std::remove(nom.c_str()) != 0) {
+                ecrire(messages::suppression_test, nom.c_str(), index);
+                tout_supprime = false;
+            }
         }
         fichiers_crees[t] = 0;
     }
+    return tout_supprime;
 }
 
 void arreter_si_demande(const std::vector<thread_param>& records) {
     if (!arret_demande.load()) return;
+    const std::string erreur = erreur_fatale_enregistree();
+    if (!erreur.empty()) gestion_des_erreurs(false, erreur);
+    const bool tout_supprime = supprimer_fichiers_du_run(records);
     const int statut = statut_interruption();
-    if (statut == 0) gestion_des_erreurs(false, erreur_fatale_enregistree());
-    supprimer_fichiers_du_run(records);
-    if (statut != 0) ecrire_sur_sa_ligne(messages::interruption);
+    if (statut != 0) ecrire_sur_sa_ligne(tout_supprime ? messages::interruption : messages::interruption_incomplete);
     std::exit(statut != 0 ? statut : 1);
 }

@@ -33,6 +33,8 @@ void executer_workers(std::vector<thread_param>& records, void (*fonction)(threa
             thread.join();
         } catch (const std::system_error& erreur) {
             ecrire_sur_sa_ligne(formater(messages::jointure_thread, erreur.code().value()));
+            // A thread object still joinable when destroyed ends the process with the files on disk.
+            thread.detach();
         }
     }
 }

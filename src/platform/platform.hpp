@@ -1,5 +1,5 @@
 // The operating-system services the benchmark needs, behind one interface.
-// Only src/platform/ includes OS headers; each function has a POSIX and a Windows body.
+// Only src/platform/ includes OS headers; posix/ and windows/ hold each system's bodies.
 #pragma once
 
 #include <cstdint>

@@ -8,5 +8,5 @@
 void afficher_aide() {
     const char* temp = std::getenv("TEMP");
     ecrire(messages::aide, path.c_str(), block_size, file_size, file_number, nombre_thread, cache,
-           temp != nullptr ? temp : "(null)", separateur_repertoire());
+           temp != nullptr ? temp : messages::temp_absent, separateur_repertoire());
 }

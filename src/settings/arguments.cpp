@@ -2,8 +2,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/aleatoire.hpp"
+#include "common/arret.hpp"
 #include "common/messages.hpp"
 #include "common/sortie.hpp"
 #include "platform/platform.hpp"
@@ -64,7 +66,7 @@ std::uint32_t number(const char* texte) {
 void gestion_des_arguments(int argc, char** argv) {
     if (argc > 1 && est_option_aide(argv[1])) {
         afficher_aide();
-        std::exit(0);
+        std::exit(arret_demande.load() ? 1 : 0);
     }
 
     // The scan moves one position at a time, so a value is itself looked at as an option.

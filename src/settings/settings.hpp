@@ -2,6 +2,7 @@
 // any worker exists, read-only afterwards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 

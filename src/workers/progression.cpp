@@ -11,13 +11,11 @@ constexpr std::int64_t us_par_seconde = 1000000;
 }
 
 void commencer_fichier(etat_progression& etat) {
-    etat.blocks_done = 0;
     etat.points = 0;
     etat.dernier_echantillon = maintenant_us();
 }
 
 void progress_step(etat_progression& etat, const char* libelle) {
-    ++etat.blocks_done;
     temps_fin = maintenant_us();
     if (temps_fin / us_par_seconde - etat.dernier_echantillon / us_par_seconde <= 0) return;
 

@@ -5,7 +5,6 @@
 
 // Reset for every file of worker 0.
 struct etat_progression {
-    std::uint32_t blocks_done = 0;
     std::uint32_t points = 0;            // which dots text comes next, 0 to 4
     std::int64_t dernier_echantillon = 0;
 };
