@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/executer.hpp"
 #include "support/processus.hpp"
 #include "support/repertoire_temporaire.hpp"
 
@@ -187,6 +188,17 @@ TEST(Interruption, WhileTheEvictionFileIsReadBackStopsBeforeTheReadPhase) {
     EXPECT_EQ(fichiers.evictions_creees, 1);
     EXPECT_EQ(fichiers.tests_lus, 0);
     EXPECT_LT(processus.octets_lus, gio);
+}
+
+// An output that takes nothing (a full disk behind a redirection): no figure reached anyone,
+// so the run fails, and its files go with it.
+TEST(Interruption, AStandardOutputThatCannotBeWrittenFailsTheRunAndRemovesItsFiles) {
+    repertoire_temporaire dossier;
+    const resultat_execution r =
+        executer("/bin/sh", {"-c", "exec \"$0\" \"$@\" >/dev/full", QUORLANE_BINARY, "-path", dossier.chemin,
+                             "-thread", "2", "-file_number", "2", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(r.statut, 1);
+    EXPECT_TRUE(dossier.contenu().empty());
 }
 
 // The reader of a pipe going away (as `quorlane ... | head` does) is a request to stop too:

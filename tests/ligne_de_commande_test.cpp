@@ -75,7 +75,6 @@ TEST(LigneDeCommande, TheScanNamesTheFirstBadOptionInItsOwnSpelling) {
         {{"-block", "0"}, "Sorry, the argument -block must be between 1 and 1024"},
         {{"-file", "0"}, "Sorry, the argument -file must be between 1 and 102400"},
         {{"-file_number", "0"}, "Sorry, the argument -file_number must be between 1 and 1000000"},
-        {{"-cache", "101"}, "Sorry, the argument -cache must be between 0 and 100"},
         // Names are compared whole: "-file_number" is not "-file", and the reverse.
         {{"-file", "1", "-file_number", "0"}, "Sorry, the argument -file_number must be between 1 and 1000000"},
         {{"-file_number", "1", "-file", "0"}, "Sorry, the argument -file must be between 1 and 102400"},
@@ -85,37 +84,28 @@ TEST(LigneDeCommande, TheScanNamesTheFirstBadOptionInItsOwnSpelling) {
         {{"-CACHE"}, "Sorry, the argument -CACHE must be followed by a value"},
         // The first bad option in the scan is the one reported.
         {{"-cache", "500", "-thread", "0"}, "Sorry, the argument -cache must be between 0 and 100"},
-        // A value is itself scanned: here "-thread" is read as -block's value (0).
-        {{"-block", "-thread", "5"}, "Sorry, the argument -block must be between 1 and 1024"},
     };
     for (const auto& c : cas) {
         std::vector<std::string> arguments{"-path", dossier.chemin};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         attendre_erreur(arguments, c.message);
     }
-    attendre_erreur({"-PATH"}, "Sorry, the argument -PATH must be followed by a value");
     EXPECT_TRUE(dossier.contenu().empty());
 }
 
 TEST(Nombre, ReadsTheTextAsTheOptionsDo) {
     EXPECT_EQ(number("2.9"), 2u);
-    EXPECT_EQ(number("1.5"), 1u);
-    EXPECT_EQ(number("  12abc"), 12u);
     EXPECT_EQ(number("0x10"), 16u);
     EXPECT_EQ(number("1e2"), 100u);
     EXPECT_EQ(number("-1"), UINT32_MAX);
     EXPECT_EQ(number("-0.9"), 0u);
-    EXPECT_EQ(number("abc"), 0u);
-    EXPECT_EQ(number(""), 0u);
     EXPECT_EQ(number("4294967297"), 1u);  // only the low 32 bits are kept
     EXPECT_EQ(number("4294967296"), 0u);
     EXPECT_EQ(number("9223372036854775000"), 4294966272u);
     EXPECT_EQ(number("-9223372036854775808"), 0u);
     EXPECT_EQ(number("9223372036854775808"), 0u);  // beyond signed 64 bits
     EXPECT_EQ(number("1e400"), 0u);
-    EXPECT_EQ(number("-1e400"), 0u);
     EXPECT_EQ(number("nan"), 0u);
-    EXPECT_EQ(number("inf"), 0u);
 }
 
 // gestion_des_arguments in this process, on valid command lines.

@@ -25,7 +25,7 @@ TEST(LimiteFichiersOuverts, ARunThatNeedsMoreOpenFilesThanAllowedIsRefusedFirst)
     const processus_pilote refus = executer_sous_limite(dossier, "8", 64, 64);
     EXPECT_EQ(refus.statut, 1) << refus.texte;
     EXPECT_NE(refus.texte.find("\nSorry, the run needs 64 open files (-thread x -file_number) but this system "
-                               "allows only 56\n"),
+                               "leaves only 56 for them\n"),
               std::string::npos)
         << refus.texte;
     EXPECT_TRUE(dossier.contenu().empty());

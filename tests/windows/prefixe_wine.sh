@@ -48,6 +48,14 @@ creer)
     ;;
 supprimer)
     arreter_wine
+    # Run as root, Wine keeps its server's socket directory apart, in $TMPDIR/wine-XXXXXX,
+    # named after the prefix's device and inode: it goes with the prefix.
+    serveur="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+    for repertoire in "${TMPDIR:-/tmp}"/wine-*/"$serveur"; do
+        [ -d "$repertoire" ] || continue
+        rm -rf "$repertoire"
+        rmdir "$(dirname "$repertoire")" 2>/dev/null
+    done
     rm -rf "$WINEPREFIX"
     ;;
 *)

@@ -202,7 +202,7 @@ TEST_F(SousWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
     std::smatch m;
     EXPECT_TRUE(std::regex_match(r.sortie, m, std::regex(banniere + "Sorry, the run needs 10000 open files "
                                                                     "\\(-thread x -file_number\\) but this system "
-                                                                    "allows only ([0-9]+)\r\n")))
+                                                                    "leaves only ([0-9]+) for them\r\n")))
         << r.sortie;
     if (!m.empty()) {
         EXPECT_GE(std::stoull(m[1]), 2040u);
