@@ -1,13 +1,13 @@
 #include "common/sortie.hpp"
 
-#include "common/arret.hpp"
-#include "common/messages.hpp"
-
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <system_error>
+
+#include "common/arret.hpp"
+#include "common/messages.hpp"
 
 namespace {
 std::atomic<bool> ligne_ouverte{false};

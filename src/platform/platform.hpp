@@ -22,6 +22,7 @@ bool forcer_vers_le_disque(std::FILE* flux, std::string& raison);
 
 // Starts sending the file's data to the device without waiting for it, so that the later
 // forcing of several files overlaps on the device instead of running one file at a time.
+// The streams are unbuffered, so the OS already holds every byte written.
 void amorcer_vidage(std::FILE* flux);
 
 // Raises the per-process limit of open files (or streams) as far as the OS allows and

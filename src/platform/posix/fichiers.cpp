@@ -22,9 +22,10 @@ bool forcer_vers_le_disque(std::FILE* flux, std::string& raison) {
 }
 
 void amorcer_vidage(std::FILE* flux) {
-    if (std::fflush(flux) != 0) return;  // forcer_vers_le_disque reports it
 #ifdef __linux__
     sync_file_range(fileno(flux), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)flux;
 #endif
 }
 

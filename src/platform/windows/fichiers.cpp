@@ -47,7 +47,7 @@ bool forcer_vers_le_disque(std::FILE* flux, std::string& raison) {
 
 // Windows has no call that starts a file's write-back without waiting for it; each file is
 // forced in turn by forcer_vers_le_disque.
-void amorcer_vidage(std::FILE* flux) { std::fflush(flux); }
+void amorcer_vidage(std::FILE*) {}
 
 std::uint64_t relever_limite_fichiers_ouverts() {
     // The C runtime caps its streams on its own; how far it lets the cap be raised depends
