@@ -1,5 +1,5 @@
 # Two entry points: `make run` (build, then a modest benchmark of the system temp
-# directory) and `make test` (build, then every test but the scale runs of `make test-echelle`).
+# directory) and `make test` (build, then every test but the scale runs of `make test-scale`).
 BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 TMP_DIR ?= $(or $(TMPDIR),/tmp)
@@ -8,7 +8,7 @@ WINDOWS_BUILD = build-windows
 WINDOWS_TOOLS := $(shell command -v x86_64-w64-mingw32-g++-posix >/dev/null && \
                    { command -v wine64 || command -v wine; } >/dev/null && echo yes)
 
-.PHONY: all build windows run test test-echelle test-sanitize clean
+.PHONY: all build windows run test test-scale test-sanitize clean
 
 all: build
 
@@ -28,11 +28,11 @@ else
 endif
 
 test: build windows
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE echelle
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE scale
 
 # 100 workers x 50 files and 1 worker x 10,000 files: about 7.5 GB written, minutes of disk.
-test-echelle: build
-	cd $(BUILD) && ctest --output-on-failure -L echelle
+test-scale: build
+	cd $(BUILD) && ctest --output-on-failure -L scale
 
 # AddressSanitizer with UndefinedBehaviorSanitizer over the whole suite (but the Windows
 # tests, which run the unsanitized quorlane.exe under Wine), then ThreadSanitizer
@@ -49,12 +49,12 @@ test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=None \
 	  -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) -LE 'echelle|windows'
+	cd $(ASAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) -LE 'scale|windows'
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=thread -Wno-maybe-uninitialized"
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quorlane quorlane_fiabilite_tests
-	$(SANITIZE_ENV) tests/sanitiseurs/executions_tsan.sh $(TSAN_BUILD)/quorlane
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quorlane quorlane_reliability_tests
+	$(SANITIZE_ENV) tests/sanitizers/tsan_runs.sh $(TSAN_BUILD)/quorlane
 	cd $(TSAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure \
-	  -R 'Interruption|EcritureInterrompue|DisquePlein|LimiteFichiersOuverts'
+	  -R 'Interruption|InterruptedWrite|FullDisk|OpenFilesLimit'
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -6,13 +6,13 @@
 #include <string>
 
 // True from the creation of the eviction file until it is removed.
-extern bool fichier_cache_cree;
+extern bool eviction_file_created;
 
-// Writes cache GiB to cache_chemin_fichier and forces them to the device.
-void vidage_cache_ecriture();
+// Writes cache GiB to eviction_file_path and forces them to the device.
+void write_eviction_file();
 
 // Reads the eviction file back, so that the controller's cache holds it and not test data.
-void vidage_cache_lecture();
+void read_eviction_file();
 
-// Drops the OS's cached pages of `fichiers`; a failure is reported and the run goes on.
-void nettoyage_ram_lecture(const std::vector<std::string>& fichiers);
+// Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
+void purge_os_cache(const std::vector<std::string>& files);

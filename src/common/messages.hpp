@@ -3,10 +3,10 @@
 
 namespace messages {
 
-inline constexpr const char* banniere = "Quorlane %s - sequential disk throughput benchmark\n\n";
+inline constexpr const char* banner = "Quorlane %s - sequential disk throughput benchmark\n\n";
 
 // The help, printed line by line with the defaults; %c is the directory separator.
-inline constexpr const char* aide =
+inline constexpr const char* help =
     "GENERAL OPTIONS"
     "\n-?            This help"
     "\n-path         Path that will be tested           Defaut: %s"
@@ -20,73 +20,68 @@ inline constexpr const char* aide =
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
 // Shown in the sample line when TEMP is not set.
-inline constexpr const char* temp_absent = "(null)";
+inline constexpr const char* temp_unset = "(null)";
 
-inline constexpr const char* chemin_invalide =
-    "Sorry, the argument -path must be an existing pointeur_repertoire";
-inline constexpr const char* hors_limites = "Sorry, the argument %s must be between %u and %u";
-inline constexpr const char* valeur_manquante = "Sorry, the argument %s must be followed by a value";
-inline constexpr const char* chemin_manquant =
+inline constexpr const char* invalid_path = "Sorry, the argument -path must be an existing pointeur_repertoire";
+inline constexpr const char* out_of_range = "Sorry, the argument %s must be between %u and %u";
+inline constexpr const char* missing_value = "Sorry, the argument %s must be followed by a value";
+inline constexpr const char* missing_path =
     "Sorry, you must choose the directory to test with the argument -path. "
     "For help, type Quorlane --help\n";
-inline constexpr const char* trop_de_fichiers_ouverts =
+inline constexpr const char* too_many_open_files =
     "Sorry, the run needs %llu open files (-thread x -file_number) but this system leaves only %llu for them";
-inline constexpr const char* espace_insuffisant =
+inline constexpr const char* not_enough_space =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
-inline constexpr const char* sortie_impossible = "Error, Cannot write to the standard output : %s";
-inline constexpr const char* memoire_insuffisante =
-    "Sorry, there is not enough memory for a block buffer of %u Ko";
+inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
+inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 
 // Phase status lines, progress labels and result lines.
-inline constexpr const char* statut_ecriture = "\rWriting time with cache ram ...                   ";
-inline constexpr const char* statut_vidage = "\rWriting time without cache ram ...";
-inline constexpr const char* libelle_ecriture = "\rWriting time with cache ram     : ";
-inline constexpr const char* libelle_ecriture_sans_cache = "\rWriting time without cache ram  : ";
-inline constexpr const char* libelle_lecture = "\rReading time with cache ram     : ";
-inline constexpr const char* libelle_lecture_sans_cache = "\rReading time without cache ram  : ";
+inline constexpr const char* write_status = "\rWriting time with cache ram ...                   ";
+inline constexpr const char* flush_status = "\rWriting time without cache ram ...";
+inline constexpr const char* write_label = "\rWriting time with cache ram     : ";
+inline constexpr const char* write_without_cache_label = "\rWriting time without cache ram  : ";
+inline constexpr const char* read_label = "\rReading time with cache ram     : ";
+inline constexpr const char* read_without_cache_label = "\rReading time without cache ram  : ";
 // Label, figure so far, dots text.
-inline constexpr const char* progression = "%s%llu Mo/s%s";
-inline constexpr const char* points[] = {" .        ", " ..       ", " ...      ", " ....     ",
-                                         " .....    "};
+inline constexpr const char* progress = "%s%llu Mo/s%s";
+inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ", " ....     ", " .....    "};
 // Label, figure of the phase.
-inline constexpr const char* resultat = "%s%llu Mo/s          \n";
+inline constexpr const char* result = "%s%llu Mo/s          \n";
 
-inline constexpr const char* creation_thread = "Erreur : Impossible de creer le thread %d";
-inline constexpr const char* jointure_thread = "Erreur : Impossible de joindre le Thread %d";
+inline constexpr const char* thread_creation = "Erreur : Impossible de creer le thread %d";
+inline constexpr const char* thread_join = "Erreur : Impossible de joindre le Thread %d";
 
 // Fatal errors of the phases; the detail line names the file and the OS's reason.
-inline constexpr const char* ouverture_ecriture =
+inline constexpr const char* write_open =
     "Error 22, Cannot open the file, peraphs you need to change the limit of open file by "
     "process (1024)\n";
-inline constexpr const char* ouverture_lecture = "Error 33, Cannot open the file\n";
-inline constexpr const char* detail_fichier = "%s : %s";
-inline constexpr const char* ecriture_courte = "Error 23, Cannot write the file %s : %s";
-inline constexpr const char* vidage_impossible = "Error 24, Cannot force the file to the disk %s : %s";
-inline constexpr const char* lecture_impossible = "Error 34, Cannot read the file %s : %s";
+inline constexpr const char* read_open = "Error 33, Cannot open the file\n";
+inline constexpr const char* file_detail = "%s : %s";
+inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";
+inline constexpr const char* flush_failed = "Error 24, Cannot force the file to the disk %s : %s";
+inline constexpr const char* read_failed = "Error 34, Cannot read the file %s : %s";
 // The reason given for a Windows error code the system has no text for.
-inline constexpr const char* erreur_windows = "Windows error %lu";
+inline constexpr const char* windows_error = "Windows error %lu";
 
 // Controller-cache eviction file.
-inline constexpr const char* vidage_controleur = "Emptying the controller's cache ...";
-inline constexpr const char* ouverture_cache = "Error, Cannot open the file\n";
-inline constexpr const char* ecriture_cache = "Error, Cannot write the file %s : %s";
-inline constexpr const char* lecture_cache = "Error, Cannot read the file %s : %s";
+inline constexpr const char* eviction_status = "Emptying the controller's cache ...";
+inline constexpr const char* eviction_open = "Error, Cannot open the file\n";
+inline constexpr const char* eviction_write = "Error, Cannot write the file %s : %s";
+inline constexpr const char* eviction_read = "Error, Cannot read the file %s : %s";
 
 // Purge of the OS file cache; none of these stops the run.
-inline constexpr const char* purge_bibliotheque =
-    "Sorry, I can't access to ntdll.dll for clear de RAM Cache.";
-inline constexpr const char* purge_adresse =
+inline constexpr const char* purge_library = "Sorry, I can't access to ntdll.dll for clear de RAM Cache.";
+inline constexpr const char* purge_address =
     "Sorry, I can't get NtSetSystemInformation address for clear de RAM Cache.";
-inline constexpr const char* purge_jeton =
-    "Sorry, I can't get OpenProcessToken for clear de RAM Cache.";
+inline constexpr const char* purge_token = "Sorry, I can't get OpenProcessToken for clear de RAM Cache.";
 inline constexpr const char* purge_privilege =
     "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.";
 inline constexpr const char* purge_ntstatus =
     "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
 
 // Removal of the run's files.
-inline constexpr const char* suppression_cache = "Erreur 3, i can't delete the tempory file\n";
-inline constexpr const char* suppression_test = "Erreur 2, i can't delete the tempory file : %s - %u\n";
+inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";
+inline constexpr const char* test_file_removal = "Erreur 2, i can't delete the tempory file : %s - %u\n";
 
 inline constexpr const char* interruption = "Interrupted: the run's files have been removed.";
 inline constexpr const char* interruption_incomplete =

@@ -1,53 +1,53 @@
 // Runs one benchmark: eviction file, write phase, flush pass, two read phases with the
 // purge between them, then removal of every file the run created.
 #include "cache/cache.hpp"
-#include "common/arret.hpp"
 #include "common/messages.hpp"
-#include "common/sortie.hpp"
-#include "common/table_ecriture.hpp"
+#include "common/output.hpp"
+#include "common/stop.hpp"
+#include "common/write_streams.hpp"
 #include "driver/driver.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
 
 namespace {
-void afficher_resultat(const char* libelle, std::uint64_t figure) {
-    ecrire(messages::resultat, libelle, static_cast<unsigned long long>(figure));
+void print_result(const char* label, std::uint64_t figure) {
+    print(messages::result, label, static_cast<unsigned long long>(figure));
 }
 }
 
 int main(int argc, char** argv) {
-    initiation_des_variables();
-    gestion_des_arguments(argc, argv);
-    verifier_limites();
-    preparer_table_ecriture();
-    std::vector<thread_param> records(nombre_thread);
-    installer_interruptions();
+    initialize_settings();
+    parse_arguments(argc, argv);
+    check_limits();
+    prepare_write_streams();
+    std::vector<thread_param> records(thread_count);
+    install_interruption_handlers();
 
     if (cache != 0) {
-        vidage_cache_ecriture();
-        arreter_si_demande(records);
+        write_eviction_file();
+        stop_if_requested(records);
     }
 
-    std::uint64_t figure = phase_ecriture(records);
-    arreter_si_demande(records);
-    afficher_resultat(messages::libelle_ecriture, figure);
+    std::uint64_t figure = write_phase(records);
+    stop_if_requested(records);
+    print_result(messages::write_label, figure);
 
-    figure = passe_de_vidage(records);
-    arreter_si_demande(records);
-    afficher_resultat(messages::libelle_ecriture_sans_cache, figure);
+    figure = flush_pass(records);
+    stop_if_requested(records);
+    print_result(messages::write_without_cache_label, figure);
 
     for (const bool with_cache : {true, false}) {
-        if (!with_cache) nettoyage_ram_lecture(fichiers_du_run(records));
+        if (!with_cache) purge_os_cache(run_files(records));
         if (cache != 0) {
-            vidage_cache_lecture();
-            arreter_si_demande(records);
+            read_eviction_file();
+            stop_if_requested(records);
         }
-        figure = phase_lecture(records, with_cache);
-        arreter_si_demande(records);
-        afficher_resultat(with_cache ? messages::libelle_lecture : messages::libelle_lecture_sans_cache, figure);
+        figure = read_phase(records, with_cache);
+        stop_if_requested(records);
+        print_result(with_cache ? messages::read_label : messages::read_without_cache_label, figure);
     }
 
-    supprimer_fichiers_du_run(records);
-    arreter_si_demande(records);
+    remove_run_files(records);
+    stop_if_requested(records);
     return 0;
 }

@@ -2,95 +2,95 @@
 #include <system_error>
 #include <thread>
 
-#include "common/arret.hpp"
-#include "common/debit.hpp"
-#include "common/horloge.hpp"
+#include "common/clock.hpp"
+#include "common/file_name.hpp"
 #include "common/messages.hpp"
-#include "common/nom_fichier.hpp"
-#include "common/sortie.hpp"
-#include "common/table_ecriture.hpp"
+#include "common/output.hpp"
+#include "common/rate.hpp"
+#include "common/stop.hpp"
+#include "common/write_streams.hpp"
 #include "driver/driver.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
 
 namespace {
 
-// Runs `fonction` on every record in a thread of its own and waits for all of them.
+// Runs `worker_function` on every record in a thread of its own and waits for all of them.
 // A worker that can't be started is reported on a line of its own (the next result line
 // would otherwise overwrite it) and the phase goes on without it.
-void executer_workers(std::vector<thread_param>& records, void (*fonction)(thread_param*)) {
+void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
     std::vector<std::thread> threads(records.size());
     for (std::size_t t = 0; t < records.size(); ++t) {
         try {
-            threads[t] = std::thread(fonction, &records[t]);
-        } catch (const std::system_error& erreur) {
-            ecrire_sur_sa_ligne(formater(messages::creation_thread, erreur.code().value()));
+            threads[t] = std::thread(worker_function, &records[t]);
+        } catch (const std::system_error& error) {
+            print_on_own_line(format_text(messages::thread_creation, error.code().value()));
         }
     }
     for (std::thread& thread : threads) {
         if (!thread.joinable()) continue;
         try {
             thread.join();
-        } catch (const std::system_error& erreur) {
-            ecrire_sur_sa_ligne(formater(messages::jointure_thread, erreur.code().value()));
+        } catch (const std::system_error& error) {
+            print_on_own_line(format_text(messages::thread_join, error.code().value()));
             // A thread object still joinable when destroyed ends the process with the files on disk.
             thread.detach();
         }
     }
 }
 
-std::uint64_t figure_de_la_phase() {
-    return debit_ko_par_ms(octets_deplaces.load() / octets_par_ko, elapsed_us(temps_depart, temps_fin));
+std::uint64_t phase_figure() {
+    return rate_kib_per_ms(bytes_moved.load() / bytes_per_kib, elapsed_us(phase_start, phase_end));
 }
 
 }  // namespace
 
-std::uint64_t phase_ecriture(std::vector<thread_param>& records) {
+std::uint64_t write_phase(std::vector<thread_param>& records) {
     for (std::uint32_t t = 0; t < records.size(); ++t) {
         records[t].thread_index = t;
-        records[t].file_prefix = nouveau_prefixe();
+        records[t].file_prefix = new_prefix();
     }
-    octets_deplaces.store(0);
-    temps_depart = maintenant_us();
-    ecrire("%s", messages::statut_ecriture);
-    executer_workers(records, fonction_test_ecriture);
-    temps_fin = maintenant_us();
-    return figure_de_la_phase();
+    bytes_moved.store(0);
+    phase_start = now_us();
+    print("%s", messages::write_status);
+    run_workers(records, write_worker);
+    phase_end = now_us();
+    return phase_figure();
 }
 
-std::uint64_t passe_de_vidage(const std::vector<thread_param>& records) {
-    ecrire("%s", messages::statut_vidage);
-    for (std::FILE* flux : pointeur_du_fichier_ecriture)
-        if (flux != nullptr) amorcer_vidage(flux);
+std::uint64_t flush_pass(const std::vector<thread_param>& records) {
+    print("%s", messages::flush_status);
+    for (std::FILE* stream : write_streams)
+        if (stream != nullptr) start_write_back(stream);
     for (std::uint32_t t = 0; t < records.size(); ++t) {
         for (std::uint32_t index = 0; index < file_number; ++index) {
-            std::FILE*& flux = flux_ecriture(t, index);
-            if (flux == nullptr) continue;
-            if (arret_demande.load()) return 0;
-            std::string raison;
-            bool reussi = forcer_vers_le_disque(flux, raison);
-            if (std::fclose(flux) != 0 && reussi) {
-                reussi = false;
-                raison = raison_errno(errno);
+            std::FILE*& stream = write_stream(t, index);
+            if (stream == nullptr) continue;
+            if (stop_requested.load()) return 0;
+            std::string reason;
+            bool succeeded = force_to_device(stream, reason);
+            if (std::fclose(stream) != 0 && succeeded) {
+                succeeded = false;
+                reason = errno_reason(errno);
             }
-            flux = nullptr;
-            if (!reussi) {
-                const std::string nom = nom_fichier_test(records[t].file_prefix, index);
-                signaler_erreur_fatale(formater(messages::vidage_impossible, nom.c_str(), raison.c_str()));
+            stream = nullptr;
+            if (!succeeded) {
+                const std::string name = test_file_name(records[t].file_prefix, index);
+                report_fatal_error(format_text(messages::flush_failed, name.c_str(), reason.c_str()));
                 return 0;
             }
         }
     }
     // Still timed from the write phase's start: this figure covers writing and forcing together.
-    temps_fin = maintenant_us();
-    return figure_de_la_phase();
+    phase_end = now_us();
+    return phase_figure();
 }
 
-std::uint64_t phase_lecture(std::vector<thread_param>& records, bool with_cache) {
+std::uint64_t read_phase(std::vector<thread_param>& records, bool with_cache) {
     for (thread_param& record : records) record.with_cache = with_cache;
-    octets_deplaces.store(0);
-    temps_depart = maintenant_us();
-    executer_workers(records, fonction_test_lecture);
-    temps_fin = maintenant_us();
-    return figure_de_la_phase();
+    bytes_moved.store(0);
+    phase_start = now_us();
+    run_workers(records, read_worker);
+    phase_end = now_us();
+    return phase_figure();
 }

@@ -8,36 +8,36 @@
 #include <vector>
 
 // Case-insensitive comparison of two option names; 0 when equal.
-int comparer_sans_casse(const char* a, const char* b);
+int compare_ignoring_case(const char* a, const char* b);
 
 // The character every directory path is made to end with.
-char separateur_repertoire();
+char directory_separator();
 
-// True when `chemin` names a directory that can be opened.
-bool est_un_repertoire(const std::string& chemin);
+// True when `path_name` names a directory that can be opened.
+bool is_existing_directory(const std::string& path_name);
 
 // Hands the stream's own buffer to the OS, then forces everything the OS holds of the
-// file to the device. On failure returns false and fills `raison` with the OS's reason.
-bool forcer_vers_le_disque(std::FILE* flux, std::string& raison);
+// file to the device. On failure returns false and fills `reason` with the OS's reason.
+bool force_to_device(std::FILE* stream, std::string& reason);
 
 // Starts sending the file's data to the device without waiting for it, so that the later
 // forcing of several files overlaps on the device instead of running one file at a time.
 // The streams are unbuffered, so the OS already holds every byte written.
-void amorcer_vidage(std::FILE* flux);
+void start_write_back(std::FILE* stream);
 
 // Raises the per-process limit of open files (or streams) as far as the OS allows and
 // returns the limit now in force.
-std::uint64_t relever_limite_fichiers_ouverts();
+std::uint64_t raise_open_files_limit();
 
-// Free space available to this user on the filesystem holding `repertoire`.
-bool espace_libre(const std::string& repertoire, std::uint64_t& octets);
+// Free space available to this user on the filesystem holding `directory`.
+bool free_space(const std::string& directory, std::uint64_t& bytes);
 
 // Outcome of purging the OS cache of file data; each failure has its own message.
-enum class echec_purge { aucun, bibliotheque, adresse, jeton, privilege, ntstatus };
+enum class purge_failure { none, library, address, token, privilege, ntstatus };
 
-// Drops the OS's cached pages of `fichiers` (or, where the OS only offers a global purge,
+// Drops the OS's cached pages of `files` (or, where the OS only offers a global purge,
 // the whole standby cache), so that the next read of them comes from the device.
-echec_purge purger_cache_fichiers(const std::vector<std::string>& fichiers);
+purge_failure purge_file_cache(const std::vector<std::string>& files);
 
-// Routes Ctrl+C and the other termination requests to `demander_interruption`.
-void installer_interruptions();
+// Routes Ctrl+C and the other termination requests to `request_interruption`.
+void install_interruption_handlers();

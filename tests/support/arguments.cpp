@@ -2,10 +2,10 @@
 
 #include "settings/settings.hpp"
 
-void lire_arguments(std::vector<std::string> arguments) {
-    initiation_des_variables();
+void apply_arguments(std::vector<std::string> arguments) {
+    initialize_settings();
     arguments.insert(arguments.begin(), "quorlane");
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
-    gestion_des_arguments(static_cast<int>(argv.size()), argv.data());
+    parse_arguments(static_cast<int>(argv.size()), argv.data());
 }

@@ -4,4 +4,4 @@
 #include <string>
 #include <vector>
 
-void lire_arguments(std::vector<std::string> arguments);
+void apply_arguments(std::vector<std::string> arguments);

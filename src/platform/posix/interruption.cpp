@@ -1,19 +1,19 @@
 #include <signal.h>
 
-#include "common/arret.hpp"
+#include "common/stop.hpp"
 #include "platform/platform.hpp"
 
 namespace {
 // Only raises the flag: the workers stop at their next block and main removes the files.
-void sur_signal(int numero) { demander_interruption(128 + numero); }
+void on_signal(int signal_number) { request_interruption(128 + signal_number); }
 }
 
-void installer_interruptions() {
+void install_interruption_handlers() {
     struct sigaction action{};
-    action.sa_handler = sur_signal;
+    action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     // A closed standard output (the reader of a pipe gone) would otherwise kill the run
     // with its files on disk: it ends the run like a closed terminal.
-    for (const int numero : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(numero, &action, nullptr);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal_number, &action, nullptr);
 }

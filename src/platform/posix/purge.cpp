@@ -6,16 +6,16 @@
 // Linux has no standby list to purge as a whole without privilege; instead each file's
 // cached pages are dropped. They are clean by now (every file was forced to the device),
 // so the kernel can let them go, for any user, without touching other processes' cache.
-echec_purge purger_cache_fichiers(const std::vector<std::string>& fichiers) {
-    bool echec = false;
-    for (const std::string& nom : fichiers) {
-        const int descripteur = open(nom.c_str(), O_RDONLY);
-        if (descripteur < 0) {
-            echec = true;
+purge_failure purge_file_cache(const std::vector<std::string>& files) {
+    bool fail = false;
+    for (const std::string& name : files) {
+        const int descriptor = open(name.c_str(), O_RDONLY);
+        if (descriptor < 0) {
+            fail = true;
             continue;
         }
-        if (posix_fadvise(descripteur, 0, 0, POSIX_FADV_DONTNEED) != 0) echec = true;
-        close(descripteur);
+        if (posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED) != 0) fail = true;
+        close(descriptor);
     }
-    return echec ? echec_purge::ntstatus : echec_purge::aucun;
+    return fail ? purge_failure::ntstatus : purge_failure::none;
 }

@@ -5,14 +5,14 @@
 
 namespace {
 
-constexpr DWORD droits_du_jeton = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
-static_assert(droits_du_jeton == 0x28);
+constexpr DWORD token_rights = TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY;
+static_assert(token_rights == 0x28);
 static_assert(sizeof(TOKEN_PRIVILEGES) == 16);
 // SystemMemoryListInformation, and its command that empties the standby list.
-constexpr ULONG classe_listes_memoire = 80;
-constexpr ULONG purge_liste_standby = 4;
+constexpr ULONG memory_list_class = 80;
+constexpr ULONG purge_standby_list = 4;
 
-using nt_set_system_information = LONG(NTAPI*)(ULONG classe, PVOID tampon, ULONG longueur);
+using nt_set_system_information = LONG(NTAPI*)(ULONG info_class, PVOID buffer, ULONG length);
 
 bool SetPrivilege(HANDLE token, const char* privilege_name, int enable) {
     TOKEN_PRIVILEGES privileges{};
@@ -24,22 +24,21 @@ bool SetPrivilege(HANDLE token, const char* privilege_name, int enable) {
     return GetLastError() != ERROR_NOT_ALL_ASSIGNED;
 }
 
-echec_purge purger_standby(HMODULE ntdll) {
+purge_failure purge_standby(HMODULE ntdll) {
     // Casting through void(*)() is how a FARPROC becomes the function's real type.
-    const auto appel = reinterpret_cast<nt_set_system_information>(
+    const auto call = reinterpret_cast<nt_set_system_information>(
         reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtSetSystemInformation")));
-    if (appel == nullptr) return echec_purge::adresse;
+    if (call == nullptr) return purge_failure::address;
 
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), droits_du_jeton, &token)) return echec_purge::jeton;
-    echec_purge resultat = echec_purge::privilege;
+    if (!OpenProcessToken(GetCurrentProcess(), token_rights, &token)) return purge_failure::token;
+    purge_failure result = purge_failure::privilege;
     if (SetPrivilege(token, "SeProfileSingleProcessPrivilege", 1)) {
-        ULONG commande = purge_liste_standby;
-        resultat = appel(classe_listes_memoire, &commande, sizeof commande) < 0 ? echec_purge::ntstatus
-                                                                               : echec_purge::aucun;
+        ULONG command = purge_standby_list;
+        result = call(memory_list_class, &command, sizeof command) < 0 ? purge_failure::ntstatus : purge_failure::none;
     }
     CloseHandle(token);
-    return resultat;
+    return result;
 }
 
 }  // namespace
@@ -47,10 +46,10 @@ echec_purge purger_standby(HMODULE ntdll) {
 // Windows only offers to empty its whole standby list, which holds the run's files too, so
 // the list of files is not needed. ntdll.dll is loaded at run time: the call is not in the
 // import libraries.
-echec_purge purger_cache_fichiers(const std::vector<std::string>&) {
+purge_failure purge_file_cache(const std::vector<std::string>&) {
     const HMODULE ntdll = LoadLibraryA("ntdll.dll");
-    if (ntdll == nullptr) return echec_purge::bibliotheque;
-    const echec_purge resultat = purger_standby(ntdll);
+    if (ntdll == nullptr) return purge_failure::library;
+    const purge_failure result = purge_standby(ntdll);
     FreeLibrary(ntdll);
-    return resultat;
+    return result;
 }

@@ -1,0 +1,14 @@
+#include "common/file_name.hpp"
+
+#include "common/random.hpp"
+#include "settings/settings.hpp"
+
+std::string test_file_name(const std::string& file_prefix, std::uint32_t index) {
+    return path + file_prefix + std::to_string(index);
+}
+
+std::string new_prefix() {
+    std::string prefix = "vellumcrate_";
+    for (int letter = 0; letter < 8; ++letter) prefix += random_letter();
+    return prefix;
+}

@@ -1,0 +1,11 @@
+// Names of the files a run creates in the tested directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// File `index` of a worker: path + prefix + index in decimal, no separator in between.
+std::string test_file_name(const std::string& file_prefix, std::uint32_t index);
+
+// "vellumcrate_" and 8 random lower-case letters.
+std::string new_prefix();

@@ -1,0 +1,34 @@
+#include "common/stop.hpp"
+
+#include <mutex>
+
+std::atomic<bool> stop_requested{false};
+
+namespace {
+std::mutex error_lock;
+std::string first_error;
+std::atomic<int> requested_status{0};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the interruption handler needs lock-free atomics");
+}  // namespace
+
+void report_fatal_error(const std::string& message) {
+    {
+        std::lock_guard<std::mutex> guard(error_lock);
+        if (first_error.empty()) first_error = message;
+    }
+    stop_requested.store(true);
+}
+
+std::string recorded_fatal_error() {
+    std::lock_guard<std::mutex> guard(error_lock);
+    return first_error;
+}
+
+void request_interruption(int exit_status) {
+    int expected = 0;
+    requested_status.compare_exchange_strong(expected, exit_status);
+    stop_requested.store(true);
+}
+
+int interruption_status() { return requested_status.load(); }

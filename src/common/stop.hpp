@@ -1,0 +1,20 @@
+// How a run stops early: a worker's fatal error or an interruption raises `stop_requested`;
+// workers look at it before every block and return, and main cleans up after joining them.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+extern std::atomic<bool> stop_requested;
+
+// Records the first fatal error of the run (later ones are consequences) and raises the flag.
+void report_fatal_error(const std::string& message);
+
+// The recorded message, empty when the stop is an interruption.
+std::string recorded_fatal_error();
+
+// Async-signal-safe: only stores the exit status and raises the flag.
+void request_interruption(int exit_status);
+
+// Exit status asked for by an interruption, 0 when none arrived.
+int interruption_status();

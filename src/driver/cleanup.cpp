@@ -1,0 +1,58 @@
+#include <cstdio>
+#include <cstdlib>
+
+#include "cache/cache.hpp"
+#include "common/file_name.hpp"
+#include "common/messages.hpp"
+#include "common/output.hpp"
+#include "common/stop.hpp"
+#include "common/write_streams.hpp"
+#include "driver/driver.hpp"
+#include "settings/settings.hpp"
+
+std::vector<std::string> run_files(const std::vector<thread_param>& records) {
+    std::vector<std::string> files;
+    if (eviction_file_created) files.push_back(eviction_file_path);
+    for (std::uint32_t t = 0; t < records.size(); ++t)
+        for (std::uint32_t index = 0; index < files_created[t]; ++index)
+            files.push_back(test_file_name(records[t].file_prefix, index));
+    return files;
+}
+
+bool remove_run_files(const std::vector<thread_param>& records) {
+    bool all_removed = true;
+    // A file still open can't be removed everywhere; whatever the flush pass did not reach
+    // is closed first.
+    for (std::FILE*& stream : write_streams) {
+        if (stream != nullptr) std::fclose(stream);
+        stream = nullptr;
+    }
+    if (eviction_file_created) {
+        if (std::remove(eviction_file_path.c_str()) != 0) {
+            print("%s", messages::eviction_removal);
+            all_removed = false;
+        }
+        eviction_file_created = false;
+    }
+    for (std::uint32_t t = 0; t < records.size(); ++t) {
+        for (std::uint32_t index = 0; index < files_created[t]; ++index) {
+            const std::string name = test_file_name(records[t].file_prefix, index);
+            if (std::remove(name.c_str()) != 0) {
+                print(messages::test_file_removal, name.c_str(), index);
+                all_removed = false;
+            }
+        }
+        files_created[t] = 0;
+    }
+    return all_removed;
+}
+
+void stop_if_requested(const std::vector<thread_param>& records) {
+    if (!stop_requested.load()) return;
+    const std::string error = recorded_fatal_error();
+    if (!error.empty()) report_error(false, error);
+    const bool all_removed = remove_run_files(records);
+    const int status = interruption_status();
+    if (status != 0) print_on_own_line(all_removed ? messages::interruption : messages::interruption_incomplete);
+    std::exit(status != 0 ? status : 1);
+}

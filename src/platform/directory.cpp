@@ -1,0 +1,11 @@
+// The directory test, the same on both systems: mingw-w64 provides opendir too.
+#include <dirent.h>
+
+#include "platform/platform.hpp"
+
+bool is_existing_directory(const std::string& path_name) {
+    DIR* directory = opendir(path_name.c_str());
+    if (directory == nullptr) return false;
+    closedir(directory);
+    return true;
+}

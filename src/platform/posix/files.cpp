@@ -1,0 +1,48 @@
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "platform/platform.hpp"
+
+int compare_ignoring_case(const char* a, const char* b) { return strcasecmp(a, b); }
+
+char directory_separator() { return '/'; }
+
+bool force_to_device(std::FILE* stream, std::string& reason) {
+    if (std::fflush(stream) != 0 || fsync(fileno(stream)) != 0) {
+        reason = std::generic_category().message(errno);
+        return false;
+    }
+    return true;
+}
+
+void start_write_back(std::FILE* stream) {
+#ifdef __linux__
+    sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)stream;
+#endif
+}
+
+std::uint64_t raise_open_files_limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+bool free_space(const std::string& directory, std::uint64_t& bytes) {
+    struct statvfs state {};
+    if (statvfs(directory.c_str(), &state) != 0) return false;
+    bytes = static_cast<std::uint64_t>(state.f_bavail) * state.f_frsize;
+    return true;
+}

@@ -1,0 +1,126 @@
+// Disks without room: a run that can't fit is refused before any file exists, and a disk
+// that fills during the run anyway ends it with the OS's reason, no figure and no file left.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+#include "common/stop.hpp"
+#include "common/write_streams.hpp"
+#include "driver/driver.hpp"
+#include "settings/settings.hpp"
+#include "support/arguments.hpp"
+#include "support/mount.hpp"
+#include "support/process.hpp"
+#include "support/run_program.hpp"
+#include "support/temporary_directory.hpp"
+
+namespace {
+
+constexpr int timeout_ms = 120000;
+
+// A tmpfs of `size` on a directory of the test's own.
+struct small_disk {
+    explicit small_disk(const std::string& size)
+        : point((std::filesystem::create_directory(dir.path_name + "/disque"), dir.path_name + "/disque")),
+          mount(point, size) {}
+    temporary_directory dir;
+    std::string point;
+    tmpfs_mount mount;
+};
+
+}  // namespace
+
+TEST(FreeSpace, ARunThatCannotFitIsRefusedBeforeAnyFileExists) {
+    small_disk disk("8m");
+    if (!disk.mount.mounted) GTEST_SKIP() << disk.mount.reason;
+    struct test_case {
+        std::vector<std::string> settings;
+        const char* needed;
+    };
+    const test_case refuses[] = {
+        {{"-file", "16", "-cache", "0"}, "16"},
+        // Whole blocks only: 2 MiB in 700 KiB blocks is 1400 KiB a file, 8400 KiB for six files.
+        {{"-file", "2", "-block", "700", "-thread", "3", "-file_number", "2", "-cache", "0"}, "9"},
+        // The eviction file counts: 1 GiB beside the 1 MiB test file.
+        {{"-file", "1", "-cache", "1"}, "1025"},
+    };
+    for (const test_case& c : refuses) {
+        std::vector<std::string> arguments{"-path", disk.point};
+        arguments.insert(arguments.end(), c.settings.begin(), c.settings.end());
+        const execution_result r = quorlane(arguments);
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find(std::string("\nSorry, the run needs ") + c.needed +
+                                " MiB of free space but the disk has only 8 MiB free\n"),
+                  std::string::npos)
+            << r.output;
+        EXPECT_EQ(r.output.find("Writing"), std::string::npos) << r.output;
+        EXPECT_TRUE(std::filesystem::is_empty(disk.point));
+    }
+
+    // What fits runs to its end on the same disk.
+    const execution_result r =
+        quorlane({"-path", disk.point, "-file", "1", "-block", "1024", "-thread", "4", "-cache", "0"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(occurrences(r.output, "Mo/s          \n"), 4) << r.output;
+    EXPECT_TRUE(std::filesystem::is_empty(disk.point));
+}
+
+// Another program fills the disk after the free-space check passed: the binary is held
+// still at the start of its write phase while the rest of the disk is taken.
+TEST(FullDisk, DuringTheWritePhaseTheRunStopsWithTheReasonAndRemovesItsFiles) {
+    small_disk disk("64m");
+    if (!disk.mount.mounted) GTEST_SKIP() << disk.mount.reason;
+    child_process process;
+    ASSERT_TRUE(launch(process, {"-path", disk.point, "-thread", "2", "-file", "16", "-block", "1", "-cache", "0"}));
+    ASSERT_TRUE(wait_for_text(process, "Writing time with cache ram ...", timeout_ms)) << process.text;
+    ASSERT_EQ(kill(process.pid, SIGSTOP), 0);
+    EXPECT_GT(fill_the_disk(disk.point, "remplissage"), 0);
+    ASSERT_EQ(kill(process.pid, SIGCONT), 0);
+    finish(process);
+
+    EXPECT_EQ(process.status, 1) << process.text;
+    // Both writers meet the full disk; the first error is the one reported.
+    const std::regex error("\nError 23, Cannot write the file " + disk.point +
+                           "/vellumcrate_[a-z]{8}0 : No space left on device\n$");
+    EXPECT_TRUE(std::regex_search(process.text, error)) << process.text;
+    EXPECT_EQ(occurrences(process.text, "Error"), 1) << process.text;
+    EXPECT_EQ(process.text.find("Mo/s"), std::string::npos) << process.text;
+    EXPECT_EQ(disk.dir.entries(), std::vector<std::string>{"disque"});
+    std::vector<std::string> leftovers;
+    for (const auto& entry : std::filesystem::directory_iterator(disk.point))
+        leftovers.push_back(entry.path().filename().string());
+    EXPECT_EQ(leftovers, std::vector<std::string>{"remplissage"});
+}
+
+// Without root: a writer whose file is the always-full device. Its first write
+// fails, the writer reports it and creates no further file. In a
+// child process, since the first fatal error of a process is the one kept.
+namespace {
+void write_to_full_disk(std::vector<thread_param>& records) {
+    write_worker(&records[0]);
+    std::fprintf(stderr, "%s\nstopped: %d, files created: %u\n", recorded_fatal_error().c_str(),
+                 stop_requested.load() ? 1 : 0, files_created[0]);
+    remove_run_files(records);
+    std::exit(1);
+}
+}  // namespace
+
+TEST(FullDiskDeathTest, AWriterStopsAtTheFirstShortWriteAndItsFileIsStillRemoved) {
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "1", "-file_number", "3", "-cache", "0"});
+    prepare_write_streams();
+    std::vector<thread_param> records(1);
+    records[0].file_prefix = "vellumcrate_plein";
+    ASSERT_EQ(symlink("/dev/full", (path + records[0].file_prefix + "0").c_str()), 0);
+
+    EXPECT_EXIT(write_to_full_disk(records), testing::ExitedWithCode(1),
+                "^Error 23, Cannot write the file " + path +
+                    "vellumcrate_plein0 : No space left on device\nstopped: 1, files created: 1\n$");
+    EXPECT_TRUE(dir.entries().empty());
+}

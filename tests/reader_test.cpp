@@ -1,0 +1,104 @@
+// The reader on real files, and the progress line it shares with the writer.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "common/clock.hpp"
+#include "common/messages.hpp"
+#include "common/rate.hpp"
+#include "common/stop.hpp"
+#include "settings/settings.hpp"
+#include "support/arguments.hpp"
+#include "support/temporary_directory.hpp"
+#include "workers/progress.hpp"
+#include "workers/workers.hpp"
+
+namespace {
+
+const std::string prefix = "vellumcrate_abcdefgh";
+
+void create_file(const std::string& name, std::size_t bytes) {
+    std::ofstream stream(name, std::ios::binary);
+    const std::string data(bytes, 'q');
+    stream.write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+// Reads the worker's one file and returns the bytes the phase counted.
+std::uint64_t read_worker_file() {
+    thread_param record{0, prefix, true};
+    bytes_moved.store(0);
+    phase_start = now_us();
+    read_worker(&record);
+    return bytes_moved.load();
+}
+
+// Runs the reader in a child process and prints the recorded error on standard error,
+// where the death-test assertion looks.
+[[noreturn]] void read_and_signal() {
+    read_worker_file();
+    std::fputs(recorded_fatal_error().c_str(), stderr);
+    std::exit(stop_requested.load() ? 1 : 0);
+}
+
+}  // namespace
+
+TEST(Reader, CountsEveryByteReadIncludingAShortLastBlock) {
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "64", "-cache", "0"});
+    const std::string name = path + prefix + "0";
+
+    create_file(name, std::size_t{blocks_per_file} * bytes_per_block());
+    EXPECT_EQ(read_worker_file(), 1048576u);
+    EXPECT_FALSE(stop_requested.load());
+
+    // Shortened by less than a block after writing: the figure counts what is really there.
+    std::filesystem::resize_file(name, 1048576 - 1000);
+    EXPECT_EQ(read_worker_file(), 1048576u - 1000u);
+    EXPECT_FALSE(stop_requested.load());
+}
+
+TEST(ReaderDeathTest, AMissingFileIsError33WithItsNameAndReason) {
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
+    EXPECT_EXIT(read_and_signal(), ::testing::ExitedWithCode(1),
+                "^Error 33, Cannot open the file\n.*/vellumcrate_abcdefgh0 : No such file or directory$");
+}
+
+TEST(ReaderDeathTest, AReadErrorIsToldApartFromTheEndOfTheFile) {
+    // A directory opens as a stream on Linux but every read of it fails.
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
+    std::filesystem::create_directory(path + prefix + "0");
+    EXPECT_EXIT(read_and_signal(), ::testing::ExitedWithCode(1),
+                "^Error 34, Cannot read the file .*/vellumcrate_abcdefgh0 : Is a directory$");
+}
+
+TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-cache", "0"});
+    progress_state state;
+    start_file(state);
+    // The clock's whole second has not moved past the last sample's: no sample.
+    state.last_sample = now_us() + 10000000;
+    ::testing::internal::CaptureStdout();
+    progress_step(state, messages::read_label);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout().find("Mo/s"), std::string::npos);
+
+    // 10,500 KiB moved by all workers, just over 1 s after the phase started: 10 KiB/ms.
+    bytes_moved.store(10500u * 1024u);
+    std::string output;
+    for (int sample = 0; sample < 7; ++sample) {
+        phase_start = now_us() - 1000000;
+        state.last_sample = now_us() - 2000000;  // the last sample is 2 s old
+        ::testing::internal::CaptureStdout();
+        progress_step(state, messages::read_without_cache_label);
+        output += ::testing::internal::GetCapturedStdout();
+    }
+    std::string expected;
+    for (const char* dots :
+         {" .        ", " ..       ", " ...      ", " ....     ", " .....    ", " .        ", " ..       "})
+        expected += std::string("\rReading time without cache ram  : 10 Mo/s") + dots;
+    EXPECT_EQ(output, expected);
+}

@@ -1,0 +1,145 @@
+#include "support/process.hpp"
+
+#include <grp.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+// Appends what one readable descriptor holds; closes it at end of file.
+void read_one(int& descriptor, std::string& target) {
+    char chunk[65536];
+    const ssize_t bytes_read = read(descriptor, chunk, sizeof chunk);
+    if (bytes_read > 0) {
+        target.append(chunk, static_cast<std::size_t>(bytes_read));
+    } else {
+        close(descriptor);
+        descriptor = -1;
+    }
+}
+
+// Waits up to `timeout_ms` for output and reads it; false once both streams are closed.
+bool read_available(child_process& process, int timeout_ms) {
+    pollfd waiting[2] = {{process.output, POLLIN, 0}, {process.errors, POLLIN, 0}};
+    if (process.output < 0 && process.errors < 0) return false;
+    if (poll(waiting, 2, timeout_ms) <= 0) return true;
+    if (waiting[0].revents != 0) read_one(process.output, process.text);
+    if (waiting[1].revents != 0) read_one(process.errors, process.error_text);
+    return true;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    for (std::string& text : texts) result.push_back(text.data());
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+bool launch(child_process& process, const std::string& program, const std::vector<std::string>& arguments,
+            const launch_options& options) {
+    std::vector<std::string> texts{program};
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (std::strncmp(*variable, "TEMP=", 5) != 0) variables.emplace_back(*variable);
+    if (options.temp != nullptr) variables.push_back(std::string("TEMP=") + options.temp);
+    const std::vector<char*> argv = pointers(texts);
+    const std::vector<char*> envp = pointers(variables);
+
+    int output[2];
+    int errors[2];
+    if (pipe(output) != 0) return false;
+    if (pipe(errors) != 0) {
+        close(output[0]);
+        close(output[1]);
+        return false;
+    }
+    process.pid = fork();
+    if (process.pid == 0) {
+        dup2(output[1], 1);
+        dup2(errors[1], 2);
+        close(output[0]);
+        close(output[1]);
+        close(errors[0]);
+        close(errors[1]);
+        const rlimit limit{static_cast<rlim_t>(options.soft_limit), static_cast<rlim_t>(options.hard_limit)};
+        if (options.soft_limit >= 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(125);
+        const int user = options.user;
+        if (user >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(user)) != 0 ||
+                          setuid(static_cast<uid_t>(user)) != 0))
+            _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(output[1]);
+    close(errors[1]);
+    process.output = output[0];
+    process.errors = errors[0];
+    return process.pid > 0;
+}
+
+bool launch(child_process& process, const std::vector<std::string>& arguments, int user, long soft_limit,
+            long hard_limit) {
+    return launch(process, QUORLANE_BINARY, arguments, {nullptr, user, soft_limit, hard_limit});
+}
+
+bool wait_for(child_process& process, const std::function<bool(const std::string&)>& condition, int timeout_ms) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!condition(process.text)) {
+        if (std::chrono::steady_clock::now() >= limit) return false;
+        if (process.output < 0 || !read_available(process, 10)) return condition(process.text);
+    }
+    return true;
+}
+
+bool wait_for_text(child_process& process, const std::string& text, int timeout_ms) {
+    return wait_for(
+        process, [&text](const std::string& read_so_far) { return read_so_far.find(text) != std::string::npos; },
+        timeout_ms);
+}
+
+bool wait_for_results(child_process& process, int count, int timeout_ms) {
+    return wait_for(
+        process,
+        [count](const std::string& read_so_far) { return occurrences(read_so_far, "Mo/s          \n") >= count; },
+        timeout_ms);
+}
+
+void finish(child_process& process) {
+    while (read_available(process, 1000)) {
+    }
+    // The child's I/O counters stay readable until it is reaped.
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOWAIT) == 0) {
+        std::ifstream counters("/proc/" + std::to_string(process.pid) + "/io");
+        std::string name;
+        long long value = 0;
+        while (counters >> name >> value) {
+            if (name == "rchar:") process.bytes_read = value;
+            if (name == "wchar:") process.bytes_written = value;
+        }
+    }
+    int state = 0;
+    rusage usage{};
+    if (wait4(process.pid, &state, 0, &usage) != process.pid) return;
+    process.status = WIFEXITED(state) ? WEXITSTATUS(state) : 128 + WTERMSIG(state);
+    process.peak_rss_kib = usage.ru_maxrss;
+}
+
+int occurrences(const std::string& text, const std::string& pattern) {
+    int count = 0;
+    for (std::size_t position = text.find(pattern); position != std::string::npos;
+         position = text.find(pattern, position + pattern.size()))
+        ++count;
+    return count;
+}
