@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,7 +12,7 @@
 #include <regex>
 
 #include "common/stop.hpp"
-#include "common/write_streams.hpp"
+#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
@@ -98,11 +99,13 @@ TEST(FullDisk, DuringTheWritePhaseTheRunStopsWithTheReasonAndRemovesItsFiles) {
     EXPECT_EQ(leftovers, std::vector<std::string>{"remplissage"});
 }
 
-// Without root: a writer whose file is the always-full device. Its first write
-// fails, the writer reports it and creates no further file. In a
+// Without root: a writer under a file-size limit of one block, whose second write fails. In a
 // child process, since the first fatal error of a process is the one kept.
 namespace {
-void write_to_full_disk(std::vector<thread_param>& records) {
+void write_under_a_size_limit(std::vector<thread_param>& records) {
+    const rlimit one_block{1024, 1024};
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &one_block);
     write_worker(&records[0]);
     std::fprintf(stderr, "%s\nstopped: %d, files created: %u\n", recorded_fatal_error().c_str(),
                  stop_requested.load() ? 1 : 0, files_created[0]);
@@ -114,13 +117,11 @@ void write_to_full_disk(std::vector<thread_param>& records) {
 TEST(FullDiskDeathTest, AWriterStopsAtTheFirstShortWriteAndItsFileIsStillRemoved) {
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "1", "-file_number", "3", "-cache", "0"});
-    prepare_write_streams();
+    prepare_write_handles();
     std::vector<thread_param> records(1);
-    records[0].file_prefix = "vellumcrate_plein";
-    ASSERT_EQ(symlink("/dev/full", (path + records[0].file_prefix + "0").c_str()), 0);
 
-    EXPECT_EXIT(write_to_full_disk(records), testing::ExitedWithCode(1),
+    EXPECT_EXIT(write_under_a_size_limit(records), testing::ExitedWithCode(1),
                 "^Error 23, Cannot write the file " + path +
-                    "vellumcrate_plein0 : No space left on device\nstopped: 1, files created: 1\n$");
+                    "vellumcrate_[a-z]{8}0 : File too large\nstopped: 1, files created: 1\n$");
     EXPECT_TRUE(dir.entries().empty());
 }

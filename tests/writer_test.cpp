@@ -9,7 +9,7 @@
 
 #include "common/rate.hpp"
 #include "common/stop.hpp"
-#include "common/write_streams.hpp"
+#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
@@ -28,17 +28,17 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     temporary_directory dir;
     apply_arguments(
         {"-path", dir.path_name, "-thread", "3", "-file_number", "2", "-file", "1", "-block", "64", "-cache", "0"});
-    prepare_write_streams();
+    prepare_write_handles();
     std::vector<thread_param> records(thread_count);
 
     write_phase(records);
     ASSERT_FALSE(stop_requested.load());
     EXPECT_EQ(bytes_moved.load(), 6u * 1048576u);
-    for (std::FILE* stream : write_streams) EXPECT_NE(stream, nullptr);
+    for (os_file handle : write_handles) EXPECT_NE(handle, no_file);
 
     flush_pass(records);
     ASSERT_FALSE(stop_requested.load());
-    for (std::FILE* stream : write_streams) EXPECT_EQ(stream, nullptr);
+    for (os_file handle : write_handles) EXPECT_EQ(handle, no_file);
 
     // Six files: three 20-character prefixes, indexes 0 and 1, no separator before the index.
     std::map<std::string, std::set<std::string>> index_by_prefix;
@@ -65,7 +65,7 @@ TEST(Writer, AFileHoldsWholeBlocksOnly) {
     // 1 MiB in 600 KiB blocks is one block: the file holds 600 KiB, not 1 MiB.
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
-    prepare_write_streams();
+    prepare_write_handles();
     std::vector<thread_param> records(1);
     write_phase(records);
     flush_pass(records);

@@ -2,8 +2,11 @@
 // of the OS's file cache. None of it is timed.
 #pragma once
 
-#include <vector>
 #include <string>
+#include <vector>
+
+// The eviction file's name, drawn when it is created.
+extern std::string eviction_file_path;
 
 // True from the creation of the eviction file until it is removed.
 extern bool eviction_file_created;

@@ -1,61 +1,76 @@
-#include <cerrno>
-#include <cstdio>
-
 #include "cache/cache.hpp"
 #include "common/buffer.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
+#include "common/run_file.hpp"
 #include "common/stop.hpp"
-#include "common/stream.hpp"
-#include "platform/platform.hpp"
+#include "data/pattern.hpp"
+#include "data/stamp.hpp"
 #include "settings/settings.hpp"
 
+std::string eviction_file_path;
 bool eviction_file_created = false;
 
 namespace {
 
 constexpr std::size_t bytes_per_chunk = 1048576;
-// The eviction file's bytes come from a stream of their own, apart from every worker's.
-constexpr std::uint64_t eviction_generator = 1000;
 
 void fail(const char* format, const std::string& reason) {
     report_fatal_error(format_text(format, eviction_file_path.c_str(), reason.c_str()));
+}
+
+// Creates the eviction file under path + "vellumcrate_cache" + 3 random letters, drawing the
+// letters again while the name is in use.
+bool create_eviction_file(os_file& handle) {
+    for (int draw = 0; draw < name_draws; ++draw) {
+        eviction_file_path = path + "vellumcrate_cache";
+        for (int letter = 0; letter < 3; ++letter) eviction_file_path += random_letter();
+        switch (create_run_file(eviction_file_path, messages::eviction_open, true, handle)) {
+            case creation::created: return true;
+            case creation::failed: return false;
+            case creation::name_taken: break;
+        }
+    }
+    report_names_taken(eviction_file_path);
+    return false;
 }
 
 }  // namespace
 
 void write_eviction_file() {
     print("%s", messages::eviction_status);
-    const std::unique_ptr<unsigned char[]> chunk = new_buffer(bytes_per_chunk);
-    if (!chunk) return;
-    byte_generator generator = generator_for(eviction_generator);
-    fill_random(generator, chunk.get(), bytes_per_chunk);
-
-    std::FILE* stream = open_stream(eviction_file_path, "wb", messages::eviction_open);
-    if (stream == nullptr) return;
+    data_pattern pattern;
+    if (!make_pattern(pattern, eviction_stream, bytes_per_chunk)) return;
+    os_file handle = no_file;
+    if (!create_eviction_file(handle)) return;
     eviction_file_created = true;
 
     const std::uint64_t chunks = std::uint64_t{cache} * 1024;
-    for (std::uint64_t n = 0; n < chunks && !stop_requested.load(); ++n) {
-        if (std::fwrite(chunk.get(), 1, bytes_per_chunk, stream) != bytes_per_chunk) {
-            fail(messages::eviction_write, errno_reason(errno));
+    std::string reason;
+    for (std::uint64_t chunk = 0; chunk < chunks && !stop_requested.load(); ++chunk) {
+        if (!write_all(handle, pattern_block(pattern, 0, chunk * bytes_per_chunk), bytes_per_chunk, reason)) {
+            fail(messages::eviction_write, reason);
             break;
         }
     }
-    std::string reason;
-    if (!stop_requested.load() && !force_to_device(stream, reason)) fail(messages::eviction_write, reason);
-    if (std::fclose(stream) != 0 && !stop_requested.load()) fail(messages::eviction_write, errno_reason(errno));
+    if (!stop_requested.load() && !force_to_device(handle, reason)) fail(messages::eviction_write, reason);
+    if (!close_file(handle, reason) && !stop_requested.load()) fail(messages::eviction_write, reason);
 }
 
 void read_eviction_file() {
-    const std::unique_ptr<unsigned char[]> buffer = new_buffer(bytes_per_block());
+    const block_buffer buffer = new_buffer(bytes_per_block());
     if (!buffer) return;
     print("%s", messages::eviction_status);
-    std::FILE* stream = open_stream(eviction_file_path, "rb", messages::eviction_open);
-    if (stream == nullptr) return;
-    while (!stop_requested.load() && std::fread(buffer.get(), bytes_per_block(), 1, stream) == 1) {
+    // Read back from the OS's cache, the file would never reach the controller again.
+    std::string reason;
+    drop_cached_pages(eviction_file_path, reason);
+    os_file handle = no_file;
+    if (!open_run_file(eviction_file_path, messages::eviction_open, handle)) return;
+    std::int64_t got = 0;
+    while (!stop_requested.load() &&
+           (got = read_up_to(handle, buffer.get(), bytes_per_block(), reason)) == static_cast<std::int64_t>(bytes_per_block())) {
     }
-    if (std::ferror(stream)) fail(messages::eviction_read, errno_reason(errno));
-    std::fclose(stream);
+    if (got < 0) fail(messages::eviction_read, reason);
+    close_file(handle, reason);
 }

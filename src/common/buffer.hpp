@@ -1,8 +1,16 @@
-// A block buffer owned by one routine or worker.
+// A buffer of blocks owned by one routine or worker, aligned for the device: a block read or
+// written around the OS cache must start on a sector boundary in memory.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 
+inline constexpr std::size_t buffer_alignment = 4096;
+
+struct aligned_delete {
+    void operator()(unsigned char* bytes) const;
+};
+using block_buffer = std::unique_ptr<unsigned char[], aligned_delete>;
+
 // Null when the memory can't be had; the fatal error is then recorded and the caller stops.
-std::unique_ptr<unsigned char[]> new_buffer(std::size_t bytes);
+block_buffer new_buffer(std::size_t bytes);

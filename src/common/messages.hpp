@@ -48,7 +48,8 @@ inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ",
 // Label, figure of the phase.
 inline constexpr const char* result = "%s%llu Mo/s          \n";
 
-inline constexpr const char* thread_creation = "Erreur : Impossible de creer le thread %d";
+// The worker's number and the system's reason.
+inline constexpr const char* thread_creation = "Erreur : Impossible de creer le thread %u : %s";
 inline constexpr const char* thread_join = "Erreur : Impossible de joindre le Thread %d";
 
 // Fatal errors of the phases; the detail line names the file and the OS's reason.
@@ -60,6 +61,8 @@ inline constexpr const char* file_detail = "%s : %s";
 inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";
 inline constexpr const char* flush_failed = "Error 24, Cannot force the file to the disk %s : %s";
 inline constexpr const char* read_failed = "Error 34, Cannot read the file %s : %s";
+// Every name drawn for a file was in use by files this run did not create.
+inline constexpr const char* names_taken = "Error 25, Cannot find a free name for a file: %d names tried, the last %s";
 // The reason given for a Windows error code the system has no text for.
 inline constexpr const char* windows_error = "Windows error %lu";
 

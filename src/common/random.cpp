@@ -1,25 +1,52 @@
 #include "common/random.hpp"
 
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <random>
+
+#include "platform/platform.hpp"
 
 std::uint64_t run_seed = 0;
 
-char random_letter() { return static_cast<char>('a' + std::rand() % 26); }
-
-byte_generator generator_for(std::uint64_t stream_number) {
-    return byte_generator{run_seed ^ (stream_number + 1) * 0x9E3779B97F4A7C15ull};
-}
-
 namespace {
-// splitmix64: eight good bytes per step for a few instructions.
-std::uint64_t next_word(byte_generator& g) {
-    std::uint64_t z = (g.state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
+
+constexpr std::uint64_t golden_gamma = 0x9E3779B97F4A7C15ull;
+// The names' generator: workers that find a name taken draw again while others run.
+std::mutex letters_lock;
+byte_generator letters{0};
+
+std::uint64_t next_word(byte_generator& generator) { return mix64(generator.state += golden_gamma); }
+
 }  // namespace
+
+std::uint64_t mix64(std::uint64_t value) {
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+    return value ^ (value >> 31);
+}
+
+void seed_run() {
+    std::random_device entropy;
+    const std::uint64_t drawn = (std::uint64_t{entropy()} << 32) ^ entropy();
+    const auto clock = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    run_seed = mix64(drawn ^ mix64(process_id() * golden_gamma) ^ mix64(clock));
+    seed_names(run_seed);
+}
+
+void seed_names(std::uint64_t seed) {
+    std::lock_guard<std::mutex> guard(letters_lock);
+    letters = generator_for(seed, 0);
+}
+
+char random_letter() {
+    std::lock_guard<std::mutex> guard(letters_lock);
+    return static_cast<char>('a' + next_word(letters) % 26);
+}
+
+byte_generator generator_for(std::uint64_t seed, std::uint64_t stream_number) {
+    return byte_generator{mix64(seed ^ (stream_number + 1) * golden_gamma)};
+}
 
 void fill_random(byte_generator& generator, unsigned char* buffer, std::size_t size) {
     std::size_t done = 0;

@@ -1,22 +1,32 @@
-// Random letters for file names (the C library's generator, main thread only) and fast
-// per-thread generators for the bytes written.
+// The run's randomness: a seed that differs between any two runs, even two started in the same
+// microsecond, letters for file names, and fast per-thread generators for the bytes written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// The run's seed, taken from the clock at start; every byte generator derives from it.
+// Drawn once at start by seed_run; every generator derives from it.
 extern std::uint64_t run_seed;
 
+// Mixes the system's entropy source with the process id and a high-resolution clock, so that
+// runs started together never draw the same names.
+void seed_run();
+
+// Restarts the letters of file names from `seed`; seed_run does it with the run's seed.
+void seed_names(std::uint64_t seed);
+
+// A lower-case letter for a file name; any thread may draw one.
 char random_letter();
 
-// A byte generator owned by one thread, so no thread waits on another for random data.
+// splitmix64's finaliser: a well-spread 64-bit value from any input.
+std::uint64_t mix64(std::uint64_t value);
+
+// A generator owned by one thread, so no thread waits on another for random data.
 struct byte_generator {
     std::uint64_t state;
 };
 
-// The generator of stream `stream_number` (a worker's index, or a number of its own for the
-// eviction file): distinct streams from the one seed.
-byte_generator generator_for(std::uint64_t stream_number);
+// Distinct streams from one seed, numbered by the caller.
+byte_generator generator_for(std::uint64_t seed, std::uint64_t stream_number);
 
 void fill_random(byte_generator& generator, unsigned char* buffer, std::size_t size);

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <cstdlib>
 
 #include "cache/cache.hpp"
@@ -6,7 +5,8 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
-#include "common/write_streams.hpp"
+#include "common/write_handles.hpp"
+#include "platform/file_io.hpp"
 #include "driver/driver.hpp"
 #include "settings/settings.hpp"
 
@@ -19,28 +19,37 @@ std::vector<std::string> run_files(const std::vector<thread_param>& records) {
     return files;
 }
 
+namespace {
+
+bool remove_run_file(const std::string& name, const std::string& failure_message) {
+    std::string reason;
+    if (remove_file(name, reason)) return true;
+    print("%s", failure_message.c_str());
+    print(messages::file_detail, name.c_str(), reason.c_str());
+    print("\n");
+    return false;
+}
+
+}  // namespace
+
 bool remove_run_files(const std::vector<thread_param>& records) {
     bool all_removed = true;
     // A file still open can't be removed everywhere; whatever the flush pass did not reach
     // is closed first.
-    for (std::FILE*& stream : write_streams) {
-        if (stream != nullptr) std::fclose(stream);
-        stream = nullptr;
+    for (os_file& handle : write_handles) {
+        std::string ignored;
+        if (handle != no_file) close_file(handle, ignored);
+        handle = no_file;
     }
     if (eviction_file_created) {
-        if (std::remove(eviction_file_path.c_str()) != 0) {
-            print("%s", messages::eviction_removal);
-            all_removed = false;
-        }
+        all_removed = remove_run_file(eviction_file_path, messages::eviction_removal);
         eviction_file_created = false;
     }
     for (std::uint32_t t = 0; t < records.size(); ++t) {
         for (std::uint32_t index = 0; index < files_created[t]; ++index) {
             const std::string name = test_file_name(records[t].file_prefix, index);
-            if (std::remove(name.c_str()) != 0) {
-                print(messages::test_file_removal, name.c_str(), index);
+            if (!remove_run_file(name, format_text(messages::test_file_removal, name.c_str(), index)))
                 all_removed = false;
-            }
         }
         files_created[t] = 0;
     }

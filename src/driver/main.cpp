@@ -4,7 +4,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
-#include "common/write_streams.hpp"
+#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     initialize_settings();
     parse_arguments(argc, argv);
     check_limits();
-    prepare_write_streams();
+    prepare_write_handles();
     std::vector<thread_param> records(thread_count);
     install_interruption_handlers();
 
@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
         print_result(with_cache ? messages::read_label : messages::read_without_cache_label, figure);
     }
 
-    remove_run_files(records);
+    // A file left behind is an error: the run did not clean up after itself.
+    const bool all_removed = remove_run_files(records);
     stop_if_requested(records);
-    return 0;
+    return all_removed ? 0 : 1;
 }

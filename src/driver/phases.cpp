@@ -1,4 +1,3 @@
-#include <cerrno>
 #include <system_error>
 #include <thread>
 
@@ -8,23 +7,25 @@
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "common/stop.hpp"
-#include "common/write_streams.hpp"
+#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_io.hpp"
 #include "settings/settings.hpp"
 
 namespace {
 
 // Runs `worker_function` on every record in a thread of its own and waits for all of them.
-// A worker that can't be started is reported on a line of its own (the next result line
-// would otherwise overwrite it) and the phase goes on without it.
+// A worker that can't be started is a fatal error: a figure from fewer workers than asked
+// would be presented as the one asked for. The workers already started stop at their next
+// block.
 void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
     std::vector<std::thread> threads(records.size());
-    for (std::size_t t = 0; t < records.size(); ++t) {
+    for (std::uint32_t t = 0; t < records.size(); ++t) {
         try {
             threads[t] = std::thread(worker_function, &records[t]);
         } catch (const std::system_error& error) {
-            print_on_own_line(format_text(messages::thread_creation, error.code().value()));
+            report_fatal_error(format_text(messages::thread_creation, t, error.code().message().c_str()));
+            break;
         }
     }
     for (std::thread& thread : threads) {
@@ -60,20 +61,21 @@ std::uint64_t write_phase(std::vector<thread_param>& records) {
 
 std::uint64_t flush_pass(const std::vector<thread_param>& records) {
     print("%s", messages::flush_status);
-    for (std::FILE* stream : write_streams)
-        if (stream != nullptr) start_write_back(stream);
+    for (const os_file handle : write_handles)
+        if (handle != no_file) start_write_back(handle);
     for (std::uint32_t t = 0; t < records.size(); ++t) {
         for (std::uint32_t index = 0; index < file_number; ++index) {
-            std::FILE*& stream = write_stream(t, index);
-            if (stream == nullptr) continue;
+            os_file& handle = write_handle(t, index);
+            if (handle == no_file) continue;
             if (stop_requested.load()) return 0;
             std::string reason;
-            bool succeeded = force_to_device(stream, reason);
-            if (std::fclose(stream) != 0 && succeeded) {
+            bool succeeded = force_to_device(handle, reason);
+            std::string close_reason;
+            if (!close_file(handle, close_reason) && succeeded) {
                 succeeded = false;
-                reason = errno_reason(errno);
+                reason = close_reason;
             }
-            stream = nullptr;
+            handle = no_file;
             if (!succeeded) {
                 const std::string name = test_file_name(records[t].file_prefix, index);
                 report_fatal_error(format_text(messages::flush_failed, name.c_str(), reason.c_str()));

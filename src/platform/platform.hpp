@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,14 +15,8 @@ char directory_separator();
 // True when `path_name` names a directory that can be opened.
 bool is_existing_directory(const std::string& path_name);
 
-// Hands the stream's own buffer to the OS, then forces everything the OS holds of the
-// file to the device. On failure returns false and fills `reason` with the OS's reason.
-bool force_to_device(std::FILE* stream, std::string& reason);
-
-// Starts sending the file's data to the device without waiting for it, so that the later
-// forcing of several files overlaps on the device instead of running one file at a time.
-// The streams are unbuffered, so the OS already holds every byte written.
-void start_write_back(std::FILE* stream);
+// This process's id, which tells apart runs started at the same moment.
+std::uint64_t process_id();
 
 // Raises the per-process limit of open files (or streams) as far as the OS allows and
 // returns the limit now in force.

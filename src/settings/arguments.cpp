@@ -6,7 +6,6 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/random.hpp"
 #include "common/stop.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
@@ -80,9 +79,4 @@ void parse_arguments(int argc, char** argv) {
     blocks_per_file = file_size * bytes_per_kib / block_size;
 
     if (path.empty()) report_error(true, messages::missing_path);
-
-    if (cache != 0) {
-        eviction_file_path = path + "vellumcrate_cache";
-        for (int letter = 0; letter < 3; ++letter) eviction_file_path += random_letter();
-    }
 }

@@ -1,8 +1,5 @@
 #include "settings/settings.hpp"
 
-#include <cstdlib>
-#include <ctime>
-
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
@@ -14,12 +11,9 @@ std::uint32_t file_number;
 std::uint32_t thread_count;
 std::uint32_t cache;
 std::string path;
-std::string eviction_file_path;
 
 void initialize_settings() {
-    const std::time_t now = std::time(nullptr);
-    std::srand(static_cast<unsigned>(now));
-    run_seed = static_cast<std::uint64_t>(now);
+    seed_run();
 
     print(messages::banner, QUORLANE_VERSION);
 
@@ -29,6 +23,5 @@ void initialize_settings() {
     thread_count = 1;
     cache = 1;
     path.clear();
-    eviction_file_path.clear();
     blocks_per_file = 0;
 }

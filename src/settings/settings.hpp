@@ -13,7 +13,6 @@ extern std::uint32_t file_number;   // files per worker
 extern std::uint32_t thread_count;  // workers
 extern std::uint32_t cache;         // controller cache in GiB, 0 = no eviction
 extern std::string path;            // directory under test, ends with the separator
-extern std::string eviction_file_path;
 
 inline constexpr std::uint32_t bytes_per_kib = 1024;
 

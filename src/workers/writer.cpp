@@ -1,38 +1,52 @@
-#include <cerrno>
-#include <cstdio>
-
-#include "common/buffer.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
+#include "common/file_name.hpp"
 #include "common/output.hpp"
-#include "common/random.hpp"
 #include "common/rate.hpp"
+#include "common/run_file.hpp"
 #include "common/stop.hpp"
-#include "common/stream.hpp"
-#include "common/write_streams.hpp"
+#include "common/write_handles.hpp"
+#include "data/pattern.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
 #include "workers/workers.hpp"
 
 namespace {
 
-// Writes one whole file; false when the run must stop.
-bool write_file(const thread_param& record, std::uint32_t index, unsigned char* buffer, byte_generator& generator) {
-    const std::size_t bytes = bytes_per_block();
-    fill_random(generator, buffer, bytes);
+// Creates the worker's file `index`. The worker draws its prefix with its first file, and
+// draws again while that name is in use.
+bool create_test_file(thread_param& record, std::uint32_t index, os_file& handle) {
+    if (index > 0)
+        return create_run_file(test_file_name(record.file_prefix, index), messages::write_open, false, handle) ==
+               creation::created;
+    for (int draw = 0; draw < name_draws; ++draw) {
+        record.file_prefix = new_prefix();
+        switch (create_run_file(test_file_name(record.file_prefix, 0), messages::write_open, true, handle)) {
+            case creation::created: return true;
+            case creation::failed: return false;
+            case creation::name_taken: break;
+        }
+    }
+    report_names_taken(test_file_name(record.file_prefix, 0));
+    return false;
+}
 
-    const std::string name = test_file_name(record.file_prefix, index);
-    std::FILE* stream = open_stream(name, "wb", messages::write_open);
-    if (stream == nullptr) return false;
-    write_stream(record.thread_index, index) = stream;
+// Writes one whole file; false when the run must stop.
+bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern) {
+    os_file handle = no_file;
+    if (!create_test_file(record, index, handle)) return false;
+    write_handle(record.thread_index, index) = handle;
     files_created[record.thread_index] = index + 1;
 
+    const std::size_t bytes = bytes_per_block();
     progress_state progress;
     if (record.thread_index == 0) start_file(progress);
-    for (std::uint32_t block = 0; block < blocks_per_file; ++block) {
+    std::uint64_t offset = 0;
+    for (std::uint32_t block = 0; block < blocks_per_file; ++block, offset += bytes) {
         if (stop_requested.load(std::memory_order_relaxed)) return false;
-        if (std::fwrite(buffer, 1, bytes, stream) != bytes) {
-            report_fatal_error(format_text(messages::short_write, name.c_str(), errno_reason(errno).c_str()));
+        std::string reason;
+        if (!write_all(handle, pattern_block(pattern, index, offset), bytes, reason)) {
+            const std::string name = test_file_name(record.file_prefix, index);
+            report_fatal_error(format_text(messages::short_write, name.c_str(), reason.c_str()));
             return false;
         }
         bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
@@ -44,11 +58,10 @@ bool write_file(const thread_param& record, std::uint32_t index, unsigned char* 
 }  // namespace
 
 void write_worker(thread_param* record) {
-    const std::unique_ptr<unsigned char[]> buffer = new_buffer(bytes_per_block());
-    if (!buffer) return;
-    byte_generator generator = generator_for(record->thread_index);
+    data_pattern pattern;
+    if (!make_pattern(pattern, record->thread_index, bytes_per_block())) return;
     for (std::uint32_t index = 0; index < file_number; ++index) {
         if (stop_requested.load(std::memory_order_relaxed)) return;
-        if (!write_file(*record, index, buffer.get(), generator)) return;
+        if (!write_file(*record, index, pattern)) return;
     }
 }

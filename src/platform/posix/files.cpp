@@ -13,21 +13,7 @@ int compare_ignoring_case(const char* a, const char* b) { return strcasecmp(a, b
 
 char directory_separator() { return '/'; }
 
-bool force_to_device(std::FILE* stream, std::string& reason) {
-    if (std::fflush(stream) != 0 || fsync(fileno(stream)) != 0) {
-        reason = std::generic_category().message(errno);
-        return false;
-    }
-    return true;
-}
-
-void start_write_back(std::FILE* stream) {
-#ifdef __linux__
-    sync_file_range(fileno(stream), 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    (void)stream;
-#endif
-}
+std::uint64_t process_id() { return static_cast<std::uint64_t>(getpid()); }
 
 std::uint64_t raise_open_files_limit() {
     rlimit limit{};

@@ -1,0 +1,40 @@
+// The run's files through the OS's own handles: a descriptor on POSIX, a HANDLE on Windows.
+// Every call moves exactly what it is given, with no buffer of the C library in between.
+// Names are UTF-8. On failure a call returns false and fills `reason` with the OS's text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+using os_file = std::intptr_t;
+inline constexpr os_file no_file = -1;
+
+enum class creation { created, name_taken, failed };
+
+// Creates `name` for writing, never opening a file that exists already: a name in use,
+// whoever made it, gives `name_taken` and leaves that file untouched.
+creation create_new_file(const std::string& name, os_file& handle, std::string& reason);
+
+bool open_for_reading(const std::string& name, os_file& handle, std::string& reason);
+
+// Writes all `size` bytes, in one call unless the OS takes less.
+bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason);
+
+// Reads up to `size` bytes, stopping short only at the end of the file; -1 on an error.
+std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason);
+
+// Forces everything the OS holds of the file's data to the device.
+bool force_to_device(os_file handle, std::string& reason);
+
+// Starts sending the file's data to the device without waiting for it, so that forcing
+// several files one after the other overlaps on the device.
+void start_write_back(os_file handle);
+
+bool close_file(os_file handle, std::string& reason);
+
+bool remove_file(const std::string& name, std::string& reason);
+
+// Drops what the OS caches of the file's data, so that the next read of it comes from the
+// device. The file must be closed everywhere and its data forced to the device already.
+bool drop_cached_pages(const std::string& name, std::string& reason);

@@ -1,0 +1,88 @@
+#include "platform/file_io.hpp"
+#include "platform/windows/text.hpp"
+
+namespace {
+
+HANDLE as_handle(os_file handle) { return reinterpret_cast<HANDLE>(handle); }
+
+bool fail_with_last_error(std::string& reason) {
+    reason = windows_error_text(GetLastError());
+    return false;
+}
+
+}  // namespace
+
+creation create_new_file(const std::string& name, os_file& handle, std::string& reason) {
+    const HANDLE created = CreateFileW(wide_text(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        reason = windows_error_text(code);
+        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? creation::name_taken : creation::failed;
+    }
+    handle = reinterpret_cast<os_file>(created);
+    return creation::created;
+}
+
+bool open_for_reading(const std::string& name, os_file& handle, std::string& reason) {
+    const HANDLE opened = CreateFileW(wide_text(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
+    handle = reinterpret_cast<os_file>(opened);
+    return true;
+}
+
+bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(as_handle(handle), data, static_cast<DWORD>(size), &written, nullptr))
+            return fail_with_last_error(reason);
+        if (written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return fail_with_last_error(reason);
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason) {
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        if (!ReadFile(as_handle(handle), data + done, static_cast<DWORD>(size - done), &got, nullptr)) {
+            fail_with_last_error(reason);
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool force_to_device(os_file handle, std::string& reason) {
+    return FlushFileBuffers(as_handle(handle)) || fail_with_last_error(reason);
+}
+
+// Windows has no call that starts a file's write-back without waiting for it; each file is
+// forced in turn by force_to_device.
+void start_write_back(os_file) {}
+
+bool close_file(os_file handle, std::string& reason) {
+    return CloseHandle(as_handle(handle)) || fail_with_last_error(reason);
+}
+
+bool remove_file(const std::string& name, std::string& reason) {
+    return DeleteFileW(wide_text(name).c_str()) || fail_with_last_error(reason);
+}
+
+// Opening a file uncached makes Windows write out and drop every cached page of it, when no
+// other handle holds it open; that needs no privilege, unlike purging the standby list.
+bool drop_cached_pages(const std::string& name, std::string& reason) {
+    const HANDLE opened = CreateFileW(wide_text(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_NO_BUFFERING, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
+    CloseHandle(opened);
+    return true;
+}

@@ -1,0 +1,138 @@
+// What a run puts on the disk: names that never touch another run's files, and data that no
+// compressing or deduplicating storage can shrink, each sector stamped with where it belongs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <unordered_set>
+
+#include "common/file_name.hpp"
+#include "common/random.hpp"
+#include "common/stop.hpp"
+#include "common/write_handles.hpp"
+#include "data/pattern.hpp"
+#include "data/stamp.hpp"
+#include "driver/driver.hpp"
+#include "settings/settings.hpp"
+#include "support/arguments.hpp"
+#include "support/process.hpp"
+#include "support/temporary_directory.hpp"
+
+namespace {
+
+std::string contents_of(const std::string& name) {
+    std::ifstream stream(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), {});
+}
+
+// Bytes `command` makes of `data`, or -1 when the tool is not there.
+long long compressed_size(const std::string& command, const std::string& data, const std::string& scratch) {
+    std::ofstream(scratch, std::ios::binary) << data;
+    std::FILE* pipe = popen((command + " -c '" + scratch + "' 2>/dev/null | wc -c").c_str(), "r");
+    long long size = -1;
+    if (pipe == nullptr || std::fscanf(pipe, "%lld", &size) != 1) size = -1;
+    if (pipe != nullptr && pclose(pipe) != 0) size = -1;
+    std::remove(scratch.c_str());
+    return size;
+}
+
+bool on_path(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) == 0; }
+
+}  // namespace
+
+TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-file", "1", "-file_number", "2", "-cache", "0"});
+    prepare_write_handles();
+    std::vector<thread_param> records(1);
+
+    // The first name the writer will draw already holds someone else's file.
+    seed_names(42);
+    const std::string theirs = test_file_name(new_prefix(), 0);
+    std::ofstream(theirs) << "not the run's";
+    seed_names(42);
+
+    write_phase(records);
+    flush_pass(records);
+    ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
+    EXPECT_NE(test_file_name(records[0].file_prefix, 0), theirs);
+    EXPECT_EQ(dir.entries().size(), 3u);
+    EXPECT_TRUE(remove_run_files(records));
+    EXPECT_EQ(dir.entries().size(), 1u);
+    EXPECT_EQ(contents_of(theirs), "not the run's");
+}
+
+TEST(RunFiles, TwoRunsStartedTogetherInOneDirectoryEachKeepTheirOwnFiles) {
+    temporary_directory dir;
+    const std::vector<std::string> arguments = {"-path",        dir.path_name, "-file",  "8",      "-block", "4",
+                                                "-file_number", "3",           "-thread", "2", "-cache", "0"};
+    child_process first, second;
+    ASSERT_TRUE(launch(first, arguments));
+    ASSERT_TRUE(launch(second, arguments));
+    finish(first);
+    finish(second);
+    for (const child_process* run : {&first, &second}) {
+        EXPECT_EQ(run->status, 0) << run->text;
+        EXPECT_EQ(occurrences(run->text, " Mo/s          \n"), 4) << run->text;
+    }
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(WrittenData, NoTwoSectorsAreAlikeEachSaysWhereItBelongsAndNoRecordCompresses) {
+    const bool zstd = on_path("zstd"), xz = on_path("xz");
+    temporary_directory dir;
+    // 3 KiB blocks start sectors at four different places in a block; 1024 KiB at one.
+    for (const char* block : {"3", "1024"}) {
+        SCOPED_TRACE(std::string("-block ") + block);
+        apply_arguments({"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "2", "-block", block,
+                         "-cache", "0"});
+        prepare_write_handles();
+        std::vector<thread_param> records(thread_count);
+        write_phase(records);
+        flush_pass(records);
+        ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
+
+        std::unordered_set<std::string> sectors;
+        std::set<std::uint64_t> runs;
+        for (std::uint32_t t = 0; t < thread_count; ++t) {
+            for (std::uint32_t index = 0; index < file_number; ++index) {
+                const std::string data = contents_of(test_file_name(records[t].file_prefix, index));
+                for (std::size_t offset = 0; offset < data.size(); offset += sector_bytes) {
+                    EXPECT_TRUE(sectors.insert(data.substr(offset, sector_bytes)).second)
+                        << "worker " << t << " file " << index << " sector at " << offset << " seen before";
+                    sector_stamp stamp;
+                    ASSERT_TRUE(read_stamp(reinterpret_cast<const unsigned char*>(data.data()) + offset, stamp));
+                    EXPECT_EQ(stamp.stream, t);
+                    EXPECT_EQ(stamp.file, index);
+                    EXPECT_EQ(stamp.offset, offset);
+                    runs.insert(stamp.run);
+                }
+                // What a compressing file system sees: records of 1 MiB.
+                for (std::size_t offset = 0; t == 0 && index == 0 && offset < data.size(); offset += 1048576) {
+                    const std::string record = data.substr(offset, 1048576);
+                    const std::string scratch = dir.path_name + "/record";
+                    if (zstd) {
+                        EXPECT_GE(compressed_size("zstd -19", record, scratch), (long long)record.size());
+                    }
+                    if (xz) {
+                        EXPECT_GE(compressed_size("xz -9", record, scratch), (long long)record.size());
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(runs.size(), 1u);
+        EXPECT_TRUE(remove_run_files(records));
+    }
+    // Four 1 MiB chunks of the eviction file: as unique as the test files' sectors.
+    data_pattern eviction;
+    ASSERT_TRUE(make_pattern(eviction, eviction_stream, 1048576));
+    std::unordered_set<std::string> sectors;
+    for (std::uint64_t chunk = 0; chunk < 4; ++chunk) {
+        const std::string data(reinterpret_cast<const char*>(pattern_block(eviction, 0, chunk * 1048576)), 1048576);
+        for (std::size_t offset = 0; offset < data.size(); offset += sector_bytes)
+            EXPECT_TRUE(sectors.insert(data.substr(offset, sector_bytes)).second);
+    }
+    if (!zstd || !xz) GTEST_SKIP() << "zstd or xz not on PATH: records not tried for compression";
+}
