@@ -1,5 +1,6 @@
 // Disks without room: a run that can't fit is refused before any file exists, and a disk
-// that fills during the run anyway ends it with the OS's reason, no figure and no file left.
+// that fills during the run anyway, or a file-size limit, ends it with the OS's reason, no
+// figure and no file left.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -96,6 +97,21 @@ TEST(FullDisk, DuringTheWritePhaseTheRunStopsWithTheReasonAndRemovesItsFiles) {
     for (const auto& entry : std::filesystem::directory_iterator(disk.point))
         leftovers.push_back(entry.path().filename().string());
     EXPECT_EQ(leftovers, std::vector<std::string>{"remplissage"});
+}
+
+// A file-size limit (ulimit -f, 1 MiB or 2 MiB as the shell counts) below the 4 MiB files:
+// the write past it fails with its reason instead of the signal killing the run.
+TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {
+    temporary_directory dir;
+    const execution_result r =
+        run_program("/bin/sh", {"-c", "ulimit -f 2048 && exec \"$0\" \"$@\"", QUORLANE_BINARY, "-path", dir.path_name,
+                                "-thread", "2", "-file", "4", "-cache", "0"});
+    EXPECT_EQ(r.status, 1) << r.output;
+    const std::regex error("\nError 23, Cannot write the file " + dir.path_name +
+                           "/vellumcrate_[a-z]{8}0 : File too large\n$");
+    EXPECT_TRUE(std::regex_search(r.output, error)) << r.output;
+    EXPECT_EQ(r.output.find("Mo/s"), std::string::npos) << r.output;
+    EXPECT_TRUE(dir.entries().empty());
 }
 
 // Without root: a writer whose file is the always-full device. Its first write

@@ -1,4 +1,4 @@
-// SIGINT, SIGTERM and SIGHUP sent to the real binary in each phase: the workers stop at
+// Terminating signals sent to the real binary in each phase: the workers stop at
 // their next block, every file the run created is removed, one line says so and the exit
 // status is 128 + the signal's number.
 #include <gtest/gtest.h>
@@ -120,7 +120,8 @@ TEST_P(InterruptedWrite, WritersStopAtTheirNextBlockAndTheirFilesAreRemoved) {
     EXPECT_LT(process.bytes_written, files.tests_created * 16 * mib);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, InterruptedWrite, testing::Values(SIGINT, SIGTERM, SIGHUP),
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedWrite,
+                         testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM),
                          [](const testing::TestParamInfo<int>& info) { return std::string(sigabbrev_np(info.param)); });
 
 TEST(Interruption, DuringTheFlushPassEndsBeforeItsFigure) {
