@@ -41,3 +41,7 @@ purge_failure purge_file_cache(const std::vector<std::string>& files);
 
 // Routes Ctrl+C and the other termination requests to `request_interruption`.
 void install_interruption_handlers();
+
+// The first file the last purge_file_cache could not purge and the OS's reason; false when
+// none failed or the OS purged without naming files.
+bool purge_failure_detail(std::string& file, std::string& reason);
