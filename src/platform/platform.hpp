@@ -61,3 +61,6 @@ struct file_system_type {
     bool in_memory = false;
 };
 bool file_system_of(const std::string& directory, file_system_type& type);
+
+// Descriptors this process holds open now, counted up to `limit`; false where the OS can't tell.
+bool open_descriptor_count(std::uint64_t limit, std::uint64_t& count);
