@@ -1,9 +1,9 @@
 // Disks without room: a run that can't fit is refused before any file exists, and a disk
-// that fills during the run anyway ends it with the OS's reason, no figure and no file left.
+// that fills during the run anyway, or a file-size limit, ends it with the OS's reason, no
+// figure and no file left.
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,11 +11,6 @@
 #include <filesystem>
 #include <regex>
 
-#include "common/stop.hpp"
-#include "common/write_handles.hpp"
-#include "driver/driver.hpp"
-#include "settings/settings.hpp"
-#include "support/arguments.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
@@ -99,29 +94,18 @@ TEST(FullDisk, DuringTheWritePhaseTheRunStopsWithTheReasonAndRemovesItsFiles) {
     EXPECT_EQ(leftovers, std::vector<std::string>{"remplissage"});
 }
 
-// Without root: a writer under a file-size limit of one block, whose second write fails. In a
-// child process, since the first fatal error of a process is the one kept.
-namespace {
-void write_under_a_size_limit(std::vector<thread_param>& records) {
-    const rlimit one_block{1024, 1024};
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &one_block);
-    write_worker(&records[0]);
-    std::fprintf(stderr, "%s\nstopped: %d, files created: %u\n", recorded_fatal_error().c_str(),
-                 stop_requested.load() ? 1 : 0, files_created[0]);
-    remove_run_files(records);
-    std::exit(1);
-}
-}  // namespace
-
-TEST(FullDiskDeathTest, AWriterStopsAtTheFirstShortWriteAndItsFileIsStillRemoved) {
+// A file-size limit (ulimit -f, 1 MiB or 2 MiB as the shell counts) below the 4 MiB files:
+// the write past it fails with its reason instead of the signal killing the run.
+TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "1", "-file_number", "3", "-cache", "0"});
-    prepare_write_handles();
-    std::vector<thread_param> records(1);
-
-    EXPECT_EXIT(write_under_a_size_limit(records), testing::ExitedWithCode(1),
-                "^Error 23, Cannot write the file " + path +
-                    "vellumcrate_[a-z]{8}0 : File too large\nstopped: 1, files created: 1\n$");
+    const execution_result r =
+        run_program("/bin/sh", {"-c", "ulimit -f 2048 && exec \"$0\" \"$@\"", QUORLANE_BINARY, "-path", dir.path_name,
+                                "-thread", "2", "-file", "4", "-cache", "0"});
+    EXPECT_EQ(r.status, 1) << r.output;
+    const std::regex error("\nError 23, Cannot write the file " + dir.path_name +
+                           "/vellumcrate_[a-z]{8}0 : File too large\n$");
+    EXPECT_TRUE(std::regex_search(r.output, error)) << r.output;
+    EXPECT_EQ(r.output.find("Mo/s"), std::string::npos) << r.output;
     EXPECT_TRUE(dir.entries().empty());
 }
+

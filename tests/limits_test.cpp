@@ -1,44 +1,103 @@
 // The open-files limit: every test file stays open until the flush pass, so a run is
-// measured against the limit as far as it can be raised, before any file exists.
+// measured against the limit as far as it can be raised, less the descriptors already open,
+// before any file exists.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <regex>
 
 #include "support/process.hpp"
 #include "support/temporary_directory.hpp"
 
 namespace {
 
-child_process run_under_limit(const temporary_directory& dir, const char* files_per_worker, long soft, long hard) {
+constexpr long limit = 64;
+constexpr int inherited = 40;
+
+child_process run_under_limit(const temporary_directory& dir, const std::string& workers,
+                              const std::string& files_per_worker, long soft, long hard) {
     child_process process;
     EXPECT_TRUE(launch(process,
-                       {"-path", dir.path_name, "-thread", "8", "-file_number", files_per_worker, "-file", "1",
+                       {"-path", dir.path_name, "-thread", workers, "-file_number", files_per_worker, "-file", "1",
                         "-block", "1024", "-cache", "0"},
                        -1, soft, hard));
     finish(process);
     return process;
 }
 
+// The room a refused run was told it has for test files; -1 when the refusal is not there.
+long room_of_refusal(const child_process& refusal, long needed) {
+    EXPECT_EQ(refusal.status, 1) << refusal.text;
+    std::smatch m;
+    const std::regex line("\nSorry, the run needs " + std::to_string(needed) +
+                          " open files \\(-thread x -file_number\\) but this system leaves only ([0-9]+) for them\n$");
+    if (!std::regex_search(refusal.text, m, line)) {
+        ADD_FAILURE() << refusal.text;
+        return -1;
+    }
+    return std::stol(m[1]);
+}
+
+// Descriptors open in this process without close-on-exec, which every child inherits.
+struct inherited_descriptors {
+    explicit inherited_descriptors(int count) {
+        for (int n = 0; n < count; ++n) descriptors.push_back(open("/dev/null", O_RDONLY));
+    }
+    ~inherited_descriptors() {
+        for (const int descriptor : descriptors) close(descriptor);
+    }
+    std::vector<int> descriptors;
+};
+
 }  // namespace
 
+// The room left is the limit less the standard streams, a small margin and whatever else
+// is open; a run of exactly that many files goes through, one more is refused.
 TEST(OpenFilesLimit, ARunThatNeedsMoreOpenFilesThanAllowedIsRefusedFirst) {
     temporary_directory dir;
-    const child_process refusal = run_under_limit(dir, "8", 64, 64);
-    EXPECT_EQ(refusal.status, 1) << refusal.text;
-    EXPECT_NE(refusal.text.find("\nSorry, the run needs 64 open files (-thread x -file_number) but this system "
-                                "leaves only 56 for them\n"),
-              std::string::npos)
-        << refusal.text;
+    const long room = room_of_refusal(run_under_limit(dir, "8", "8", limit, limit), limit);
+    // At least the standard streams and the margin are kept.
+    EXPECT_LE(room, limit - 5);
     EXPECT_TRUE(dir.entries().empty());
 
-    // Up to the limit, less what the program holds itself, the run goes through.
-    const child_process just = run_under_limit(dir, "7", 64, 64);
+    const child_process just = run_under_limit(dir, "1", std::to_string(room), limit, limit);
     EXPECT_EQ(just.status, 0) << just.text << just.error_text;
     EXPECT_EQ(occurrences(just.text, "Mo/s          \n"), 4) << just.text;
+    EXPECT_EQ(room_of_refusal(run_under_limit(dir, "1", std::to_string(room + 1), limit, limit), room + 1), room);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Descriptors inherited from the parent take their places: a run that fits without them is
+// refused with them, before any file exists, instead of failing half-way. The count is the
+// same where /proc is absent (probed descriptor by descriptor).
+TEST(OpenFilesLimit, InheritedDescriptorsCountAgainstTheLimit) {
+    temporary_directory dir;
+    const long room = room_of_refusal(run_under_limit(dir, "8", "8", limit, limit), limit);
+    ASSERT_GT(room, inherited);
+
+    const inherited_descriptors extra(inherited);
+    const child_process refusal = run_under_limit(dir, "1", std::to_string(room), limit, limit);
+    EXPECT_EQ(room_of_refusal(refusal, room), room - inherited);
+    EXPECT_EQ(refusal.text.find("Writing"), std::string::npos) << refusal.text;
+    EXPECT_TRUE(dir.entries().empty());
+
+    if (geteuid() != 0 || access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "hiding /proc needs root and unshare";
+    child_process without_proc;
+    ASSERT_TRUE(
+        launch(without_proc, "/usr/bin/unshare",
+               {"--mount", "/bin/sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\"", QUORLANE_BINARY, "-path",
+                dir.path_name, "-thread", "1", "-file_number", std::to_string(room), "-file", "1", "-cache", "0"},
+               {nullptr, -1, limit, limit}));
+    finish(without_proc);
+    EXPECT_EQ(room_of_refusal(without_proc, room), room - inherited);
     EXPECT_TRUE(dir.entries().empty());
 }
 
 TEST(OpenFilesLimit, TheSoftLimitIsRaisedToTheHardOne) {
     temporary_directory dir;
-    const child_process raised = run_under_limit(dir, "16", 64, 256);
+    const child_process raised = run_under_limit(dir, "8", "16", limit, 4 * limit);
     EXPECT_EQ(raised.status, 0) << raised.text << raised.error_text;
     EXPECT_EQ(occurrences(raised.text, "Mo/s          \n"), 4) << raised.text;
     EXPECT_TRUE(dir.entries().empty());

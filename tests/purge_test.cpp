@@ -1,12 +1,9 @@
 // The purge between the read phases must leave none of the run's files in the OS cache,
 // checked page by page with mincore on real files of a disk-backed filesystem.
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/mman.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,25 +12,12 @@
 
 #include "cache/cache.hpp"
 #include "platform/platform.hpp"
+#include "support/file_system.hpp"
 #include "support/temporary_directory.hpp"
 
 namespace {
 
 constexpr std::size_t bytes_per_file = 4 * 1048576;
-
-// tmpfs and ramfs pages are the files themselves: nothing can drop them, so the purge is
-// only observable on a filesystem that a device backs.
-bool on_disk(const std::string& directory) {
-    struct statfs state {};
-    if (statfs(directory.c_str(), &state) != 0) return false;
-    return state.f_type != TMPFS_MAGIC && state.f_type != RAMFS_MAGIC;
-}
-
-std::string parent_on_disk() {
-    for (const std::string& candidate : {std::filesystem::temp_directory_path().string(), std::string("/var/tmp")})
-        if (on_disk(candidate)) return candidate;
-    return std::string();
-}
 
 // Written and forced to the device, as the flush pass leaves every file, then read back
 // so that the cache surely holds it.
@@ -82,7 +66,9 @@ std::size_t pages_per_file() {
 class CachePurge : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string parent = parent_on_disk();
+        // tmpfs and ramfs pages are the files themselves: nothing can drop them, so the purge
+        // is only observable on a filesystem that a device backs.
+        const std::string parent = disk_backed_parent();
         if (parent.empty()) GTEST_SKIP() << "neither the temp directory nor /var/tmp is on a disk-backed filesystem";
         dir = std::make_unique<temporary_directory>(parent);
         ASSERT_FALSE(dir->path_name.empty()) << "cannot create a directory under " << parent;
@@ -103,10 +89,14 @@ protected:
 };
 
 // A successful purge prints nothing, drops every page of the files it is given and leaves
-// the other files alone.
+// the other files alone; the residency query counts the pages as mincore sees them.
 TEST_F(CachePurge, DropsEveryPageOfTheGivenFilesOnly) {
     const std::vector<std::string> names = files_in_memory(3);
     ASSERT_FALSE(HasFailure());
+    cache_residency before;
+    ASSERT_TRUE(cached_part(names, before));
+    EXPECT_EQ(before.total_pages, 3 * pages_per_file());
+    EXPECT_EQ(before.resident_pages, before.total_pages);
 
     ::testing::internal::CaptureStdout();
     purge_os_cache({names[0], names[1]});
@@ -114,9 +104,14 @@ TEST_F(CachePurge, DropsEveryPageOfTheGivenFilesOnly) {
     EXPECT_EQ(resident_pages(names[0]), 0u);
     EXPECT_EQ(resident_pages(names[1]), 0u);
     EXPECT_EQ(resident_pages(names[2]), pages_per_file());
+    cache_residency after;
+    ASSERT_TRUE(cached_part(names, after));
+    EXPECT_EQ(after.total_pages, 3 * pages_per_file());
+    EXPECT_EQ(after.resident_pages, pages_per_file());
 }
 
-// Files it cannot open are reported once, and the others are purged all the same.
+// Files it cannot open are reported once, naming the first with its reason, and the others
+// are purged all the same. The residency of a missing file can't be told.
 TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
     const std::vector<std::string> names = files_in_memory(2);
     ASSERT_FALSE(HasFailure());
@@ -128,10 +123,13 @@ TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
     ::testing::internal::CaptureStdout();
     purge_os_cache(given);
     const std::string output = ::testing::internal::GetCapturedStdout();
-    const std::string message = "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.\n";
+    const std::string message =
+        "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.\n" + absent + " : No such file or directory\n";
     // Preceded by a line end when an earlier test of this process left the console line open.
     EXPECT_TRUE(output == message || output == "\n" + message) << output;
     for (const std::string& name : names) EXPECT_EQ(resident_pages(name), 0u) << name;
+    cache_residency residency;
+    EXPECT_FALSE(cached_part(given, residency));
 }
 
 }  // namespace

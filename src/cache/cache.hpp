@@ -19,3 +19,10 @@ void read_eviction_file();
 
 // Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
 void purge_os_cache(const std::vector<std::string>& files);
+
+// Says once, before any file exists, when the directory under test is a memory filesystem.
+void note_memory_file_system();
+
+// Says how much of the test files among `files` the OS cache still holds, when more than
+// 1 %: the read about to start would then not be the disk's.
+void note_still_cached(const std::vector<std::string>& files);

@@ -82,6 +82,13 @@ inline constexpr const char* purge_privilege =
 inline constexpr const char* purge_ntstatus =
     "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
 
+// Figures that would show memory, not the disk: the path and its filesystem's type; the
+// share of the test files' pages still cached after the purge, in whole percent.
+inline constexpr const char* memory_file_system =
+    "Note: %s is in memory (%s): these figures are memory speeds, not a disk's.";
+inline constexpr const char* still_cached =
+    "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
+
 // Removal of the run's files.
 inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";
 inline constexpr const char* test_file_removal = "Erreur 2, i can't delete the tempory file : %s - %u\n";

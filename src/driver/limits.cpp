@@ -5,16 +5,22 @@
 #include "settings/settings.hpp"
 
 namespace {
-// Descriptors the program itself may hold beside the test files: the standard streams and
-// the eviction file, with room to spare.
-constexpr std::uint64_t reserved_descriptors = 8;
+// What the run opens beside the test files, each for a while of its own: the eviction file
+// and the files the purge and the residency check look at; with one more for room.
+constexpr std::uint64_t run_descriptors = 2;
+// Where the OS can't count its open descriptors: the standard streams.
+constexpr std::uint64_t standard_streams = 3;
 constexpr std::uint64_t bytes_per_mib = 1048576;
 }  // namespace
 
 void check_limits() {
     const std::uint64_t files = std::uint64_t{thread_count} * file_number;
     const std::uint64_t limit = raise_open_files_limit();
-    const std::uint64_t for_test_files = limit > reserved_descriptors ? limit - reserved_descriptors : 0;
+    // Descriptors inherited from the parent count against the limit as much as the run's own.
+    std::uint64_t in_use = 0;
+    if (!open_descriptor_count(limit, in_use)) in_use = standard_streams;
+    const std::uint64_t reserved = in_use + run_descriptors;
+    const std::uint64_t for_test_files = limit > reserved ? limit - reserved : 0;
     if (files > for_test_files)
         report_error(true, format_text(messages::too_many_open_files, static_cast<unsigned long long>(files),
                                        static_cast<unsigned long long>(for_test_files)));

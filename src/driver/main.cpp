@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     initialize_settings();
     parse_arguments(argc, argv);
     check_limits();
+    note_memory_file_system();
     prepare_write_handles();
     std::vector<thread_param> records(thread_count);
     install_interruption_handlers();
@@ -37,7 +38,10 @@ int main(int argc, char** argv) {
     print_result(messages::write_without_cache_label, figure);
 
     for (const bool with_cache : {true, false}) {
-        if (!with_cache) purge_os_cache(run_files(records));
+        if (!with_cache) {
+            purge_os_cache(run_files(records));
+            note_still_cached(run_files(records));
+        }
         if (cache != 0) {
             read_eviction_file();
             stop_if_requested(records);

@@ -18,7 +18,7 @@ bool is_existing_directory(const std::string& path_name);
 // This process's id, which tells apart runs started at the same moment.
 std::uint64_t process_id();
 
-// Raises the per-process limit of open files (or streams) as far as the OS allows and
+// Raises the per-process limit of open files as far as the OS allows and
 // returns the limit now in force.
 std::uint64_t raise_open_files_limit();
 
@@ -34,3 +34,26 @@ purge_failure purge_file_cache(const std::vector<std::string>& files);
 
 // Routes Ctrl+C and the other termination requests to `request_interruption`.
 void install_interruption_handlers();
+
+// The first file the last purge_file_cache could not purge and the OS's reason; false when
+// none failed or the OS purged without naming files.
+bool purge_failure_detail(std::string& file, std::string& reason);
+
+// How much of `files` the OS cache holds now, in pages; false where the OS can't tell or a
+// file could not be looked at.
+struct cache_residency {
+    std::uint64_t resident_pages = 0;
+    std::uint64_t total_pages = 0;
+};
+bool cached_part(const std::vector<std::string>& files, cache_residency& residency);
+
+// The filesystem holding a directory: its type's name ("ext4", "xfs", "tmpfs", "nfs", ...)
+// and whether its files live in memory with no device behind them (tmpfs, ramfs).
+struct file_system_type {
+    std::string name;
+    bool in_memory = false;
+};
+bool file_system_of(const std::string& directory, file_system_type& type);
+
+// Descriptors this process holds open now, counted up to `limit`; false where the OS can't tell.
+bool open_descriptor_count(std::uint64_t limit, std::uint64_t& count);

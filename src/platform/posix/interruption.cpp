@@ -13,7 +13,15 @@ void install_interruption_handlers() {
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    // A closed standard output (the reader of a pipe gone) would otherwise kill the run
-    // with its files on disk: it ends the run like a closed terminal.
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal_number, &action, nullptr);
+    // Every signal whose default ends the process without a fault of its own would leave the
+    // run's files on disk. A closed standard output (the reader of a pipe gone) ends the run
+    // like a closed terminal. SIGPROF is left to profilers.
+    for (const int signal_number :
+         {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPOLL})
+        sigaction(signal_number, &action, nullptr);
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+        sigaction(signal_number, &action, nullptr);
+    // A file-size limit (ulimit -f) would kill the run at its first write beyond it; ignored,
+    // that write fails with its reason through the usual write error.
+    signal(SIGXFSZ, SIG_IGN);
 }

@@ -1,0 +1,23 @@
+// Notes for figures that would show memory speeds as the disk's; none of them stops the run.
+#include "cache/cache.hpp"
+#include "common/messages.hpp"
+#include "common/output.hpp"
+#include "platform/platform.hpp"
+#include "settings/settings.hpp"
+
+void note_memory_file_system() {
+    file_system_type type;
+    if (file_system_of(path, type) && type.in_memory)
+        print_on_own_line(format_text(messages::memory_file_system, path.c_str(), type.name.c_str()));
+}
+
+void note_still_cached(const std::vector<std::string>& files) {
+    // The eviction file is not read in the timed phase: only the test files count.
+    std::vector<std::string> test_files;
+    for (const std::string& name : files)
+        if (name != eviction_file_path) test_files.push_back(name);
+    cache_residency residency;
+    if (!cached_part(test_files, residency) || residency.resident_pages * 100 <= residency.total_pages) return;
+    const std::uint64_t percent = residency.resident_pages * 100 / residency.total_pages;
+    print_on_own_line(format_text(messages::still_cached, static_cast<unsigned long long>(percent)));
+}

@@ -1,0 +1,87 @@
+// Figures that are memory speeds say so: a run in a directory on a tmpfs notes it after the
+// banner and notes, before the fourth result, that the test files are still cached; a run
+// on a disk notes neither. Through the real binary, and the filesystem query on real
+// directories.
+#include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
+
+#include <map>
+#include <regex>
+#include <set>
+
+#include "platform/platform.hpp"
+#include "support/file_system.hpp"
+#include "support/run_program.hpp"
+#include "support/temporary_directory.hpp"
+
+namespace {
+
+const std::string shared_memory = "/dev/shm";
+const std::string no_disk = "neither the temp directory nor /var/tmp is on a disk-backed filesystem";
+
+// A small complete run in `dir`, as it stays on screen.
+std::vector<std::string> screen_of_run(const temporary_directory& dir) {
+    const execution_result r = quorlane({"-path", dir.path_name, "-thread", "2", "-file", "2", "-cache", "0"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::vector<std::string> screen;
+    for (const std::string& line : lines(r.output)) screen.push_back(visible(line));
+    EXPECT_TRUE(dir.entries().empty());
+    return screen;
+}
+
+}  // namespace
+
+TEST(MemoryNotes, ARunOnATmpfsSaysItMeasuresMemoryAndThatTheFilesAreStillCached) {
+    if (!on_memory_file_system(shared_memory)) GTEST_SKIP() << shared_memory << " is not a tmpfs here";
+    const temporary_directory dir(shared_memory);
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::vector<std::string> screen = screen_of_run(dir);
+    ASSERT_EQ(screen.size(), 8u);
+    EXPECT_EQ(screen[1], "");
+    EXPECT_EQ(screen[2],
+              "Note: " + dir.path_name + "/ is in memory (tmpfs): these figures are memory speeds, not a disk's.");
+    EXPECT_EQ(screen[3].rfind("Writing time with cache ram     : ", 0), 0u) << screen[3];
+    EXPECT_EQ(screen[5].rfind("Reading time with cache ram     : ", 0), 0u) << screen[5];
+    // Nothing drops a tmpfs page: the purge leaves every one of them.
+    EXPECT_EQ(screen[6],
+              "Note: 100 % of the test files are still in the OS cache: the next figure is not the disk's own speed.");
+    EXPECT_EQ(screen[7].rfind("Reading time without cache ram  : ", 0), 0u) << screen[7];
+}
+
+TEST(MemoryNotes, ARunOnADiskNotesNeither) {
+    const std::string parent = disk_backed_parent();
+    if (parent.empty()) GTEST_SKIP() << no_disk;
+    const temporary_directory dir(parent);
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::vector<std::string> screen = screen_of_run(dir);
+    ASSERT_EQ(screen.size(), 6u);
+    for (const std::string& line : screen) EXPECT_EQ(line.find("Note"), std::string::npos) << line;
+}
+
+// statfs numbers ext2, ext3 and ext4 alike; the query gives the mounted type's own name.
+TEST(FileSystemType, NamesTheTypeAndTellsMemoryFromDisk) {
+    file_system_type type;
+    if (on_memory_file_system(shared_memory)) {
+        ASSERT_TRUE(file_system_of(shared_memory, type));
+        EXPECT_EQ(type.name, "tmpfs");
+        EXPECT_TRUE(type.in_memory);
+    }
+    EXPECT_FALSE(file_system_of(shared_memory + "/absent/directory", type));
+
+    const std::string parent = disk_backed_parent();
+    if (parent.empty()) GTEST_SKIP() << no_disk;
+    ASSERT_TRUE(file_system_of(parent, type));
+    EXPECT_FALSE(type.in_memory);
+    struct statfs state {};
+    ASSERT_EQ(statfs(parent.c_str(), &state), 0);
+    const std::map<long, std::set<std::string>> names_of = {{EXT4_SUPER_MAGIC, {"ext2", "ext3", "ext4"}},
+                                                            {XFS_SUPER_MAGIC, {"xfs"}},
+                                                            {BTRFS_SUPER_MAGIC, {"btrfs"}},
+                                                            {OVERLAYFS_SUPER_MAGIC, {"overlay"}}};
+    const auto known = names_of.find(static_cast<long>(state.f_type));
+    if (known != names_of.end())
+        EXPECT_EQ(known->second.count(type.name), 1u) << type.name;
+    else
+        EXPECT_FALSE(type.name.empty());
+}
