@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
@@ -94,19 +96,24 @@ TEST(CommandLine, TheScanNamesTheFirstBadOptionInItsOwnSpelling) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-TEST(Number, ReadsTheTextAsTheOptionsDo) {
-    EXPECT_EQ(number("2.9"), 2u);
-    EXPECT_EQ(number("0x10"), 16u);
-    EXPECT_EQ(number("1e2"), 100u);
-    EXPECT_EQ(number("-1"), UINT32_MAX);
-    EXPECT_EQ(number("-0.9"), 0u);
-    EXPECT_EQ(number("4294967297"), 1u);  // only the low 32 bits are kept
-    EXPECT_EQ(number("4294967296"), 0u);
-    EXPECT_EQ(number("9223372036854775000"), 4294966272u);
-    EXPECT_EQ(number("-9223372036854775808"), 0u);
-    EXPECT_EQ(number("9223372036854775808"), 0u);  // beyond signed 64 bits
-    EXPECT_EQ(number("1e400"), 0u);
-    EXPECT_EQ(number("nan"), 0u);
+TEST(Number, ReadsAWholeNumberInRangeAndRefusesAnyOtherText) {
+    const std::pair<const char*, std::uint32_t> accepted[] = {
+        {"2.9", 2}, {"0x10", 16},  {"1e2", 100},    {"0x1p6", 64}, {"-0.9", 0},
+        {" 7 ", 7}, {"\t+3\n", 3}, {"100.99", 100}, {"0", 0},      {"0000000000000000000042", 42},
+    };
+    for (const auto& [text, value] : accepted) EXPECT_EQ(number(text, 0, 100), value) << text;
+
+    // Not wholly a number, not finite, or out of range once truncated: nothing wraps.
+    for (const char* text : {"", " ", "abc", "12abc", "1 2", "0x", "1e", "nan", "NAN(123)", "inf", "-infinity"})
+        EXPECT_EQ(number(text, 0, 100), std::nullopt) << text;
+    for (const char* text :
+         {"1e999", "101", "1e3", "-1", "4294967297", "4294967296", "-4294967295", "18446744073709551617"})
+        EXPECT_EQ(number(text, 0, 100), std::nullopt) << text;
+
+    // A fraction truncated below the minimum is refused; the bounds themselves are not wrapped.
+    EXPECT_EQ(number("0.5", 1, 100), std::nullopt);
+    EXPECT_EQ(number("4294967295.9", 0, UINT32_MAX), UINT32_MAX);
+    EXPECT_EQ(number("4294967296", 0, UINT32_MAX), std::nullopt);
 }
 
 // parse_arguments in this process, on valid command lines.
@@ -125,13 +132,13 @@ TEST(Arguments, DeriveTheSettingsOfAValidCommandLine) {
     EXPECT_EQ(blocks_per_file, 1u);
     EXPECT_EQ(eviction_file_path, "");
 
-    apply_arguments({"-Path", dir.path_name, "-file", "1", "-BLOCK", "1024", "-thread", "4294967297", "-cache",
-                     "4294967296", "-thread", "7"});
+    apply_arguments(
+        {"-Path", dir.path_name, "-file", "1", "-BLOCK", "1024", "-thread", "2.9", "-cache", " 0x0 ", "-thread", "7"});
     EXPECT_EQ(blocks_per_file, 1u);
     EXPECT_EQ(thread_count, 7u);  // a repeated option keeps its last value
     EXPECT_EQ(cache, 0u);
 
-    apply_arguments({"-path", dir.path_name, "-thread", "4294967297", "-file", "1", "-block", "600"});
-    EXPECT_EQ(thread_count, 1u);
+    apply_arguments({"-path", dir.path_name, "-thread", "1e1", "-file", "1", "-block", "600"});
+    EXPECT_EQ(thread_count, 10u);
     EXPECT_EQ(blocks_per_file, 1u);
 }

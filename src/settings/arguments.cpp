@@ -1,8 +1,10 @@
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
@@ -44,19 +46,22 @@ void read_path(const char* value) {
 }
 
 void read_number(const numeric_option& option, const char* value) {
-    *option.setting = number(value);
-    if (*option.setting < option.minimum || *option.setting > option.maximum)
+    if (const std::optional<std::uint32_t> read = number(value, option.minimum, option.maximum))
+        *option.setting = *read;
+    else
         report_error(true, format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
 }
 
 }  // namespace
 
-std::uint32_t number(const char* text) {
-    const double value = std::strtod(text, nullptr);
-    // [-2^63, 2^63) holds every double that truncates into a signed 64-bit integer;
-    // NaN fails both comparisons.
-    if (!(value >= -9223372036854775808.0 && value < 9223372036854775808.0)) return 0;
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(value)));
+std::optional<std::uint32_t> number(const char* text, std::uint32_t minimum, std::uint32_t maximum) {
+    char* end = nullptr;
+    const double value = std::trunc(std::strtod(text, &end));
+    if (end == text) return std::nullopt;
+    while (std::isspace(static_cast<unsigned char>(*end))) ++end;
+    // The range is checked on the double, before a conversion could wrap it; NaN fails both.
+    if (*end != '\0' || !(value >= minimum && value <= maximum)) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
 }
 
 void parse_arguments(int argc, char** argv) {
