@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -30,6 +31,8 @@ std::string help(const std::string& temp) {
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";
 }
+
+std::string note(const std::string& argument) { return "Note: ignored argument " + argument + "\n"; }
 
 // A run that ends on a settings error prints the banner and the message on its own line.
 void wait_for_error(const std::vector<std::string>& arguments, const std::string& message) {
@@ -59,11 +62,33 @@ TEST(CommandLine, HelpFlagsAreCaseSensitiveAndOnlyCountAsFirstArgument) {
     const std::string without_path =
         "Sorry, you must choose the directory to test with the argument -path. For help, type Quorlane --help\n";
     wait_for_error({}, without_path);
-    wait_for_error({"-HELP"}, without_path);
-    wait_for_error({"-Help", "-?"}, without_path);
+    wait_for_error({"-HELP"}, note("-HELP") + without_path);
+    wait_for_error({"-Help", "-?"}, note("-Help") + note("-?") + without_path);
     temporary_directory dir;
     wait_for_error({"-path", dir.path_name, "-?", "-thread", "0"},
-                   "Sorry, the argument -thread must be between 1 and 100");
+                   note("-?") + "Sorry, the argument -thread must be between 1 and 100");
+}
+
+// Neither an option nor an option's value: noted one by one in order, then the run goes on.
+TEST(CommandLine, IgnoredArgumentsAreNotedAndAnOptionsValueIsNeverTakenForAnOption) {
+    temporary_directory dir;
+    const execution_result r =
+        quorlane({"-threads", "4", "-path", dir.path_name, "--thread", "2", "-file", "1", "-cache", "0", ""});
+    const std::string notes = banner + note("-threads") + note("4") + note("--thread") + note("2") + note("");
+    EXPECT_EQ(r.output.substr(0, notes.size()), notes);
+    EXPECT_EQ(r.output.find("Note: ", notes.size()), std::string::npos) << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
+
+    // The value of -path spelled like an option is still the directory: "0" is left over.
+    const std::string spelled_like_an_option = dir.path_name + "/-thread";
+    std::filesystem::create_directory(spelled_like_an_option);
+    const execution_result relative =
+        run_program("/bin/sh", {"-c", "cd \"$0\" && exec \"$@\"", dir.path_name, QUORLANE_BINARY, "-path", "-thread",
+                                "0", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(relative.output.substr(0, banner.size() + note("0").size()), banner + note("0"));
+    EXPECT_EQ(relative.status, 0) << relative.output;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"-thread"});
+    EXPECT_TRUE(std::filesystem::is_empty(spelled_like_an_option));
 }
 
 // Out-of-range values and values of every shape are in the hostile-input suite; these are

@@ -25,6 +25,7 @@ inline constexpr const char* temp_unset = "(null)";
 inline constexpr const char* invalid_path = "Sorry, the argument -path must be an existing pointeur_repertoire";
 inline constexpr const char* out_of_range = "Sorry, the argument %s must be between %u and %u";
 inline constexpr const char* missing_value = "Sorry, the argument %s must be followed by a value";
+inline constexpr const char* ignored_argument = "Note: ignored argument %s";
 inline constexpr const char* missing_path =
     "Sorry, you must choose the directory to test with the argument -path. "
     "For help, type Quorlane --help\n";

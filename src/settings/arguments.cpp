@@ -70,16 +70,22 @@ void parse_arguments(int argc, char** argv) {
         std::exit(stop_requested.load() ? 1 : 0);
     }
 
-    // The scan moves one position at a time, so a value is itself looked at as an option.
+    // An option takes the next argument as its value, which is never looked at as an option
+    // itself; anything else is ignored, but said so: a mistyped name would otherwise run quietly
+    // with the default.
     for (int i = 1; i < argc; ++i) {
         const bool is_path = compare_ignoring_case(argv[i], "-path") == 0;
         const numeric_option* option = numeric_option_named(argv[i]);
-        if (!is_path && option == nullptr) continue;
+        if (!is_path && option == nullptr) {
+            print_on_own_line(format_text(messages::ignored_argument, argv[i]));
+            continue;
+        }
         if (i + 1 >= argc) report_error(true, format_text(messages::missing_value, argv[i]));
+        const char* value = argv[++i];
         if (is_path)
-            read_path(argv[i + 1]);
+            read_path(value);
         else
-            read_number(*option, argv[i + 1]);
+            read_number(*option, value);
     }
 
     blocks_per_file = file_size * bytes_per_kib / block_size;
