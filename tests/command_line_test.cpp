@@ -14,7 +14,10 @@
 
 namespace {
 
-const std::string banner = "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark\n\n";
+const std::string version_line = "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark\n";
+const std::string banner = version_line + "\n";
+const std::string without_path =
+    "Sorry, you must choose the directory to test with the argument -path. For help, type Quorlane --help\n";
 
 std::string help(const std::string& temp) {
     return banner +
@@ -27,6 +30,7 @@ std::string help(const std::string& temp) {
            "-thread       Number of thread                   Defaut: 1\n"
            "-cache        Size of controller's cache (in Go) Defaut: 1\n"
            "              0 to disable the cache flush process\n"
+           "-version      Print the version and exit\n"
            "\n"
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";
@@ -59,14 +63,26 @@ TEST(CommandLine, HelpWithoutTempShowsNullAsText) {
 }
 
 TEST(CommandLine, HelpFlagsAreCaseSensitiveAndOnlyCountAsFirstArgument) {
-    const std::string without_path =
-        "Sorry, you must choose the directory to test with the argument -path. For help, type Quorlane --help\n";
     wait_for_error({}, without_path);
     wait_for_error({"-HELP"}, note("-HELP") + without_path);
     wait_for_error({"-Help", "-?"}, note("-Help") + note("-?") + without_path);
     temporary_directory dir;
     wait_for_error({"-path", dir.path_name, "-?", "-thread", "0"},
                    note("-?") + "Sorry, the argument -thread must be between 1 and 100");
+}
+
+// The version flags ignore case, as option names do; like the help they count only first.
+TEST(CommandLine, VersionAsFirstArgumentPrintsTheVersionLineAloneAndEndsWithZero) {
+    for (const char* flag : {"-version", "--version", "-VERSION", "--Version"}) {
+        const execution_result r = quorlane({flag, "-thread", "0"});
+        EXPECT_EQ(r.output, version_line) << flag;
+        EXPECT_EQ(r.status, 0) << flag;
+    }
+    wait_for_error({"-thread", "1", "-version"}, note("-version") + without_path);
+
+    const execution_result unwritten =
+        run_program("/bin/sh", {"-c", "exec \"$0\" -version >/dev/full", QUORLANE_BINARY});
+    EXPECT_EQ(unwritten.status, 1);
 }
 
 // Neither an option nor an option's value: noted one by one in order, then the run goes on.

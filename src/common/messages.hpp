@@ -3,7 +3,9 @@
 
 namespace messages {
 
-inline constexpr const char* banner = "Quorlane %s - sequential disk throughput benchmark\n\n";
+// The banner is the version line and a blank line; -version prints the version line alone.
+inline constexpr const char* version_line = "Quorlane %s - sequential disk throughput benchmark\n";
+inline constexpr const char* blank_line = "\n";
 
 // The help, printed line by line with the defaults; %c is the directory separator.
 inline constexpr const char* help =
@@ -16,6 +18,7 @@ inline constexpr const char* help =
     "\n-thread       Number of thread                   Defaut: %u"
     "\n-cache        Size of controller's cache (in Go) Defaut: %u"
     "\n              0 to disable the cache flush process"
+    "\n-version      Print the version and exit"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";

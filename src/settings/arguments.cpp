@@ -33,6 +33,13 @@ bool is_help_flag(const char* argument) {
     return false;
 }
 
+bool is_version_flag(const char* argument) {
+    return compare_ignoring_case(argument, "-version") == 0 || compare_ignoring_case(argument, "--version") == 0;
+}
+
+// After the version or the help: only a standard output that took nothing makes it a failure.
+[[noreturn]] void end_after_output() { std::exit(stop_requested.load() ? 1 : 0); }
+
 const numeric_option* numeric_option_named(const char* argument) {
     for (const numeric_option& option : numeric_options)
         if (compare_ignoring_case(argument, option.name) == 0) return &option;
@@ -65,9 +72,16 @@ std::optional<std::uint32_t> number(const char* text, std::uint32_t minimum, std
 }
 
 void parse_arguments(int argc, char** argv) {
+    if (argc > 1 && is_version_flag(argv[1])) {
+        print(messages::version_line, QUORLANE_VERSION);
+        end_after_output();
+    }
+    print(messages::version_line, QUORLANE_VERSION);
+    print(messages::blank_line);
+
     if (argc > 1 && is_help_flag(argv[1])) {
         print_help();
-        std::exit(stop_requested.load() ? 1 : 0);
+        end_after_output();
     }
 
     // An option takes the next argument as its value, which is never looked at as an option

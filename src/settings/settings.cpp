@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "common/messages.hpp"
-#include "common/output.hpp"
 #include "common/random.hpp"
 
 std::uint32_t block_size;
@@ -20,8 +18,6 @@ void initialize_settings() {
     const std::time_t now = std::time(nullptr);
     std::srand(static_cast<unsigned>(now));
     run_seed = static_cast<std::uint64_t>(now);
-
-    print(messages::banner, QUORLANE_VERSION);
 
     block_size = 100;
     file_size = 1024;

@@ -21,10 +21,11 @@ inline constexpr std::uint32_t bytes_per_kib = 1024;
 // Bytes moved by one read or write call on a test file.
 inline std::size_t bytes_per_block() { return std::size_t{block_size} * bytes_per_kib; }
 
-// Seeds the generators, prints the banner and sets the defaults.
+// Seeds the generators and sets the defaults.
 void initialize_settings();
 
-// Prints the help or validates every option; returns only when all settings are valid.
+// Prints the version line alone for a first argument -version; otherwise prints the banner,
+// then the help or validates every option. Returns only when all settings are valid.
 void parse_arguments(int argc, char** argv);
 
 // Prints `message` on a line of its own; ends the process with status 1 if `fatal`.
