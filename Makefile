@@ -1,14 +1,19 @@
-# Two entry points: `make run` (build, then a modest benchmark of the system temp
-# directory) and `make test` (build, then every test but the scale runs of `make test-scale`).
+# Two entry points: `make run` (build the program alone, then a modest benchmark of
+# /var/tmp) and `make test` (build, then every test but the scale runs of `make test-scale`).
 BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
-TMP_DIR ?= $(or $(TMPDIR),/tmp)
+# /tmp is often a tmpfs, held in memory; /var/tmp is on the disk.
+RUN_DIR ?= /var/tmp
 # The Windows cross build, run under Wine by the tests, which look for it in this directory.
 WINDOWS_BUILD = build-windows
 WINDOWS_TOOLS := $(shell command -v x86_64-w64-mingw32-g++-posix >/dev/null && \
                    { command -v wine64 || command -v wine; } >/dev/null && echo yes)
 
-.PHONY: all build windows run test test-scale test-sanitize clean
+# CMake configures the tests only when it finds GoogleTest: without it there is nothing to run.
+require_tests = test -f $(1)/tests/CTestTestfile.cmake || \
+  { echo "The tests need GoogleTest, which CMake did not find: install libgtest-dev, then run this again"; exit 1; }
+
+.PHONY: all build program windows run test test-scale test-sanitize clean
 
 all: build
 
@@ -16,8 +21,13 @@ build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	$(BUILD)/quorlane -path "$(TMP_DIR)" -file 256 -cache 0
+# The program alone: neither the tests nor GoogleTest are needed to run it.
+program:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target quorlane
+
+run: program
+	$(BUILD)/quorlane -path "$(RUN_DIR)" -file 256 -cache 0
 
 windows:
 ifeq ($(WINDOWS_TOOLS),yes)
@@ -28,10 +38,12 @@ else
 endif
 
 test: build windows
+	@$(call require_tests,$(BUILD))
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE scale
 
 # 100 workers x 50 files and 1 worker x 10,000 files: about 7.5 GB written, minutes of disk.
 test-scale: build
+	@$(call require_tests,$(BUILD))
 	cd $(BUILD) && ctest --output-on-failure -L scale
 
 # AddressSanitizer with UndefinedBehaviorSanitizer over the whole suite (but the Windows
@@ -48,6 +60,7 @@ SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:exitcode=199 \
 test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=None \
 	  -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
+	@$(call require_tests,$(ASAN_BUILD))
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) -LE 'scale|windows'
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=thread -Wno-maybe-uninitialized"

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
@@ -11,7 +14,10 @@
 
 namespace {
 
-const std::string banner = "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark\n\n";
+const std::string version_line = "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark\n";
+const std::string banner = version_line + "\n";
+const std::string without_path =
+    "Sorry, you must choose the directory to test with the argument -path. For help, type Quorlane --help\n";
 
 std::string help(const std::string& temp) {
     return banner +
@@ -24,10 +30,13 @@ std::string help(const std::string& temp) {
            "-thread       Number of thread                   Defaut: 1\n"
            "-cache        Size of controller's cache (in Go) Defaut: 1\n"
            "              0 to disable the cache flush process\n"
+           "-version      Print the version and exit\n"
            "\n"
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";
 }
+
+std::string note(const std::string& argument) { return "Note: ignored argument " + argument + "\n"; }
 
 // A run that ends on a settings error prints the banner and the message on its own line.
 void wait_for_error(const std::vector<std::string>& arguments, const std::string& message) {
@@ -54,14 +63,48 @@ TEST(CommandLine, HelpWithoutTempShowsNullAsText) {
 }
 
 TEST(CommandLine, HelpFlagsAreCaseSensitiveAndOnlyCountAsFirstArgument) {
-    const std::string without_path =
-        "Sorry, you must choose the directory to test with the argument -path. For help, type Quorlane --help\n";
     wait_for_error({}, without_path);
-    wait_for_error({"-HELP"}, without_path);
-    wait_for_error({"-Help", "-?"}, without_path);
+    wait_for_error({"-HELP"}, note("-HELP") + without_path);
+    wait_for_error({"-Help", "-?"}, note("-Help") + note("-?") + without_path);
     temporary_directory dir;
     wait_for_error({"-path", dir.path_name, "-?", "-thread", "0"},
-                   "Sorry, the argument -thread must be between 1 and 100");
+                   note("-?") + "Sorry, the argument -thread must be between 1 and 100");
+}
+
+// The version flags ignore case, as option names do; like the help they count only first.
+TEST(CommandLine, VersionAsFirstArgumentPrintsTheVersionLineAloneAndEndsWithZero) {
+    for (const char* flag : {"-version", "--version", "-VERSION", "--Version"}) {
+        const execution_result r = quorlane({flag, "-thread", "0"});
+        EXPECT_EQ(r.output, version_line) << flag;
+        EXPECT_EQ(r.status, 0) << flag;
+    }
+    wait_for_error({"-thread", "1", "-version"}, note("-version") + without_path);
+
+    const execution_result unwritten =
+        run_program("/bin/sh", {"-c", "exec \"$0\" -version >/dev/full", QUORLANE_BINARY});
+    EXPECT_EQ(unwritten.status, 1);
+}
+
+// Neither an option nor an option's value: noted one by one in order, then the run goes on.
+TEST(CommandLine, IgnoredArgumentsAreNotedAndAnOptionsValueIsNeverTakenForAnOption) {
+    temporary_directory dir;
+    const execution_result r =
+        quorlane({"-threads", "4", "-path", dir.path_name, "--thread", "2", "-file", "1", "-cache", "0", ""});
+    const std::string notes = banner + note("-threads") + note("4") + note("--thread") + note("2") + note("");
+    EXPECT_EQ(r.output.substr(0, notes.size()), notes);
+    EXPECT_EQ(r.output.find("Note: ", notes.size()), std::string::npos) << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
+
+    // The value of -path spelled like an option is still the directory: "0" is left over.
+    const std::string spelled_like_an_option = dir.path_name + "/-thread";
+    std::filesystem::create_directory(spelled_like_an_option);
+    const execution_result relative =
+        run_program("/bin/sh", {"-c", "cd \"$0\" && exec \"$@\"", dir.path_name, QUORLANE_BINARY, "-path", "-thread",
+                                "0", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(relative.output.substr(0, banner.size() + note("0").size()), banner + note("0"));
+    EXPECT_EQ(relative.status, 0) << relative.output;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"-thread"});
+    EXPECT_TRUE(std::filesystem::is_empty(spelled_like_an_option));
 }
 
 // Out-of-range values and values of every shape are in the hostile-input suite; these are
@@ -94,19 +137,24 @@ TEST(CommandLine, TheScanNamesTheFirstBadOptionInItsOwnSpelling) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-TEST(Number, ReadsTheTextAsTheOptionsDo) {
-    EXPECT_EQ(number("2.9"), 2u);
-    EXPECT_EQ(number("0x10"), 16u);
-    EXPECT_EQ(number("1e2"), 100u);
-    EXPECT_EQ(number("-1"), UINT32_MAX);
-    EXPECT_EQ(number("-0.9"), 0u);
-    EXPECT_EQ(number("4294967297"), 1u);  // only the low 32 bits are kept
-    EXPECT_EQ(number("4294967296"), 0u);
-    EXPECT_EQ(number("9223372036854775000"), 4294966272u);
-    EXPECT_EQ(number("-9223372036854775808"), 0u);
-    EXPECT_EQ(number("9223372036854775808"), 0u);  // beyond signed 64 bits
-    EXPECT_EQ(number("1e400"), 0u);
-    EXPECT_EQ(number("nan"), 0u);
+TEST(Number, ReadsAWholeNumberInRangeAndRefusesAnyOtherText) {
+    const std::pair<const char*, std::uint32_t> accepted[] = {
+        {"2.9", 2}, {"0x10", 16},  {"1e2", 100},    {"0x1p6", 64}, {"-0.9", 0},
+        {" 7 ", 7}, {"\t+3\n", 3}, {"100.99", 100}, {"0", 0},      {"0000000000000000000042", 42},
+    };
+    for (const auto& [text, value] : accepted) EXPECT_EQ(number(text, 0, 100), value) << text;
+
+    // Not wholly a number, not finite, or out of range once truncated: nothing wraps.
+    for (const char* text : {"", " ", "abc", "12abc", "1 2", "0x", "1e", "nan", "NAN(123)", "inf", "-infinity"})
+        EXPECT_EQ(number(text, 0, 100), std::nullopt) << text;
+    for (const char* text :
+         {"1e999", "101", "1e3", "-1", "4294967297", "4294967296", "-4294967295", "18446744073709551617"})
+        EXPECT_EQ(number(text, 0, 100), std::nullopt) << text;
+
+    // A fraction truncated below the minimum is refused; the bounds themselves are not wrapped.
+    EXPECT_EQ(number("0.5", 1, 100), std::nullopt);
+    EXPECT_EQ(number("4294967295.9", 0, UINT32_MAX), UINT32_MAX);
+    EXPECT_EQ(number("4294967296", 0, UINT32_MAX), std::nullopt);
 }
 
 // parse_arguments in this process, on valid command lines.
@@ -120,13 +168,13 @@ TEST(Arguments, DeriveTheSettingsOfAValidCommandLine) {
     EXPECT_EQ(path, dir.path_name + "/");
     EXPECT_EQ(blocks_per_file, 1u);
 
-    apply_arguments({"-Path", dir.path_name, "-file", "1", "-BLOCK", "1024", "-thread", "4294967297", "-cache",
-                     "4294967296", "-thread", "7"});
+    apply_arguments(
+        {"-Path", dir.path_name, "-file", "1", "-BLOCK", "1024", "-thread", "2.9", "-cache", " 0x0 ", "-thread", "7"});
     EXPECT_EQ(blocks_per_file, 1u);
     EXPECT_EQ(thread_count, 7u);  // a repeated option keeps its last value
     EXPECT_EQ(cache, 0u);
 
-    apply_arguments({"-path", dir.path_name, "-thread", "4294967297", "-file", "1", "-block", "600"});
-    EXPECT_EQ(thread_count, 1u);
+    apply_arguments({"-path", dir.path_name, "-thread", "1e1", "-file", "1", "-block", "600"});
+    EXPECT_EQ(thread_count, 10u);
     EXPECT_EQ(blocks_per_file, 1u);
 }

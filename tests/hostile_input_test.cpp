@@ -23,6 +23,8 @@ struct hostile_case {
 
 const std::string thread_range = "Sorry, the argument -thread must be between 1 and 100\n";
 const std::string block_range = "Sorry, the argument -block must be between 1 and 1024\n";
+const std::string file_number_range = "Sorry, the argument -file_number must be between 1 and 1000000\n";
+const std::string cache_range = "Sorry, the argument -cache must be between 0 and 100\n";
 const std::string invalid_path = "Sorry, the argument -path must be an existing pointeur_repertoire\n";
 
 int run_files_left(const std::string& dir) {
@@ -70,16 +72,24 @@ TEST(HostileInput, NumbersOfEveryShape) {
     temporary_directory dir;
     const std::vector<std::pair<std::vector<std::string>, std::optional<std::string>>> table = {
         {{"-thread", ""}, thread_range},
-        {{"-cache", ""}, std::nullopt},  // no number is 0, and -cache accepts 0
+        {{"-cache", ""}, cache_range},  // no number at all is not 0
+        {{"-cache", "abc"}, cache_range},
+        {{"-cache", "nan"}, cache_range},
+        {{"-cache", "-1"}, cache_range},
+        {{"-cache", "-0.9"}, std::nullopt},  // truncated toward zero
         {{"-thread", "-1"}, thread_range},
-        {{"-file_number", "-0"}, "Sorry, the argument -file_number must be between 1 and 1000000\n"},
+        {{"-thread", "0.5"}, thread_range},
+        {{"-thread", "2.9"}, std::nullopt},
+        {{"-file_number", "-0"}, file_number_range},
         {{"-block", "-1024"}, block_range},
         {{"-block", "99999999999999999999999"}, block_range},
         {{"-block", "9223372036854775807"}, block_range},
         {{"-block", "-9223372036854775808"}, block_range},
-        {{"-block", "4294968320"}, std::nullopt},  // 2^32 + 1024 keeps 1024
-        {{"-thread", "4294967297"}, std::nullopt},
-        {{"-cache", "4294967296"}, std::nullopt},
+        // Values that once wrapped modulo 2^32 into the range.
+        {{"-block", "4294968320"}, block_range},
+        {{"-thread", "4294967297"}, thread_range},
+        {{"-cache", "4294967296"}, cache_range},
+        {{"-file_number", "-4294967295"}, file_number_range},
         {{"-thread", "0x10"}, std::nullopt},
         {{"-thread", "0x"}, thread_range},
         {{"-block", "0x1p10"}, std::nullopt},
@@ -92,7 +102,9 @@ TEST(HostileInput, NumbersOfEveryShape) {
         {{"-thread", "inf"}, thread_range},
         {{"-thread", "-infinity"}, thread_range},
         {{"-thread", "  +3"}, std::nullopt},
-        {{"-thread", "3abc"}, std::nullopt},
+        {{"-thread", " 3\t "}, std::nullopt},
+        {{"-thread", "3abc"}, thread_range},
+        {{"-thread", "3 3"}, thread_range},
         {{"-thread", "abc"}, thread_range},
         {{"-thread", "\xff\xfe\x80"}, thread_range},
         {{"-thread", std::string(10000, '9')}, thread_range},
@@ -100,8 +112,8 @@ TEST(HostileInput, NumbersOfEveryShape) {
         {{"-block", "1024.9"}, std::nullopt},
         {{"-block", "1025"}, block_range},
         {{"-file", "102401"}, "Sorry, the argument -file must be between 1 and 102400\n"},
-        {{"-file_number", "1000001"}, "Sorry, the argument -file_number must be between 1 and 1000000\n"},
-        {{"-cache", "101"}, "Sorry, the argument -cache must be between 0 and 100\n"},
+        {{"-file_number", "1000001"}, file_number_range},
+        {{"-cache", "101"}, cache_range},
         {{"-thread", "100", "-file_number", "1000000"},
          "Sorry, the run needs 100000000 open files (-thread x -file_number) but this system leaves only "},
         {{"-thread", "100", "-file", "102400"},

@@ -16,15 +16,13 @@ namespace {
 constexpr long limit = 64;
 constexpr int inherited = 40;
 
-child_process run_under_limit(const temporary_directory& dir, const std::string& workers,
-                              const std::string& files_per_worker, long soft, long hard) {
-    child_process process;
+void run_under_limit(child_process& process, const temporary_directory& dir, const std::string& workers,
+                     const std::string& files_per_worker, long soft, long hard) {
     EXPECT_TRUE(launch(process,
                        {"-path", dir.path_name, "-thread", workers, "-file_number", files_per_worker, "-file", "1",
                         "-block", "1024", "-cache", "0"},
                        -1, soft, hard));
     finish(process);
-    return process;
 }
 
 // The room a refused run was told it has for test files; -1 when the refusal is not there.
@@ -57,15 +55,20 @@ struct inherited_descriptors {
 // is open; a run of exactly that many files goes through, one more is refused.
 TEST(OpenFilesLimit, ARunThatNeedsMoreOpenFilesThanAllowedIsRefusedFirst) {
     temporary_directory dir;
-    const long room = room_of_refusal(run_under_limit(dir, "8", "8", limit, limit), limit);
+    child_process refusal;
+    run_under_limit(refusal, dir, "8", "8", limit, limit);
+    const long room = room_of_refusal(refusal, limit);
     // At least the standard streams and the margin are kept.
     EXPECT_LE(room, limit - 5);
     EXPECT_TRUE(dir.entries().empty());
 
-    const child_process just = run_under_limit(dir, "1", std::to_string(room), limit, limit);
+    child_process just;
+    run_under_limit(just, dir, "1", std::to_string(room), limit, limit);
     EXPECT_EQ(just.status, 0) << just.text << just.error_text;
     EXPECT_EQ(occurrences(just.text, "Mo/s          \n"), 4) << just.text;
-    EXPECT_EQ(room_of_refusal(run_under_limit(dir, "1", std::to_string(room + 1), limit, limit), room + 1), room);
+    child_process one_more;
+    run_under_limit(one_more, dir, "1", std::to_string(room + 1), limit, limit);
+    EXPECT_EQ(room_of_refusal(one_more, room + 1), room);
     EXPECT_TRUE(dir.entries().empty());
 }
 
@@ -74,11 +77,14 @@ TEST(OpenFilesLimit, ARunThatNeedsMoreOpenFilesThanAllowedIsRefusedFirst) {
 // same where /proc is absent (probed descriptor by descriptor).
 TEST(OpenFilesLimit, InheritedDescriptorsCountAgainstTheLimit) {
     temporary_directory dir;
-    const long room = room_of_refusal(run_under_limit(dir, "8", "8", limit, limit), limit);
+    child_process first;
+    run_under_limit(first, dir, "8", "8", limit, limit);
+    const long room = room_of_refusal(first, limit);
     ASSERT_GT(room, inherited);
 
     const inherited_descriptors extra(inherited);
-    const child_process refusal = run_under_limit(dir, "1", std::to_string(room), limit, limit);
+    child_process refusal;
+    run_under_limit(refusal, dir, "1", std::to_string(room), limit, limit);
     EXPECT_EQ(room_of_refusal(refusal, room), room - inherited);
     EXPECT_EQ(refusal.text.find("Writing"), std::string::npos) << refusal.text;
     EXPECT_TRUE(dir.entries().empty());
@@ -97,7 +103,8 @@ TEST(OpenFilesLimit, InheritedDescriptorsCountAgainstTheLimit) {
 
 TEST(OpenFilesLimit, TheSoftLimitIsRaisedToTheHardOne) {
     temporary_directory dir;
-    const child_process raised = run_under_limit(dir, "8", "16", limit, 4 * limit);
+    child_process raised;
+    run_under_limit(raised, dir, "8", "16", limit, 4 * limit);
     EXPECT_EQ(raised.status, 0) << raised.text << raised.error_text;
     EXPECT_EQ(occurrences(raised.text, "Mo/s          \n"), 4) << raised.text;
     EXPECT_TRUE(dir.entries().empty());

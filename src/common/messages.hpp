@@ -3,7 +3,9 @@
 
 namespace messages {
 
-inline constexpr const char* banner = "Quorlane %s - sequential disk throughput benchmark\n\n";
+// The banner is the version line and a blank line; -version prints the version line alone.
+inline constexpr const char* version_line = "Quorlane %s - sequential disk throughput benchmark\n";
+inline constexpr const char* blank_line = "\n";
 
 // The help, printed line by line with the defaults; %c is the directory separator.
 inline constexpr const char* help =
@@ -16,6 +18,7 @@ inline constexpr const char* help =
     "\n-thread       Number of thread                   Defaut: %u"
     "\n-cache        Size of controller's cache (in Go) Defaut: %u"
     "\n              0 to disable the cache flush process"
+    "\n-version      Print the version and exit"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
@@ -25,6 +28,7 @@ inline constexpr const char* temp_unset = "(null)";
 inline constexpr const char* invalid_path = "Sorry, the argument -path must be an existing pointeur_repertoire";
 inline constexpr const char* out_of_range = "Sorry, the argument %s must be between %u and %u";
 inline constexpr const char* missing_value = "Sorry, the argument %s must be followed by a value";
+inline constexpr const char* ignored_argument = "Note: ignored argument %s";
 inline constexpr const char* missing_path =
     "Sorry, you must choose the directory to test with the argument -path. "
     "For help, type Quorlane --help\n";

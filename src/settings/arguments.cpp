@@ -1,8 +1,10 @@
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
@@ -30,6 +32,13 @@ bool is_help_flag(const char* argument) {
     return false;
 }
 
+bool is_version_flag(const char* argument) {
+    return compare_ignoring_case(argument, "-version") == 0 || compare_ignoring_case(argument, "--version") == 0;
+}
+
+// After the version or the help: only a standard output that took nothing makes it a failure.
+[[noreturn]] void end_after_output() { std::exit(stop_requested.load() ? 1 : 0); }
+
 const numeric_option* numeric_option_named(const char* argument) {
     for (const numeric_option& option : numeric_options)
         if (compare_ignoring_case(argument, option.name) == 0) return &option;
@@ -43,37 +52,53 @@ void read_path(const char* value) {
 }
 
 void read_number(const numeric_option& option, const char* value) {
-    *option.setting = number(value);
-    if (*option.setting < option.minimum || *option.setting > option.maximum)
+    if (const std::optional<std::uint32_t> read = number(value, option.minimum, option.maximum))
+        *option.setting = *read;
+    else
         report_error(true, format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
 }
 
 }  // namespace
 
-std::uint32_t number(const char* text) {
-    const double value = std::strtod(text, nullptr);
-    // [-2^63, 2^63) holds every double that truncates into a signed 64-bit integer;
-    // NaN fails both comparisons.
-    if (!(value >= -9223372036854775808.0 && value < 9223372036854775808.0)) return 0;
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(value)));
+std::optional<std::uint32_t> number(const char* text, std::uint32_t minimum, std::uint32_t maximum) {
+    char* end = nullptr;
+    const double value = std::trunc(std::strtod(text, &end));
+    if (end == text) return std::nullopt;
+    while (std::isspace(static_cast<unsigned char>(*end))) ++end;
+    // The range is checked on the double, before a conversion could wrap it; NaN fails both.
+    if (*end != '\0' || !(value >= minimum && value <= maximum)) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
 }
 
 void parse_arguments(int argc, char** argv) {
+    if (argc > 1 && is_version_flag(argv[1])) {
+        print(messages::version_line, QUORLANE_VERSION);
+        end_after_output();
+    }
+    print(messages::version_line, QUORLANE_VERSION);
+    print(messages::blank_line);
+
     if (argc > 1 && is_help_flag(argv[1])) {
         print_help();
-        std::exit(stop_requested.load() ? 1 : 0);
+        end_after_output();
     }
 
-    // The scan moves one position at a time, so a value is itself looked at as an option.
+    // An option takes the next argument as its value, which is never looked at as an option
+    // itself; anything else is ignored, but said so: a mistyped name would otherwise run quietly
+    // with the default.
     for (int i = 1; i < argc; ++i) {
         const bool is_path = compare_ignoring_case(argv[i], "-path") == 0;
         const numeric_option* option = numeric_option_named(argv[i]);
-        if (!is_path && option == nullptr) continue;
+        if (!is_path && option == nullptr) {
+            print_on_own_line(format_text(messages::ignored_argument, argv[i]));
+            continue;
+        }
         if (i + 1 >= argc) report_error(true, format_text(messages::missing_value, argv[i]));
+        const char* value = argv[++i];
         if (is_path)
-            read_path(argv[i + 1]);
+            read_path(value);
         else
-            read_number(*option, argv[i + 1]);
+            read_number(*option, value);
     }
 
     blocks_per_file = file_size * bytes_per_kib / block_size;

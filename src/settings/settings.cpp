@@ -1,7 +1,5 @@
 #include "settings/settings.hpp"
 
-#include "common/messages.hpp"
-#include "common/output.hpp"
 #include "common/random.hpp"
 
 std::uint32_t block_size;
@@ -14,8 +12,6 @@ std::string path;
 
 void initialize_settings() {
     seed_run();
-
-    print(messages::banner, QUORLANE_VERSION);
 
     block_size = 100;
     file_size = 1024;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 extern std::uint32_t block_size;    // KiB per block
@@ -19,17 +20,19 @@ inline constexpr std::uint32_t bytes_per_kib = 1024;
 // Bytes moved by one read or write call on a test file.
 inline std::size_t bytes_per_block() { return std::size_t{block_size} * bytes_per_kib; }
 
-// Seeds the generators, prints the banner and sets the defaults.
+// Seeds the generators and sets the defaults.
 void initialize_settings();
 
-// Prints the help or validates every option; returns only when all settings are valid.
+// Prints the version line alone for a first argument -version; otherwise prints the banner,
+// then the help or validates every option. Returns only when all settings are valid.
 void parse_arguments(int argc, char** argv);
 
 // Prints `message` on a line of its own; ends the process with status 1 if `fatal`.
 void report_error(bool fatal, const std::string& message);
 
-// The text of a number as the options read it: strtod, truncated toward zero to signed
-// 64 bits, low 32 bits kept; no number, NaN, infinities and out-of-range values give 0.
-std::uint32_t number(const char* text);
+// The value of an option's text: decimal, hexadecimal or exponent form as strtod reads it,
+// spaces around it aside, truncated toward zero; nothing when the text is not wholly a
+// number or the value lies outside [minimum, maximum] (NaN and infinities included).
+std::optional<std::uint32_t> number(const char* text, std::uint32_t minimum, std::uint32_t maximum);
 
 void print_help();

@@ -1,13 +1,16 @@
 #include "support/process.hpp"
 
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -34,6 +37,28 @@ bool read_available(child_process& process, int timeout_ms) {
     if (waiting[0].revents != 0) read_one(process.output, process.text);
     if (waiting[1].revents != 0) read_one(process.errors, process.error_text);
     return true;
+}
+
+// Waits until the child has closed its output and ended, leaving it to be reaped; false
+// when `limit` comes first.
+bool wait_for_end(child_process& process, std::chrono::steady_clock::time_point limit) {
+    while (read_available(process, 100))
+        if (std::chrono::steady_clock::now() >= limit) return false;
+    for (;;) {
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOWAIT | WNOHANG) != 0 ||
+            info.si_pid == process.pid)
+            return true;
+        if (std::chrono::steady_clock::now() >= limit) return false;
+        usleep(10000);
+    }
+}
+
+void close_pipes(child_process& process) {
+    for (int* descriptor : {&process.output, &process.errors}) {
+        if (*descriptor >= 0) close(*descriptor);
+        *descriptor = -1;
+    }
 }
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
@@ -115,12 +140,18 @@ bool wait_for_results(child_process& process, int count, int timeout_ms) {
         timeout_ms);
 }
 
-void finish(child_process& process) {
-    while (read_available(process, 1000)) {
+child_process::~child_process() {
+    if (pid > 0 && !reaped) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
     }
-    // The child's I/O counters stay readable until it is reaped.
-    siginfo_t info{};
-    if (waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOWAIT) == 0) {
+    close_pipes(*this);
+}
+
+void finish(child_process& process, int timeout_ms) {
+    if (process.pid <= 0) return;
+    if (wait_for_end(process, std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms))) {
+        // The child's I/O counters stay readable until it is reaped.
         std::ifstream counters("/proc/" + std::to_string(process.pid) + "/io");
         std::string name;
         long long value = 0;
@@ -128,10 +159,18 @@ void finish(child_process& process) {
             if (name == "rchar:") process.bytes_read = value;
             if (name == "wchar:") process.bytes_written = value;
         }
+    } else {
+        ADD_FAILURE() << "the child " << process.pid << " had not ended " << timeout_ms
+                      << " ms after the test waited for it, and has been killed. Its last output:\n"
+                      << process.text.substr(process.text.size() - std::min<std::size_t>(process.text.size(), 2000));
+        kill(process.pid, SIGKILL);
     }
+    close_pipes(process);
     int state = 0;
     rusage usage{};
-    if (wait4(process.pid, &state, 0, &usage) != process.pid) return;
+    const bool ended = wait4(process.pid, &state, 0, &usage) == process.pid;
+    process.reaped = true;  // or never was a child of this process: either way it is nobody's to kill
+    if (!ended) return;
     process.status = WIFEXITED(state) ? WEXITSTATUS(state) : 128 + WTERMSIG(state);
     process.peak_rss_kib = usage.ru_maxrss;
 }

@@ -1,5 +1,6 @@
 // The real binary as a child process that the test drives while it runs: read its output
-// as it comes, signal it in a chosen phase, then collect how it ended.
+// as it comes, signal it in a chosen phase, then collect how it ended. No wait is unbounded,
+// and no child outlives its handle.
 #pragma once
 
 #include <sys/types.h>
@@ -9,6 +10,13 @@
 #include <vector>
 
 struct child_process {
+    child_process() = default;
+    // A child not yet reaped, as when a test stops early, is killed (SIGKILL) and reaped, and
+    // its pipes are closed: left alone it would block on a full pipe while its directory goes.
+    ~child_process();
+    child_process(const child_process&) = delete;
+    child_process& operator=(const child_process&) = delete;
+
     pid_t pid = -1;
     int output = -1;  // read ends of the child's standard output and error
     int errors = -1;
@@ -18,6 +26,7 @@ struct child_process {
     long peak_rss_kib = 0;         // the child's peak resident set size
     long long bytes_written = -1;  // bytes the child handed to write calls, files and output
     long long bytes_read = -1;     // bytes the child read
+    bool reaped = false;
 };
 
 // How a child starts: TEMP in its environment (removed when null), and with `user`
@@ -47,9 +56,13 @@ bool wait_for_text(child_process& process, const std::string& text, int timeout_
 // Reads until the child has printed `count` result lines.
 bool wait_for_results(child_process& process, int count, int timeout_ms);
 
+// The longest a child may take to end once the test asks for how it ended.
+inline constexpr int finish_timeout_ms = 240000;
+
 // Reads everything left, reaps the child and fills `status`, `peak_rss_kib` and the bytes
-// it wrote and read.
-void finish(child_process& process);
+// it wrote and read. A child that has not ended within `timeout_ms` is killed and the test
+// fails, saying so.
+void finish(child_process& process, int timeout_ms = finish_timeout_ms);
 
 // How many times `pattern` occurs in `text`.
 int occurrences(const std::string& text, const std::string& pattern);

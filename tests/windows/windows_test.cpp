@@ -175,12 +175,19 @@ TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
                                 "-thread       Number of thread                   Defaut: 1\r\n"
                                 "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
                                 "              0 to disable the cache flush process\r\n"
+                                "-version      Print the version and exit\r\n"
                                 "\r\n"
                                 "Sample : Quorlane.exe -path " +
                                 temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n")
             << flag;
         EXPECT_EQ(r.status, 0) << flag;
     }
+}
+
+TEST_F(UnderWine, VersionIsTheBannersFirstLineAlone) {
+    const execution_result r = quorlane_exe({"--VERSION"});
+    EXPECT_EQ(r.output, banner.substr(0, banner.size() - 2));
+    EXPECT_EQ(r.status, 0);
 }
 
 TEST_F(UnderWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
