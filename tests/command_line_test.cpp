@@ -31,6 +31,8 @@ std::string help(const std::string& temp) {
            "-cache        Size of controller's cache (in Go) Defaut: 1\n"
            "              0 to disable the cache flush process\n"
            "-version      Print the version and exit\n"
+           "-repeat       Passes of the whole run (median)   Defaut: 1\n"
+           "-json         Write the results to this JSON file\n"
            "\n"
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";

@@ -54,8 +54,8 @@ TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     std::ofstream(theirs) << "not the run's";
     seed_names(42);
 
-    write_phase(records);
-    flush_pass(records);
+    const figure_record written = write_phase(records);
+    flush_pass(records, written.bytes);
     ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
     EXPECT_NE(test_file_name(records[0].file_prefix, 0), theirs);
     EXPECT_EQ(dir.entries().size(), 3u);
@@ -90,8 +90,8 @@ TEST(WrittenData, NoTwoSectorsAreAlikeEachSaysWhereItBelongsAndNoRecordCompresse
                          "-cache", "0"});
         prepare_write_handles();
         std::vector<thread_param> records(thread_count);
-        write_phase(records);
-        flush_pass(records);
+        const figure_record written = write_phase(records);
+        flush_pass(records, written.bytes);
         ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
 
         std::unordered_set<std::string> sectors;

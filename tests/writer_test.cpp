@@ -31,12 +31,12 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     prepare_write_handles();
     std::vector<thread_param> records(thread_count);
 
-    write_phase(records);
+    const figure_record written = write_phase(records);
     ASSERT_FALSE(stop_requested.load());
     EXPECT_EQ(bytes_moved.load(), 6u * 1048576u);
     for (os_file handle : write_handles) EXPECT_NE(handle, no_file);
 
-    flush_pass(records);
+    flush_pass(records, written.bytes);
     ASSERT_FALSE(stop_requested.load());
     for (os_file handle : write_handles) EXPECT_EQ(handle, no_file);
 
@@ -67,8 +67,8 @@ TEST(Writer, AFileHoldsWholeBlocksOnly) {
     apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
     prepare_write_handles();
     std::vector<thread_param> records(1);
-    write_phase(records);
-    flush_pass(records);
+    const figure_record written = write_phase(records);
+    flush_pass(records, written.bytes);
     ASSERT_FALSE(stop_requested.load());
     EXPECT_EQ(bytes_moved.load(), 2u * 600u * 1024u);
     for (const std::string& name : dir.entries()) EXPECT_EQ(size_of_file(dir.path_name + "/" + name), 614400);

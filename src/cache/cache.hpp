@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.hpp"
+
 // The eviction file's name, drawn when it is created.
 extern std::string eviction_file_path;
 
@@ -23,6 +25,10 @@ void purge_os_cache(const std::vector<std::string>& files);
 // Says once, before any file exists, when the directory under test is a memory filesystem.
 void note_memory_file_system();
 
-// Says how much of the test files among `files` the OS cache still holds, when more than
-// 1 %: the read about to start would then not be the disk's.
-void note_still_cached(const std::vector<std::string>& files);
+// The pages of the test files among `files` that the OS cache holds; false where the OS
+// can't tell.
+bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency);
+
+// Says how much of the test files the OS cache still holds, when more than 1 %: the read
+// about to start would then not be the disk's.
+void note_still_cached(const cache_residency& residency);

@@ -11,13 +11,16 @@ void note_memory_file_system() {
         print_on_own_line(format_text(messages::memory_file_system, path.c_str(), type.name.c_str()));
 }
 
-void note_still_cached(const std::vector<std::string>& files) {
+bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency) {
     // The eviction file is not read in the timed phase: only the test files count.
     std::vector<std::string> test_files;
     for (const std::string& name : files)
         if (name != eviction_file_path) test_files.push_back(name);
-    cache_residency residency;
-    if (!cached_part(test_files, residency) || residency.resident_pages * 100 <= residency.total_pages) return;
+    return cached_part(test_files, residency) && residency.total_pages > 0;
+}
+
+void note_still_cached(const cache_residency& residency) {
+    if (residency.resident_pages * 100 <= residency.total_pages) return;
     const std::uint64_t percent = residency.resident_pages * 100 / residency.total_pages;
     print_on_own_line(format_text(messages::still_cached, static_cast<unsigned long long>(percent)));
 }

@@ -19,6 +19,8 @@ inline constexpr const char* help =
     "\n-cache        Size of controller's cache (in Go) Defaut: %u"
     "\n              0 to disable the cache flush process"
     "\n-version      Print the version and exit"
+    "\n-repeat       Passes of the whole run (median)   Defaut: %u"
+    "\n-json         Write the results to this JSON file"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
@@ -39,6 +41,10 @@ inline constexpr const char* not_enough_space =
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 
+// The results file: refused before the run, or failing at its end.
+inline constexpr const char* report_refused = "Sorry, the argument -json must name a file that can be written\n";
+inline constexpr const char* report_write = "Error, Cannot write the results file %s : %s";
+
 // Phase status lines, progress labels and result lines.
 inline constexpr const char* write_status = "\rWriting time with cache ram ...                   ";
 inline constexpr const char* flush_status = "\rWriting time without cache ram ...";
@@ -51,6 +57,11 @@ inline constexpr const char* progress = "%s%llu Mo/s%s";
 inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ", " ....     ", " .....    "};
 // Label, figure of the phase.
 inline constexpr const char* result = "%s%llu Mo/s          \n";
+// With -repeat: a heading before each pass's results, and the medians of the passes at the end
+// with their minimum and maximum (figures rounded down, as every figure is).
+inline constexpr const char* pass_heading = "Pass %u of %u\n";
+inline constexpr const char* medians_heading = "Median of %u passes:\n";
+inline constexpr const char* median_result = "%s%llu Mo/s          (min %llu, max %llu)\n";
 
 // The worker's number and the system's reason.
 inline constexpr const char* thread_creation = "Erreur : Impossible de creer le thread %u : %s";
@@ -97,6 +108,8 @@ inline constexpr const char* still_cached =
 inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";
 inline constexpr const char* test_file_removal = "Erreur 2, i can't delete the tempory file : %s - %u\n";
 
+// The results file's message when files were left (each one is listed on the console).
+inline constexpr const char* files_left = "Some of the run's files could not be removed.";
 inline constexpr const char* interruption = "Interrupted: the run's files have been removed.";
 inline constexpr const char* interruption_incomplete =
     "Interrupted: some of the run's files could not be removed (listed above).";

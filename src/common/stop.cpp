@@ -1,5 +1,6 @@
 #include "common/stop.hpp"
 
+#include <cstdlib>
 #include <mutex>
 
 std::atomic<bool> stop_requested{false};
@@ -32,3 +33,16 @@ void request_interruption(int exit_status) {
 }
 
 int interruption_status() { return requested_status.load(); }
+
+namespace {
+end_hook installed_end_hook = nullptr;
+}  // namespace
+
+void install_end_hook(end_hook hook) { installed_end_hook = hook; }
+
+void end_process(int status, const std::string& message) {
+    // The hook runs once: an error while it writes ends the process without it.
+    const end_hook hook = installed_end_hook;
+    installed_end_hook = nullptr;
+    std::exit(hook != nullptr ? hook(status, message) : status);
+}

@@ -18,3 +18,13 @@ void request_interruption(int exit_status);
 
 // Exit status asked for by an interruption, 0 when none arrived.
 int interruption_status();
+
+// Records how the run ended (`message` is its error, empty when there is none) and returns
+// the status to exit with: the results file that can't be written turns success into failure.
+using end_hook = int (*)(int status, const std::string& message);
+
+// Installed once the run's reports are known to be writable.
+void install_end_hook(end_hook hook);
+
+// Every end of the process after the settings are read comes here.
+[[noreturn]] void end_process(int status, const std::string& message);

@@ -62,6 +62,8 @@ void stop_if_requested(const std::vector<thread_param>& records) {
     if (!error.empty()) report_error(false, error);
     const bool all_removed = remove_run_files(records);
     const int status = interruption_status();
-    if (status != 0) print_on_own_line(all_removed ? messages::interruption : messages::interruption_incomplete);
-    std::exit(status != 0 ? status : 1);
+    if (status == 0) end_process(1, error);
+    const char* line = all_removed ? messages::interruption : messages::interruption_incomplete;
+    print_on_own_line(line);
+    end_process(status, line);
 }

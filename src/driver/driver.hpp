@@ -4,17 +4,26 @@
 #include <cstdint>
 #include <vector>
 
+#include "results/record.hpp"
 #include "workers/workers.hpp"
 
 // Refuses, before any file exists, a run that needs more open files or more free space
 // than the system offers; raises the open-files limit on the way.
 void check_limits();
 
-// Each phase returns its figure in KiB/ms; the phase's time and bytes are in phase_start,
-// phase_end and bytes_moved.
-std::uint64_t write_phase(std::vector<thread_param>& records);
-std::uint64_t flush_pass(const std::vector<thread_param>& records);
-std::uint64_t read_phase(std::vector<thread_param>& records, bool with_cache);
+// One pass: eviction file, write phase, flush pass, both read phases with the purge between
+// them, removal of the pass's files; its figures are printed and kept in current_run.
+void run_pass(std::uint32_t pass_number);
+
+// The run's start on the phase clock, from which the record places every phase and step.
+extern std::int64_t run_start_us;
+
+// Each phase returns its figure, its workers' results and its series.
+figure_record write_phase(std::vector<thread_param>& records);
+// Forces every written file to the device; the figure counts `bytes_written` and is timed
+// from the write phase's start (phase_start is still that).
+figure_record flush_pass(const std::vector<thread_param>& records, std::uint64_t bytes_written);
+figure_record read_phase(std::vector<thread_param>& records, bool with_cache);
 
 // Every file of the run that the OS may have cached: the test files and the eviction file.
 std::vector<std::string> run_files(const std::vector<thread_param>& records);

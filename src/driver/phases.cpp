@@ -1,3 +1,5 @@
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -10,24 +12,59 @@
 #include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
+#include "results/series.hpp"
 #include "settings/settings.hpp"
 
 namespace {
+
+// Tells main, which samples the series while it waits, that the last worker has ended.
+struct workers_running {
+    std::mutex lock;
+    std::condition_variable all_ended;
+    std::uint32_t count = 0;
+};
+
+void end_worker(workers_running& running) {
+    std::lock_guard<std::mutex> guard(running.lock);
+    if (--running.count == 0) running.all_ended.notify_all();
+}
+
+// Samples the bytes moved by every worker each time a point is due, until all have ended.
+void sample_until_ended(workers_running& running, series_record& series) {
+    start_series(series);
+    std::unique_lock<std::mutex> lock(running.lock);
+    for (;;) {
+        const auto due =
+            std::chrono::steady_clock::time_point(std::chrono::microseconds(phase_start + next_point_due_us(series)));
+        if (running.all_ended.wait_until(lock, due, [&running] { return running.count == 0; })) return;
+        add_point(series, now_us() - phase_start, bytes_moved.load(std::memory_order_relaxed));
+    }
+}
 
 // Runs `worker_function` on every record in a thread of its own and waits for all of them.
 // A worker that can't be started is a fatal error: a figure from fewer workers than asked
 // would be presented as the one asked for. The workers already started stop at their next
 // block.
-void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
+void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*), figure_record& figure) {
+    workers_running running;
+    running.count = static_cast<std::uint32_t>(records.size());
     std::vector<std::thread> threads(records.size());
     for (std::uint32_t t = 0; t < records.size(); ++t) {
+        records[t].bytes = 0;
         try {
-            threads[t] = std::thread(worker_function, &records[t]);
+            threads[t] = std::thread([&running, &record = records[t], worker_function] {
+                worker_function(&record);
+                record.end_us = now_us();
+                end_worker(running);
+            });
         } catch (const std::system_error& error) {
             report_fatal_error(format_text(messages::thread_creation, t, error.code().message().c_str()));
+            // The workers that will never start count as ended.
+            for (std::uint32_t never = t; never < records.size(); ++never) end_worker(running);
             break;
         }
     }
+    sample_until_ended(running, figure.series);
     for (std::thread& thread : threads) {
         if (!thread.joinable()) continue;
         try {
@@ -40,26 +77,40 @@ void run_workers(std::vector<thread_param>& records, void (*worker_function)(thr
     }
 }
 
-std::uint64_t phase_figure() {
-    return rate_kib_per_ms(bytes_moved.load() / bytes_per_kib, elapsed_us(phase_start, phase_end));
+// The figure of the phase that ran from phase_start to phase_end.
+void measure(figure_record& figure, std::uint64_t bytes) {
+    figure.measured = true;
+    figure.bytes = bytes;
+    figure.start_us = phase_start - run_start_us;
+    figure.elapsed_us = elapsed_us(phase_start, phase_end);
+    figure.kib_per_ms = rate_kib_per_ms(bytes / bytes_per_kib, figure.elapsed_us);
+}
+
+figure_record run_phase(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
+    figure_record figure;
+    bytes_moved.store(0);
+    phase_start = now_us();
+    run_workers(records, worker_function, figure);
+    phase_end = now_us();
+    measure(figure, bytes_moved.load());
+    end_series(figure.series, figure.elapsed_us, figure.bytes);
+    for (const thread_param& record : records)
+        figure.workers.push_back(worker_result{record.bytes, elapsed_us(phase_start, record.end_us)});
+    return figure;
 }
 
 }  // namespace
 
-std::uint64_t write_phase(std::vector<thread_param>& records) {
-    for (std::uint32_t t = 0; t < records.size(); ++t) {
-        records[t].thread_index = t;
-        records[t].file_prefix = new_prefix();
-    }
-    bytes_moved.store(0);
-    phase_start = now_us();
+std::int64_t run_start_us = 0;
+
+figure_record write_phase(std::vector<thread_param>& records) {
+    for (std::uint32_t t = 0; t < records.size(); ++t) records[t].thread_index = t;
     print("%s", messages::write_status);
-    run_workers(records, write_worker);
-    phase_end = now_us();
-    return phase_figure();
+    return run_phase(records, write_worker);
 }
 
-std::uint64_t flush_pass(const std::vector<thread_param>& records) {
+figure_record flush_pass(const std::vector<thread_param>& records, std::uint64_t bytes_written) {
+    figure_record figure;
     print("%s", messages::flush_status);
     for (const os_file handle : write_handles)
         if (handle != no_file) start_write_back(handle);
@@ -67,7 +118,7 @@ std::uint64_t flush_pass(const std::vector<thread_param>& records) {
         for (std::uint32_t index = 0; index < file_number; ++index) {
             os_file& handle = write_handle(t, index);
             if (handle == no_file) continue;
-            if (stop_requested.load()) return 0;
+            if (stop_requested.load()) return figure;
             std::string reason;
             bool succeeded = force_to_device(handle, reason);
             std::string close_reason;
@@ -79,20 +130,17 @@ std::uint64_t flush_pass(const std::vector<thread_param>& records) {
             if (!succeeded) {
                 const std::string name = test_file_name(records[t].file_prefix, index);
                 report_fatal_error(format_text(messages::flush_failed, name.c_str(), reason.c_str()));
-                return 0;
+                return figure;
             }
         }
     }
     // Still timed from the write phase's start: this figure covers writing and forcing together.
     phase_end = now_us();
-    return phase_figure();
+    measure(figure, bytes_written);
+    return figure;
 }
 
-std::uint64_t read_phase(std::vector<thread_param>& records, bool with_cache) {
+figure_record read_phase(std::vector<thread_param>& records, bool with_cache) {
     for (thread_param& record : records) record.with_cache = with_cache;
-    bytes_moved.store(0);
-    phase_start = now_us();
-    run_workers(records, read_worker);
-    phase_end = now_us();
-    return phase_figure();
+    return run_phase(records, read_worker);
 }

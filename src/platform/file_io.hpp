@@ -38,3 +38,7 @@ bool remove_file(const std::string& name, std::string& reason);
 // Drops what the OS caches of the file's data, so that the next read of it comes from the
 // device. The file must be closed everywhere and its data forced to the device already.
 bool drop_cached_pages(const std::string& name, std::string& reason);
+
+// Puts `from` in the place of `to` in one step, so that a reader of `to` sees either the old
+// file or the whole new one. Both names are in the same directory.
+bool replace_file(const std::string& from, const std::string& to, std::string& reason);

@@ -23,8 +23,16 @@ struct numeric_option {
 
 const numeric_option numeric_options[] = {
     {"-block", &block_size, 1, 1024},   {"-file", &file_size, 1, 102400}, {"-file_number", &file_number, 1, 1000000},
-    {"-thread", &thread_count, 1, 100}, {"-cache", &cache, 0, 100},
+    {"-thread", &thread_count, 1, 100}, {"-cache", &cache, 0, 100},       {"-repeat", &repeat_count, 1, 100},
 };
+
+// Options whose value is a file's name, kept as typed.
+struct name_option {
+    const char* name;
+    std::string* setting;
+};
+
+const name_option name_options[] = {{"-json", &json_path}};
 
 bool is_help_flag(const char* argument) {
     for (const char* flag : {"-?", "--?", "/?", "-help", "--help"})
@@ -41,6 +49,12 @@ bool is_version_flag(const char* argument) {
 
 const numeric_option* numeric_option_named(const char* argument) {
     for (const numeric_option& option : numeric_options)
+        if (compare_ignoring_case(argument, option.name) == 0) return &option;
+    return nullptr;
+}
+
+const name_option* name_option_named(const char* argument) {
+    for (const name_option& option : name_options)
         if (compare_ignoring_case(argument, option.name) == 0) return &option;
     return nullptr;
 }
@@ -89,14 +103,19 @@ void parse_arguments(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const bool is_path = compare_ignoring_case(argv[i], "-path") == 0;
         const numeric_option* option = numeric_option_named(argv[i]);
-        if (!is_path && option == nullptr) {
+        const name_option* file = name_option_named(argv[i]);
+        if (!is_path && option == nullptr && file == nullptr) {
             print_on_own_line(format_text(messages::ignored_argument, argv[i]));
             continue;
         }
-        if (i + 1 >= argc) report_error(true, format_text(messages::missing_value, argv[i]));
+        // An empty file name would quietly mean no file at all.
+        if (i + 1 >= argc || (file != nullptr && argv[i + 1][0] == '\0'))
+            report_error(true, format_text(messages::missing_value, argv[i]));
         const char* value = argv[++i];
         if (is_path)
             read_path(value);
+        else if (file != nullptr)
+            *file->setting = value;
         else
             read_number(*option, value);
     }

@@ -8,7 +8,9 @@ std::uint32_t blocks_per_file;
 std::uint32_t file_number;
 std::uint32_t thread_count;
 std::uint32_t cache;
+std::uint32_t repeat_count;
 std::string path;
+std::string json_path;
 
 void initialize_settings() {
     seed_run();
@@ -18,6 +20,8 @@ void initialize_settings() {
     file_number = 1;
     thread_count = 1;
     cache = 1;
+    repeat_count = 1;
     path.clear();
+    json_path.clear();
     blocks_per_file = 0;
 }

@@ -13,7 +13,9 @@ extern std::uint32_t blocks_per_file;  // blocks written per file
 extern std::uint32_t file_number;   // files per worker
 extern std::uint32_t thread_count;  // workers
 extern std::uint32_t cache;         // controller cache in GiB, 0 = no eviction
+extern std::uint32_t repeat_count;  // passes
 extern std::string path;            // directory under test, ends with the separator
+extern std::string json_path;       // the results file, empty for none
 
 inline constexpr std::uint32_t bytes_per_kib = 1024;
 

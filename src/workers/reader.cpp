@@ -12,7 +12,7 @@
 namespace {
 
 // Reads one file to its end, counting every byte read; false when the run must stop.
-bool read_file(const thread_param& record, std::uint32_t index, unsigned char* buffer) {
+bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer) {
     const std::size_t bytes = bytes_per_block();
     const std::string name = test_file_name(record.file_prefix, index);
     os_file handle = no_file;
@@ -31,6 +31,7 @@ bool read_file(const thread_param& record, std::uint32_t index, unsigned char* b
             break;
         }
         bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+        record.bytes += static_cast<std::uint64_t>(got);
         if (static_cast<std::size_t>(got) < bytes) break;
         if (record.thread_index == 0) progress_step(progress, label);
     }

@@ -50,6 +50,7 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
             return false;
         }
         bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
+        record.bytes += bytes;
         if (record.thread_index == 0) progress_step(progress, messages::write_label);
     }
     return true;

@@ -176,6 +176,8 @@ TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
                                 "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
                                 "              0 to disable the cache flush process\r\n"
                                 "-version      Print the version and exit\r\n"
+                                "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
+                                "-json         Write the results to this JSON file\r\n"
                                 "\r\n"
                                 "Sample : Quorlane.exe -path " +
                                 temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n")

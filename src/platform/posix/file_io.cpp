@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 #include "platform/file_io.hpp"
@@ -97,4 +98,8 @@ bool drop_cached_pages(const std::string& name, std::string& reason) {
     if (advice == 0) return true;
     reason = std::generic_category().message(advice);
     return false;
+}
+
+bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
+    return rename(from.c_str(), to.c_str()) == 0 || fail_with_errno(reason);
 }

@@ -86,3 +86,9 @@ bool drop_cached_pages(const std::string& name, std::string& reason) {
     CloseHandle(opened);
     return true;
 }
+
+bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
+    return MoveFileExW(wide_text(from).c_str(), wide_text(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           fail_with_last_error(reason);
+}

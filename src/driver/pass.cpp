@@ -1,0 +1,71 @@
+#include "cache/cache.hpp"
+#include "common/clock.hpp"
+#include "common/messages.hpp"
+#include "common/stop.hpp"
+#include "common/write_handles.hpp"
+#include "data/pattern.hpp"
+#include "driver/driver.hpp"
+#include "report/console.hpp"
+#include "settings/settings.hpp"
+
+namespace {
+
+constexpr std::uint64_t bytes_per_gib = 1073741824;
+
+// Runs an untimed step and keeps its duration; the run stops here if the step failed.
+void run_step(pass_record& pass, const std::vector<thread_param>& records, const char* name, std::uint64_t bytes,
+              void (*step)()) {
+    const std::int64_t start = now_us();
+    step();
+    stop_if_requested(records);
+    pass.steps.push_back(step_record{name, start - run_start_us, now_us() - start, bytes});
+}
+
+// Keeps a phase's figure once the phase is known to have run whole, and prints it.
+void keep_figure(pass_record& pass, const std::vector<thread_param>& records, figure_kind kind,
+                 const figure_record& figure) {
+    stop_if_requested(records);
+    pass.figures[static_cast<int>(kind)] = figure;
+    print_result(kind, figure.kib_per_ms);
+}
+
+}  // namespace
+
+void run_pass(std::uint32_t pass_number) {
+    current_pass = pass_number;
+    pass_record& pass = current_run.passes.emplace_back();
+    prepare_write_handles();
+    std::vector<thread_param> records(thread_count);
+    const std::uint64_t eviction_bytes = std::uint64_t{cache} * bytes_per_gib;
+
+    if (cache != 0) run_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);
+
+    const figure_record written = write_phase(records);
+    keep_figure(pass, records, figure_kind::write_cached, written);
+    const std::int64_t flush_start = now_us();
+    const figure_record forced = flush_pass(records, written.bytes);
+    stop_if_requested(records);
+    pass.steps.push_back(step_record{"flush", flush_start - run_start_us, now_us() - flush_start, 0});
+    keep_figure(pass, records, figure_kind::write_forced, forced);
+
+    for (const bool with_cache : {true, false}) {
+        if (!with_cache) {
+            const std::int64_t start = now_us();
+            purge_os_cache(run_files(records));
+            pass.steps.push_back(step_record{"purge", start - run_start_us, now_us() - start, 0});
+            cache_residency residency;
+            if (test_files_cached(run_files(records), residency)) {
+                pass.cached_after_purge_known = true;
+                pass.cached_after_purge = static_cast<double>(residency.resident_pages) / residency.total_pages;
+                note_still_cached(residency);
+            }
+        }
+        if (cache != 0) run_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
+        keep_figure(pass, records, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
+                    read_phase(records, with_cache));
+    }
+
+    // A file left behind is an error: the run did not clean up after itself.
+    if (!remove_run_files(records)) end_process(1, messages::files_left);
+    stop_if_requested(records);
+}

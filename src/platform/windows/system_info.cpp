@@ -1,0 +1,65 @@
+#include <ctime>
+#include <thread>
+
+#include "platform/system_info.hpp"
+#include "platform/windows/text.hpp"
+
+namespace {
+
+// GetVersionEx answers what the program's manifest claims to support; ntdll's own call
+// gives the real version.
+std::string windows_version() {
+    using rtl_get_version = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return "";
+    const auto call =
+        reinterpret_cast<rtl_get_version>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (call == nullptr || call(&version) != 0) return "";
+    return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) + "." +
+           std::to_string(version.dwBuildNumber);
+}
+
+}  // namespace
+
+host_description describe_host() {
+    host_description host;
+    wchar_t name[256];
+    DWORD length = sizeof name / sizeof name[0];
+    if (GetComputerNameExW(ComputerNameDnsHostname, name, &length)) host.name = utf8_text(std::wstring(name, length));
+    host.os = "Windows";
+    host.os_version = windows_version();
+    host.logical_cpus = std::thread::hardware_concurrency();
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    if (GlobalMemoryStatusEx(&memory)) host.memory_bytes = memory.ullTotalPhys;
+    return host;
+}
+
+std::string utc_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_s(&parts, &now);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+// RAM disks on Windows are drivers that present NTFS or FAT volumes: nothing says that a
+// volume is memory, so memory_backed stays false.
+volume_description describe_volume(const std::string& directory) {
+    volume_description volume;
+    const std::wstring wide = wide_text(directory);
+    wchar_t root[MAX_PATH];
+    wchar_t file_system[MAX_PATH];
+    if (GetVolumePathNameW(wide.c_str(), root, MAX_PATH) &&
+        GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, file_system, MAX_PATH))
+        volume.file_system = utf8_text(file_system);
+    ULARGE_INTEGER available{}, total{};
+    if (GetDiskFreeSpaceExW(wide.c_str(), &available, &total, nullptr)) {
+        volume.free_bytes = available.QuadPart;
+        volume.total_bytes = total.QuadPart;
+    }
+    return volume;
+}

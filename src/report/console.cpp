@@ -1,0 +1,34 @@
+#include "report/console.hpp"
+
+#include <vector>
+
+#include "common/messages.hpp"
+#include "common/output.hpp"
+#include "results/statistics.hpp"
+
+namespace {
+
+const char* const labels[figure_count] = {messages::write_label, messages::write_without_cache_label,
+                                          messages::read_label, messages::read_without_cache_label};
+
+}  // namespace
+
+void print_result(figure_kind kind, std::uint64_t kib_per_ms) {
+    print(messages::result, labels[static_cast<int>(kind)], static_cast<unsigned long long>(kib_per_ms));
+}
+
+void print_pass_heading(std::uint32_t pass, std::uint32_t pass_count) {
+    print(messages::pass_heading, pass + 1, pass_count);
+}
+
+void print_medians(const run_record& run) {
+    print(messages::medians_heading, static_cast<unsigned>(run.passes.size()));
+    for (int kind = 0; kind < figure_count; ++kind) {
+        std::vector<double> figures;
+        for (const pass_record& pass : run.passes)
+            figures.push_back(static_cast<double>(pass.figures[kind].kib_per_ms));
+        const figure_statistics statistics = statistics_of(figures);
+        print(messages::median_result, labels[kind], static_cast<unsigned long long>(statistics.median),
+              static_cast<unsigned long long>(statistics.minimum), static_cast<unsigned long long>(statistics.maximum));
+    }
+}

@@ -1,0 +1,14 @@
+// The run's figures on the console: a result line per figure, and with several passes a
+// heading per pass and the passes' medians at the end, so that the last four lines are
+// always the four figures.
+#pragma once
+
+#include <cstdint>
+
+#include "results/record.hpp"
+
+void print_result(figure_kind kind, std::uint64_t kib_per_ms);
+
+void print_pass_heading(std::uint32_t pass, std::uint32_t pass_count);
+
+void print_medians(const run_record& run);

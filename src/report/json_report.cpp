@@ -1,0 +1,162 @@
+#include "report/json_report.hpp"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "common/rate.hpp"
+#include "common/stop.hpp"
+#include "platform/system_info.hpp"
+#include "results/statistics.hpp"
+#include "settings/settings.hpp"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+const char* const figure_names[figure_count] = {"write_with_cache", "write_without_cache", "read_with_cache",
+                                                "read_without_cache"};
+const char* const figure_labels[figure_count] = {"Writing time with cache ram", "Writing time without cache ram",
+                                                 "Reading time with cache ram", "Reading time without cache ram"};
+constexpr std::int64_t one_second_us = 1000000;
+
+double rounded(double value) { return std::round(value * 1000) / 1000; }
+
+// The rate of `bytes` in `elapsed_us` in every unit, each named in its field.
+void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::uint64_t kib_per_ms) {
+    const double seconds = static_cast<double>(elapsed_us < 1 ? 1 : elapsed_us) / one_second_us;
+    const double bytes_per_second = static_cast<double>(bytes) / seconds;
+    object["kib_per_ms"] = kib_per_ms;
+    object["bytes_per_second"] = static_cast<std::uint64_t>(bytes_per_second);
+    object["mb_per_second"] = rounded(bytes_per_second / 1e6);
+    object["mib_per_second"] = rounded(bytes_per_second / 1048576);
+}
+
+std::string status_name(int status) {
+    if (status == 0) return "completed";
+    return interruption_status() != 0 ? "interrupted" : "error";
+}
+
+json host_json() {
+    const host_description host = describe_host();
+    return json{{"name", host.name},
+                {"os", host.os},
+                {"os_version", host.os_version},
+                {"logical_cpus", host.logical_cpus},
+                {"memory_bytes", host.memory_bytes}};
+}
+
+json target_json() {
+    const volume_description volume = describe_volume(path);
+    return json{{"path", path},
+                {"file_system", volume.file_system},
+                {"memory_backed", volume.memory_backed},
+                {"total_bytes", volume.total_bytes},
+                {"free_bytes", volume.free_bytes}};
+}
+
+json settings_json() {
+    const std::uint64_t bytes_per_file = std::uint64_t{blocks_per_file} * bytes_per_block();
+    return json{{"block_kib", block_size},
+                {"file_mib", file_size},
+                {"file_number", file_number},
+                {"thread", thread_count},
+                {"cache_gib", cache},
+                {"repeat", repeat_count},
+                {"json", json_path},
+                {"blocks_per_file", blocks_per_file},
+                {"bytes_per_file", bytes_per_file},
+                {"bytes_per_pass", bytes_per_file * file_number * thread_count}};
+}
+
+json figure_json(const figure_record& figure, int kind) {
+    json object{{"name", figure_names[kind]},
+                {"label", figure_labels[kind]},
+                {"start_us", figure.start_us},
+                {"bytes", figure.bytes},
+                {"microseconds", figure.elapsed_us}};
+    add_rates(object, figure.bytes, figure.elapsed_us, figure.kib_per_ms);
+    object["under_one_second"] = figure.elapsed_us < one_second_us;
+    json workers = json::array();
+    for (std::size_t t = 0; t < figure.workers.size(); ++t)
+        workers.push_back(
+            {{"worker", t}, {"bytes", figure.workers[t].bytes}, {"microseconds", figure.workers[t].elapsed_us}});
+    object["workers"] = workers;
+    if (!figure.series.points.empty()) {
+        json points = json::array();
+        for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
+        object["series"] = {{"interval_us", figure.series.interval_us}, {"points", points}};
+    }
+    return object;
+}
+
+json pass_json(const pass_record& pass, std::size_t number) {
+    json object{{"pass", number + 1}};
+    json steps = json::array();
+    for (const step_record& step : pass.steps) {
+        json entry{{"name", step.name}, {"start_us", step.start_us}, {"microseconds", step.elapsed_us}};
+        if (step.bytes != 0) {
+            entry["bytes"] = step.bytes;
+            add_rates(entry, step.bytes, step.elapsed_us, rate_kib_per_ms(step.bytes / 1024, step.elapsed_us));
+        }
+        steps.push_back(entry);
+    }
+    object["steps"] = steps;
+    json figures = json::array();
+    for (int kind = 0; kind < figure_count; ++kind)
+        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind));
+    object["figures"] = figures;
+    object["cached_after_purge_percent"] =
+        pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
+    return object;
+}
+
+json statistics_json(const figure_statistics& statistics) {
+    return json{{"median", rounded(statistics.median)},
+                {"minimum", rounded(statistics.minimum)},
+                {"maximum", rounded(statistics.maximum)},
+                {"mean", rounded(statistics.mean)},
+                {"standard_deviation", rounded(statistics.standard_deviation)}};
+}
+
+// Over the passes that measured all four figures.
+json summary_json(const run_record& run) {
+    json figures = json::object();
+    std::size_t complete = 0;
+    for (int kind = 0; kind < figure_count; ++kind) {
+        std::vector<double> kib_per_ms, mb_per_second;
+        for (const pass_record& pass : run.passes) {
+            if (!pass.figures[figure_count - 1].measured) continue;
+            const figure_record& figure = pass.figures[kind];
+            kib_per_ms.push_back(static_cast<double>(figure.kib_per_ms));
+            mb_per_second.push_back(static_cast<double>(figure.bytes) / std::max<std::int64_t>(figure.elapsed_us, 1));
+        }
+        complete = kib_per_ms.size();
+        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(statistics_of(kib_per_ms))},
+                                       {"mb_per_second", statistics_json(statistics_of(mb_per_second))}};
+    }
+    return json{{"passes", complete},
+                {"console_shows", "median, rounded down, with the minimum and maximum (with one pass: its figure)"},
+                {"standard_deviation", "sample (divided by n - 1; 0 for one pass)"},
+                {"figures", figures}};
+}
+
+}  // namespace
+
+std::string results_json(const run_record& run, int status, const std::string& message) {
+    json document{{"schema_version", results_schema_version},
+                  {"program", {{"name", "quorlane"}, {"version", QUORLANE_VERSION}}},
+                  {"command_line", run.command_line},
+                  {"started_at", run.started_utc},
+                  {"status", status_name(status)},
+                  {"exit_status", status},
+                  {"message", message},
+                  {"host", host_json()},
+                  {"target", target_json()},
+                  {"settings", settings_json()}};
+    json passes = json::array();
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) passes.push_back(pass_json(run.passes[pass], pass));
+    document["passes"] = passes;
+    document["summary"] = summary_json(run);
+    // Text that is not valid UTF-8 (a path in a legacy encoding) is replaced, never refused.
+    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}

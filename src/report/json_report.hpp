@@ -1,0 +1,12 @@
+// The results file: one JSON document describing the run, its settings, the machine and the
+// target, and every pass's figures, steps, workers and series. Field by field in the README.
+#pragma once
+
+#include <string>
+
+#include "results/record.hpp"
+
+inline constexpr int results_schema_version = 1;
+
+// `status` is the process's exit status, `message` the run's error or interruption line.
+std::string results_json(const run_record& run, int status, const std::string& message);

@@ -1,0 +1,3 @@
+#include "results/record.hpp"
+
+run_record current_run;

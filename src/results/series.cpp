@@ -1,0 +1,24 @@
+#include "results/series.hpp"
+
+void start_series(series_record& series) {
+    series.interval_us = first_interval_us;
+    series.points.clear();
+}
+
+std::int64_t next_point_due_us(const series_record& series) {
+    return static_cast<std::int64_t>(series.points.size() + 1) * series.interval_us;
+}
+
+void add_point(series_record& series, std::int64_t elapsed_us, std::uint64_t bytes) {
+    series.points.push_back(series_point{elapsed_us, bytes});
+    if (series.points.size() < most_points) return;
+    // The points kept were due on whole multiples of the doubled interval.
+    std::size_t kept = 0;
+    for (std::size_t k = 1; k < series.points.size(); k += 2) series.points[kept++] = series.points[k];
+    series.points.resize(kept);
+    series.interval_us *= 2;
+}
+
+void end_series(series_record& series, std::int64_t elapsed_us, std::uint64_t bytes) {
+    series.points.push_back(series_point{elapsed_us, bytes});
+}

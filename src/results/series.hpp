@@ -1,0 +1,24 @@
+// The series of a phase: the bytes moved by all workers so far, sampled every 100 ms from the
+// phase's start. A long phase keeps a few thousand points: whenever the series reaches
+// most_points, every other point goes and the interval doubles (an hour's phase ends with
+// 2,250 points 1.6 s apart).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "results/record.hpp"
+
+inline constexpr std::int64_t first_interval_us = 100000;
+inline constexpr std::size_t most_points = 4096;
+
+void start_series(series_record& series);
+
+// When the next point is due, from the phase's start.
+std::int64_t next_point_due_us(const series_record& series);
+
+// A point sampled when it was due, at `elapsed_us` as the clock read it (a little after).
+void add_point(series_record& series, std::int64_t elapsed_us, std::uint64_t bytes);
+
+// The phase's end, wherever it falls between two points.
+void end_series(series_record& series, std::int64_t elapsed_us, std::uint64_t bytes);
