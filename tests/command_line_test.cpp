@@ -33,6 +33,7 @@ std::string help(const std::string& temp) {
            "-version      Print the version and exit\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\n"
            "-json         Write the results to this JSON file\n"
+           "-verify       Check every byte read against what was written\n"
            "\n"
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";

@@ -7,9 +7,6 @@
 
 #include "platform/platform.hpp"
 
-// The eviction file's name, drawn when it is created.
-extern std::string eviction_file_path;
-
 // True from the creation of the eviction file until it is removed.
 extern bool eviction_file_created;
 

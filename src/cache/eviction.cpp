@@ -1,5 +1,6 @@
 #include "cache/cache.hpp"
 #include "common/buffer.hpp"
+#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
@@ -9,7 +10,6 @@
 #include "data/stamp.hpp"
 #include "settings/settings.hpp"
 
-std::string eviction_file_path;
 bool eviction_file_created = false;
 
 namespace {

@@ -1,5 +1,6 @@
 // Notes for figures that would show memory speeds as the disk's; none of them stops the run.
 #include "cache/cache.hpp"
+#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "platform/platform.hpp"

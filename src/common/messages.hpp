@@ -21,6 +21,7 @@ inline constexpr const char* help =
     "\n-version      Print the version and exit"
     "\n-repeat       Passes of the whole run (median)   Defaut: %u"
     "\n-json         Write the results to this JSON file"
+    "\n-verify       Check every byte read against what was written"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
@@ -76,6 +77,17 @@ inline constexpr const char* file_detail = "%s : %s";
 inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";
 inline constexpr const char* flush_failed = "Error 24, Cannot force the file to the disk %s : %s";
 inline constexpr const char* read_failed = "Error 34, Cannot read the file %s : %s";
+// -verify: the file and byte where what was read first differs from what was written, then
+// what the sector there holds instead.
+inline constexpr const char* data_differs =
+    "Error 35, The data read back differs from what was written: %s at byte %llu\n";
+inline constexpr const char* written_elsewhere = "it holds the data written to %s at byte %llu";
+inline constexpr const char* earlier_run = "it holds data from an earlier run";
+inline constexpr const char* no_data_of_this_run = "it holds no data this run wrote";
+inline constexpr const char* bits_differ = "%llu bits differ";
+inline constexpr const char* file_ends_early = "the file ends there, %llu bytes short";
+// A stamp of this run naming a writer this process does not know.
+inline constexpr const char* unknown_writer_file = "file %u of writer %u";
 // Every name drawn for a file was in use by files this run did not create.
 inline constexpr const char* names_taken = "Error 25, Cannot find a free name for a file: %d names tried, the last %s";
 // The reason given for a Windows error code the system has no text for.

@@ -1,5 +1,6 @@
 #include "cache/cache.hpp"
 #include "common/clock.hpp"
+#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/stop.hpp"
 #include "common/write_handles.hpp"
@@ -42,6 +43,8 @@ void run_pass(std::uint32_t pass_number) {
 
     const figure_record written = write_phase(records);
     keep_figure(pass, records, figure_kind::write_cached, written);
+    writer_prefixes.clear();
+    for (const thread_param& record : records) writer_prefixes.push_back(record.file_prefix);
     const std::int64_t flush_start = now_us();
     const figure_record forced = flush_pass(records, written.bytes);
     stop_if_requested(records);

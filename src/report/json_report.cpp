@@ -63,6 +63,7 @@ json settings_json() {
                 {"cache_gib", cache},
                 {"repeat", repeat_count},
                 {"json", json_path},
+                {"verify", verify},
                 {"blocks_per_file", blocks_per_file},
                 {"bytes_per_file", bytes_per_file},
                 {"bytes_per_pass", bytes_per_file * file_number * thread_count}};
@@ -108,6 +109,18 @@ json pass_json(const pass_record& pass, std::size_t number) {
     object["cached_after_purge_percent"] =
         pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
     return object;
+}
+
+// With -verify: every byte the read phases moved was compared with what was written.
+json verification_json(const run_record& run) {
+    std::uint64_t bytes_verified = 0;
+    for (const pass_record& pass : run.passes)
+        for (const figure_kind kind : {figure_kind::read_cached, figure_kind::read_uncached})
+            if (verify) bytes_verified += pass.figures[static_cast<int>(kind)].bytes;
+    json mismatch = nullptr;
+    if (run.mismatch.found)
+        mismatch = {{"file", run.mismatch.file}, {"byte", run.mismatch.byte}, {"diagnosis", run.mismatch.diagnosis}};
+    return json{{"enabled", verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
 }
 
 json statistics_json(const figure_statistics& statistics) {
@@ -156,6 +169,7 @@ std::string results_json(const run_record& run, int status, const std::string& m
     json passes = json::array();
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass) passes.push_back(pass_json(run.passes[pass], pass));
     document["passes"] = passes;
+    document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
     // Text that is not valid UTF-8 (a path in a legacy encoding) is replaced, never refused.
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";

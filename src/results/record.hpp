@@ -53,11 +53,23 @@ struct pass_record {
     double cached_after_purge = 0;
 };
 
+// Where -verify found the data read back differing from what was written, and what it holds.
+struct mismatch_record {
+    bool found = false;
+    std::string file;
+    std::uint64_t byte = 0;
+    std::string diagnosis;
+};
+
 struct run_record {
     std::vector<std::string> command_line;
     std::string started_utc;  // ISO 8601
     std::vector<pass_record> passes;
+    mismatch_record mismatch;
 };
 
 // The run being measured; main fills it, the reports read it.
 extern run_record current_run;
+
+// Keeps the first mismatch any reader finds; later ones follow from it or from the stop.
+void keep_first_mismatch(const mismatch_record& mismatch);

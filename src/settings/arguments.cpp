@@ -34,6 +34,23 @@ struct name_option {
 
 const name_option name_options[] = {{"-json", &json_path}};
 
+// Options that take no value: their presence turns them on.
+struct switch_option {
+    const char* name;
+    bool* setting;
+};
+
+const switch_option switch_options[] = {{"-verify", &verify}};
+
+bool turned_on_switch(const char* argument) {
+    for (const switch_option& option : switch_options) {
+        if (compare_ignoring_case(argument, option.name) != 0) continue;
+        *option.setting = true;
+        return true;
+    }
+    return false;
+}
+
 bool is_help_flag(const char* argument) {
     for (const char* flag : {"-?", "--?", "/?", "-help", "--help"})
         if (std::strcmp(argument, flag) == 0) return true;
@@ -101,6 +118,7 @@ void parse_arguments(int argc, char** argv) {
     // itself; anything else is ignored, but said so: a mistyped name would otherwise run quietly
     // with the default.
     for (int i = 1; i < argc; ++i) {
+        if (turned_on_switch(argv[i])) continue;
         const bool is_path = compare_ignoring_case(argv[i], "-path") == 0;
         const numeric_option* option = numeric_option_named(argv[i]);
         const name_option* file = name_option_named(argv[i]);

@@ -9,6 +9,7 @@ std::uint32_t file_number;
 std::uint32_t thread_count;
 std::uint32_t cache;
 std::uint32_t repeat_count;
+bool verify;
 std::string path;
 std::string json_path;
 
@@ -21,6 +22,7 @@ void initialize_settings() {
     thread_count = 1;
     cache = 1;
     repeat_count = 1;
+    verify = false;
     path.clear();
     json_path.clear();
     blocks_per_file = 0;

@@ -14,6 +14,7 @@ extern std::uint32_t file_number;   // files per worker
 extern std::uint32_t thread_count;  // workers
 extern std::uint32_t cache;         // controller cache in GiB, 0 = no eviction
 extern std::uint32_t repeat_count;  // passes
+extern bool verify;                 // compare every byte read with what was written
 extern std::string path;            // directory under test, ends with the separator
 extern std::string json_path;       // the results file, empty for none
 

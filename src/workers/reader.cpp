@@ -5,14 +5,17 @@
 #include "common/rate.hpp"
 #include "common/run_file.hpp"
 #include "common/stop.hpp"
+#include "data/pattern.hpp"
+#include "data/verify.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
 #include "workers/workers.hpp"
 
 namespace {
 
-// Reads one file to its end, counting every byte read; false when the run must stop.
-bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer) {
+// Reads one file to its end, counting every byte read, and with a pattern (-verify) checks
+// every byte against what was written; false when the run must stop.
+bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
     const std::size_t bytes = bytes_per_block();
     const std::string name = test_file_name(record.file_prefix, index);
     os_file handle = no_file;
@@ -22,7 +25,8 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer)
     progress_state progress;
     if (record.thread_index == 0) start_file(progress);
     bool complete = true;
-    while (!stop_requested.load(std::memory_order_relaxed)) {
+    const std::uint64_t written = std::uint64_t{blocks_per_file} * bytes;
+    for (std::uint64_t offset = 0; !stop_requested.load(std::memory_order_relaxed);) {
         std::string reason;
         const std::int64_t got = read_up_to(handle, buffer, bytes, reason);
         if (got < 0) {
@@ -32,7 +36,19 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer)
         }
         bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
         record.bytes += static_cast<std::uint64_t>(got);
-        if (static_cast<std::size_t>(got) < bytes) break;
+        const std::size_t size = static_cast<std::size_t>(got);
+        if (pattern != nullptr && size > 0 && !check_block(*pattern, index, offset, buffer, size, name)) {
+            complete = false;
+            break;
+        }
+        offset += size;
+        if (size < bytes) {
+            if (pattern != nullptr && offset < written) {
+                report_short_file(name, offset, written - offset);
+                complete = false;
+            }
+            break;
+        }
         if (record.thread_index == 0) progress_step(progress, label);
     }
     std::string ignored;
@@ -45,6 +61,8 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer)
 void read_worker(thread_param* record) {
     const block_buffer buffer = new_buffer(bytes_per_block());
     if (!buffer) return;
+    data_pattern pattern;
+    if (verify && !make_pattern(pattern, record->thread_index, bytes_per_block())) return;
     for (std::uint32_t index = 0; index < file_number; ++index)
-        if (!read_file(*record, index, buffer.get())) return;
+        if (!read_file(*record, index, buffer.get(), verify ? &pattern : nullptr)) return;
 }

@@ -178,6 +178,7 @@ TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
                                 "-version      Print the version and exit\r\n"
                                 "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
                                 "-json         Write the results to this JSON file\r\n"
+                                "-verify       Check every byte read against what was written\r\n"
                                 "\r\n"
                                 "Sample : Quorlane.exe -path " +
                                 temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n")

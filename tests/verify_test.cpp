@@ -1,0 +1,125 @@
+// -verify through the real binary: a clean run passes with its four figures; a file changed
+// between the write and the reads (the run held stopped meanwhile) ends the run with the
+// file, the byte and what the sector there holds, status 1 and nothing left.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <regex>
+
+#include "data/stamp.hpp"
+#include "support/file_system.hpp"
+#include "support/process.hpp"
+#include "support/temporary_directory.hpp"
+
+namespace {
+
+constexpr int timeout_ms = 120000;
+constexpr off_t sector = 4096;
+constexpr off_t file_bytes = 16 * 1048576;  // -file 16 in 64 KiB blocks: whole blocks
+
+std::string read_at(const std::string& name, off_t offset, std::size_t size) {
+    std::string bytes(size, '\0');
+    const int descriptor = open(name.c_str(), O_RDONLY);
+    EXPECT_EQ(pread(descriptor, bytes.data(), size, offset), static_cast<ssize_t>(size));
+    close(descriptor);
+    return bytes;
+}
+
+void write_at(const std::string& name, off_t offset, const std::string& bytes) {
+    const int descriptor = open(name.c_str(), O_WRONLY);
+    EXPECT_EQ(pwrite(descriptor, bytes.data(), bytes.size(), offset), static_cast<ssize_t>(bytes.size()));
+    close(descriptor);
+}
+
+// Runs with -verify, holds the run stopped once its files are written, lets `change` alter
+// them (given the two files of different workers), then lets it read them back.
+void run_with_change(child_process& process, const std::string& directory,
+                     const std::function<void(const std::string&, const std::string&)>& change) {
+    EXPECT_TRUE(
+        launch(process, {"-path", directory, "-thread", "2", "-file", "16", "-block", "64", "-cache", "0", "-verify"}));
+    EXPECT_TRUE(wait_for_results(process, 1, timeout_ms)) << process.text;
+    kill(process.pid, SIGSTOP);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files.size(), 2u);
+    if (files.size() == 2) change(files[0], files[1]);
+    kill(process.pid, SIGCONT);
+    finish(process);
+}
+
+void expect_diagnosis(const child_process& run, const std::string& file, off_t byte, const std::string& second) {
+    EXPECT_EQ(run.status, 1) << run.text;
+    const std::string error = "\nError 35, The data read back differs from what was written: " + file + " at byte " +
+                              std::to_string(byte) + "\n" + second + "\n";
+    EXPECT_NE(run.text.find(error), std::string::npos) << run.text;
+    EXPECT_EQ(occurrences(run.text, "Reading time"), 0) << run.text;
+}
+
+}  // namespace
+
+TEST(Verify, ACleanRunPassesWithItsFourFigures) {
+    temporary_directory dir;
+    child_process run;
+    ASSERT_TRUE(launch(run, {"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "3", "-block", "3",
+                             "-cache", "0", "-verify"}));
+    finish(run);
+    EXPECT_EQ(run.status, 0) << run.text;
+    EXPECT_EQ(occurrences(run.text, " Mo/s          \n"), 4) << run.text;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// On a disk, so that forcing the files to it holds the run long enough to be stopped before
+// it reads them.
+TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
+    const std::string parent = disk_backed_parent();
+    if (parent.empty()) GTEST_SKIP() << "no disk-backed directory: the flush would not hold the run";
+    temporary_directory dir(parent);
+    const off_t at = 37 * sector;
+
+    std::string target, source;
+    child_process flipped;
+    run_with_change(flipped, dir.path_name, [&](const std::string& first, const std::string&) {
+        target = first;
+        std::string byte = read_at(target, at + 100, 1);
+        byte[0] ^= 0x10;
+        write_at(target, at + 100, byte);
+    });
+    expect_diagnosis(flipped, target, at + 100, "1 bits differ");
+
+    child_process copied;
+    run_with_change(copied, dir.path_name, [&](const std::string& first, const std::string& second) {
+        target = first;
+        source = second;
+        write_at(target, at, read_at(source, 5 * sector, sector));
+    });
+    expect_diagnosis(copied, target, at,
+                     "it holds the data written to " + source + " at byte " + std::to_string(5 * sector));
+
+    child_process earlier;
+    run_with_change(earlier, dir.path_name, [&](const std::string& first, const std::string&) {
+        target = first;
+        std::string other(sector, '\0');
+        std::mt19937_64 random(7);
+        for (char& byte : other) byte = static_cast<char>(random());
+        write_stamp(sector_stamp{random(), 0, 0, static_cast<std::uint64_t>(at)},
+                    reinterpret_cast<unsigned char*>(other.data()));
+        write_at(target, at, other);
+    });
+    expect_diagnosis(earlier, target, at, "it holds data from an earlier run");
+
+    child_process truncated;
+    run_with_change(truncated, dir.path_name, [&](const std::string& first, const std::string&) {
+        target = first;
+        EXPECT_EQ(truncate(target.c_str(), at), 0);
+    });
+    expect_diagnosis(truncated, target, at, "the file ends there, " + std::to_string(file_bytes - at) + " bytes short");
+    EXPECT_TRUE(dir.entries().empty());
+}
