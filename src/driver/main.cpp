@@ -17,6 +17,7 @@ void print_result(const char* label, std::uint64_t figure) {
 
 int main(int argc, char** argv) {
     initialize_settings();
+    use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
     check_limits();
     prepare_write_handles();

@@ -34,3 +34,15 @@ purge_failure purge_file_cache(const std::vector<std::string>& files);
 
 // Routes Ctrl+C and the other termination requests to `request_interruption`.
 void install_interruption_handlers();
+
+// Replaces argv by the command line's arguments in UTF-8, whatever the system's code page.
+void use_utf8_arguments(int& argc, char**& argv);
+
+// The environment variable `name` in UTF-8; false when it is not set.
+bool environment_variable(const char* name, std::string& value);
+
+enum class console_write { not_a_console, written, failed };
+
+// Writes `text` (UTF-8) to standard output when that is a console which takes characters
+// rather than bytes; `not_a_console` leaves the writing to the caller.
+console_write write_to_console(const std::string& text, std::string& reason);

@@ -62,6 +62,25 @@ std::string without_carriage_returns(const std::string& text) {
     return std::regex_replace(text, std::regex("\r\n"), "\n");
 }
 
+// A name that no Western ANSI code page can hold.
+const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
+
+std::string help_text(const std::string& temp) {
+    return banner +
+           "GENERAL OPTIONS\r\n"
+           "-?            This help\r\n"
+           "-path         Path that will be tested           Defaut: \r\n"
+           "-block        Size of one block (in Ko)          Defaut: 100\r\n"
+           "-file         Size total per file (in Mo)        Defaut: 1024\r\n"
+           "-file_number  Number of files to write           Defaut: 1\r\n"
+           "-thread       Number of thread                   Defaut: 1\r\n"
+           "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
+           "              0 to disable the cache flush process\r\n"
+           "\r\n"
+           "Sample : Quorlane.exe -path " +
+           temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
+}
+
 class UnderWine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -74,6 +93,9 @@ protected:
         }
         setenv("WINEPREFIX", QUORLANE_WINEPREFIX, 1);
         setenv("WINEDEBUG", "-all", 1);
+        // Wine passes arguments and file names through the locale's character set: UTF-8 holds
+        // them all, while its ANSI code page, 1252, has no room for Japanese.
+        setenv("LC_ALL", "C.UTF-8", 1);
     }
 
     // Wine's standard error is left out: the wineserver that a call starts inherits it and
@@ -96,14 +118,17 @@ protected:
         EXPECT_EQ(r.status, 1) << ::testing::PrintToString(arguments);
     }
 
-    // A complete run of 2 threads x 2 files of 1 MiB: the four results in order, at most one
-    // purge message between the third and the fourth, every file seen and then removed.
-    void check_complete_run(const char* cache) {
+    // A complete run of 2 threads x 2 files of 1 MiB in `subdirectory` of a temporary
+    // directory: the four results in order, at most one purge message between the third and
+    // the fourth, every file seen and then removed.
+    void check_complete_run(const char* cache, const std::string& subdirectory) {
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
-        watcher views(dir.path_name);
+        const std::string run_directory = dir.path_name + "/" + subdirectory;
+        ASSERT_TRUE(std::filesystem::create_directory(run_directory));
+        watcher views(run_directory);
         const execution_result r = quorlane_exe(
-            {"-path", windows_path(dir.path_name), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache});
+            {"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache});
         const auto files = views.stop_watching();
 
         EXPECT_EQ(r.status, 0) << r.output;
@@ -149,7 +174,7 @@ protected:
         EXPECT_EQ(eviction_files, eviction ? 1u : 0u);
         // Before the write and before each of the two reads.
         EXPECT_EQ(occurrences(r.output, "Emptying the controller's cache ..."), eviction ? 3 : 0);
-        EXPECT_TRUE(dir.entries().empty());
+        EXPECT_TRUE(std::filesystem::is_empty(run_directory));
     }
 
     std::string wine;
@@ -165,22 +190,29 @@ TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
 
     for (const char* flag : {"-?", "/?"}) {
         const execution_result r = quorlane_exe({flag});
-        EXPECT_EQ(r.output, banner +
-                                "GENERAL OPTIONS\r\n"
-                                "-?            This help\r\n"
-                                "-path         Path that will be tested           Defaut: \r\n"
-                                "-block        Size of one block (in Ko)          Defaut: 100\r\n"
-                                "-file         Size total per file (in Mo)        Defaut: 1024\r\n"
-                                "-file_number  Number of files to write           Defaut: 1\r\n"
-                                "-thread       Number of thread                   Defaut: 1\r\n"
-                                "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
-                                "              0 to disable the cache flush process\r\n"
-                                "\r\n"
-                                "Sample : Quorlane.exe -path " +
-                                temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n")
-            << flag;
+        EXPECT_EQ(r.output, help_text(temp)) << flag;
         EXPECT_EQ(r.status, 0) << flag;
     }
+}
+
+TEST_F(UnderWine, HelpShowsATempNamedInJapaneseOnAPipeAndOnAConsole) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string temp = windows_path(dir.path_name) + "\\" + japanese;
+    const std::string command = "set TEMP=" + temp + "&& " + windows_path(QUORLANE_WINDOWS_EXE) + " -?";
+    const execution_result piped = under_wine({"cmd", "/c", command});
+    EXPECT_EQ(piped.output, help_text(temp));
+    EXPECT_EQ(piped.status, 0);
+
+    // On a terminal, Wine gives the program a console, which draws the text with escape
+    // sequences of its own; wide enough, no line wraps.
+    const std::string script = on_path({"script"});
+    if (script.empty()) GTEST_SKIP() << "script not on PATH: the console is not tested";
+    const execution_result console = run_program(
+        script, {"-qec", "stty cols 250; exec '" + wine + "' cmd /c '" + command + "' 2>/dev/null", "/dev/null"});
+    const std::string screen = std::regex_replace(console.output, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
+    const std::string shown = std::filesystem::path(dir.path_name).filename().string() + "\\" + japanese + "\\";
+    EXPECT_NE(screen.find(shown), std::string::npos) << screen;
 }
 
 TEST_F(UnderWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
@@ -214,9 +246,11 @@ TEST_F(UnderWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-TEST_F(UnderWine, CompleteRunWithoutEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("0"); }
+TEST_F(UnderWine, CompleteRunWithoutEvictionInADirectoryNamedInJapaneseReachesTheFourthResultAndLeavesNothing) {
+    check_complete_run("0", japanese);
+}
 
-TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1"); }
+TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1", "run"); }
 
 TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     temporary_directory dir;
