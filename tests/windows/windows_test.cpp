@@ -1,5 +1,6 @@
-// quorlane.exe end to end under Wine: the help, refused options and complete runs, with the
-// files watched from Linux. The prefix comes from the ctest fixture that creates it once.
+// quorlane.exe end to end under Wine: the help, refused options, complete runs and their
+// interruption, with the files watched from Linux and the program's opens from Wine's trace.
+// The prefix comes from the ctest fixture that creates it once.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -81,6 +84,33 @@ std::string help_text(const std::string& temp) {
            temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
 }
 
+// From Wine's trace of CreateFileW, whether each open of each of the run's files asked for no
+// buffering ('u') or not ('c'), in order. A test file is created, read, opened uncached by the
+// purge and read again; the eviction file is created, and opened uncached before each of its
+// two readings and by the purge in between.
+void expect_uncached_opens(const std::string& trace_file, bool eviction) {
+    std::ifstream trace(trace_file);
+    std::map<std::string, std::string> opens;
+    const std::regex open_call(R"re(CreateFileW L"[^"]*(vellumcrate_[a-z0-9]+)" .* attributes 0x([0-9a-f]+))re");
+    for (std::string line; std::getline(trace, line);) {
+        std::smatch m;
+        if (!std::regex_search(line, m, open_call)) continue;
+        const bool uncached = (std::stoul(m[2], nullptr, 16) & 0x20000000) != 0;
+        opens[m[1]] += uncached ? 'u' : 'c';
+    }
+    std::size_t test_files = 0;
+    for (const auto& [name, sequence] : opens) {
+        if (name.rfind("vellumcrate_cache", 0) == 0) {
+            EXPECT_EQ(sequence, "cucuuc") << name;
+        } else {
+            ++test_files;
+            EXPECT_EQ(sequence, "ccuc") << name;
+        }
+    }
+    EXPECT_EQ(test_files, 4u);
+    EXPECT_EQ(opens.size(), eviction ? 5u : 4u);
+}
+
 class UnderWine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -98,17 +128,20 @@ protected:
         setenv("LC_ALL", "C.UTF-8", 1);
     }
 
-    // Wine's standard error is left out: the wineserver that a call starts inherits it and
-    // holds it open for seconds after the program has ended.
-    execution_result under_wine(const std::vector<std::string>& arguments) {
-        std::vector<std::string> line{"-c", "exec \"$0\" \"$@\" 2>/dev/null", wine};
+    // Wine's standard error is left out, or with `trace_file` holds the trace of file calls:
+    // the wineserver that a call starts inherits it and holds it open for seconds after the
+    // program has ended.
+    execution_result under_wine(const std::vector<std::string>& arguments, const std::string& trace_file = "") {
+        const std::string errors =
+            trace_file.empty() ? "2>/dev/null" : "WINEDEBUG=-all,trace+file 2>'" + trace_file + "'";
+        std::vector<std::string> line{"-c", errors + " exec \"$0\" \"$@\"", wine};
         line.insert(line.end(), arguments.begin(), arguments.end());
         return run_program("/bin/sh", line);
     }
 
-    execution_result quorlane_exe(std::vector<std::string> arguments) {
+    execution_result quorlane_exe(std::vector<std::string> arguments, const std::string& trace_file = "") {
         arguments.insert(arguments.begin(), QUORLANE_WINDOWS_EXE);
-        return under_wine(arguments);
+        return under_wine(arguments, trace_file);
     }
 
     // A run refused before it starts: the banner, the message on its own line, status 1.
@@ -120,15 +153,17 @@ protected:
 
     // A complete run of 2 threads x 2 files of 1 MiB in `subdirectory` of a temporary
     // directory: the four results in order, at most one purge message between the third and
-    // the fourth, every file seen and then removed.
+    // the fourth, every file seen, dropped from the cache before the fourth read, then removed.
     void check_complete_run(const char* cache, const std::string& subdirectory) {
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
         const std::string run_directory = dir.path_name + "/" + subdirectory;
         ASSERT_TRUE(std::filesystem::create_directory(run_directory));
+        const std::string trace = dir.path_name + "/trace";
         watcher views(run_directory);
         const execution_result r = quorlane_exe(
-            {"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache});
+            {"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache},
+            trace);
         const auto files = views.stop_watching();
 
         EXPECT_EQ(r.status, 0) << r.output;
@@ -175,6 +210,7 @@ protected:
         // Before the write and before each of the two reads.
         EXPECT_EQ(occurrences(r.output, "Emptying the controller's cache ..."), eviction ? 3 : 0);
         EXPECT_TRUE(std::filesystem::is_empty(run_directory));
+        expect_uncached_opens(trace, eviction);
     }
 
     std::string wine;
