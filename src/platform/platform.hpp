@@ -46,3 +46,9 @@ enum class console_write { not_a_console, written, failed };
 // Writes `text` (UTF-8) to standard output when that is a console which takes characters
 // rather than bytes; `not_a_console` leaves the writing to the caller.
 console_write write_to_console(const std::string& text, std::string& reason);
+
+// Bracket main's removal of the run's files. After a close of the console, the I/O that main
+// has under way is cancelled so that it reaches the removal in time, but never during it;
+// once removal_finished follows a stop, the process may end.
+void removal_starting();
+void removal_finished();

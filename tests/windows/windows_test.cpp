@@ -316,3 +316,20 @@ TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     EXPECT_EQ(text.find("Reading time without cache ram  : "), std::string::npos) << text;
     EXPECT_TRUE(dir.entries().empty());
 }
+
+TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineAndLeavesNothing) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string directory = windows_path(dir.path_name);
+    // Closed in the write phase, with tens of files to remove; Windows would end the process as
+    // soon as the handler returns, and so does the helper.
+    const execution_result r =
+        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path", directory,
+                    "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
+    EXPECT_LT(std::stoul(m[1]), 4500u);
+    EXPECT_TRUE(dir.entries().empty());
+}

@@ -17,3 +17,7 @@ void install_interruption_handlers() {
     // with its files on disk: it ends the run like a closed terminal.
     for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal_number, &action, nullptr);
 }
+
+// A signal handler returns at once and nothing ends the process behind main's back.
+void removal_starting() {}
+void removal_finished() {}
