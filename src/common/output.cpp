@@ -8,6 +8,7 @@
 
 #include "common/messages.hpp"
 #include "common/stop.hpp"
+#include "platform/platform.hpp"
 
 namespace {
 std::atomic<bool> line_open{false};
@@ -25,8 +26,15 @@ std::string format_list(const char* format, va_list arguments) {
 
 void emit(const std::string& text) {
     if (text.empty()) return;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-        report_fatal_error(format_text(messages::output_failed, errno_reason(errno).c_str()));
+    std::string reason;
+    switch (write_to_console(text, reason)) {
+        case console_write::written: break;
+        case console_write::failed: report_fatal_error(format_text(messages::output_failed, reason.c_str())); break;
+        case console_write::not_a_console:
+            if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+                report_fatal_error(format_text(messages::output_failed, errno_reason(errno).c_str()));
+            break;
+    }
     line_open.store(text.back() != '\n');
 }
 }  // namespace

@@ -6,8 +6,9 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/write_handles.hpp"
-#include "platform/file_io.hpp"
 #include "driver/driver.hpp"
+#include "platform/file_io.hpp"
+#include "platform/platform.hpp"
 #include "settings/settings.hpp"
 
 std::vector<std::string> run_files(const std::vector<thread_param>& records) {
@@ -33,6 +34,7 @@ bool remove_run_file(const std::string& name, const std::string& failure_message
 }  // namespace
 
 bool remove_run_files(const std::vector<thread_param>& records) {
+    removal_starting();
     bool all_removed = true;
     // A file still open can't be removed everywhere; whatever the flush pass did not reach
     // is closed first.
@@ -53,6 +55,7 @@ bool remove_run_files(const std::vector<thread_param>& records) {
         }
         files_created[t] = 0;
     }
+    removal_finished();
     return all_removed;
 }
 

@@ -15,6 +15,7 @@
 
 int main(int argc, char** argv) {
     initialize_settings();
+    use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
     prepare_reports(std::vector<std::string>(argv, argv + argc));
     check_limits();

@@ -57,3 +57,21 @@ bool file_system_of(const std::string& directory, file_system_type& type);
 
 // Descriptors this process holds open now, counted up to `limit`; false where the OS can't tell.
 bool open_descriptor_count(std::uint64_t limit, std::uint64_t& count);
+
+// Replaces argv by the command line's arguments in UTF-8, whatever the system's code page.
+void use_utf8_arguments(int& argc, char**& argv);
+
+// The environment variable `name` in UTF-8; false when it is not set.
+bool environment_variable(const char* name, std::string& value);
+
+enum class console_write { not_a_console, written, failed };
+
+// Writes `text` (UTF-8) to standard output when that is a console which takes characters
+// rather than bytes; `not_a_console` leaves the writing to the caller.
+console_write write_to_console(const std::string& text, std::string& reason);
+
+// Bracket main's removal of the run's files. After a close of the console, the I/O that main
+// has under way is cancelled so that it reaches the removal in time, but never during it;
+// once removal_finished follows a stop, the process may end.
+void removal_starting();
+void removal_finished();

@@ -1,5 +1,6 @@
-// quorlane.exe end to end under Wine: the help, refused options and complete runs, with the
-// files watched from Linux. The prefix comes from the ctest fixture that creates it once.
+// quorlane.exe end to end under Wine: the help, refused options, complete runs and their
+// interruption, with the files watched from Linux and the program's opens from Wine's trace.
+// The prefix comes from the ctest fixture that creates it once.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -62,6 +65,56 @@ std::string without_carriage_returns(const std::string& text) {
     return std::regex_replace(text, std::regex("\r\n"), "\n");
 }
 
+// A name that no Western ANSI code page can hold.
+const std::string japanese = "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e";
+
+std::string help_text(const std::string& temp) {
+    return banner +
+           "GENERAL OPTIONS\r\n"
+           "-?            This help\r\n"
+           "-path         Path that will be tested           Defaut: \r\n"
+           "-block        Size of one block (in Ko)          Defaut: 100\r\n"
+           "-file         Size total per file (in Mo)        Defaut: 1024\r\n"
+           "-file_number  Number of files to write           Defaut: 1\r\n"
+           "-thread       Number of thread                   Defaut: 1\r\n"
+           "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
+           "              0 to disable the cache flush process\r\n"
+           "-version      Print the version and exit\r\n"
+           "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
+           "-json         Write the results to this JSON file\r\n"
+           "-verify       Check every byte read against what was written\r\n"
+           "\r\n"
+           "Sample : Quorlane.exe -path " +
+           temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
+}
+
+// From Wine's trace of CreateFileW, whether each open of each of the run's files asked for no
+// buffering ('u') or not ('c'), in order. A test file is created, read, opened uncached by the
+// purge and read again; the eviction file is created, and opened uncached before each of its
+// two readings and by the purge in between.
+void expect_uncached_opens(const std::string& trace_file, bool eviction) {
+    std::ifstream trace(trace_file);
+    std::map<std::string, std::string> opens;
+    const std::regex open_call(R"re(CreateFileW L"[^"]*(vellumcrate_[a-z0-9]+)" .* attributes 0x([0-9a-f]+))re");
+    for (std::string line; std::getline(trace, line);) {
+        std::smatch m;
+        if (!std::regex_search(line, m, open_call)) continue;
+        const bool uncached = (std::stoul(m[2], nullptr, 16) & 0x20000000) != 0;
+        opens[m[1]] += uncached ? 'u' : 'c';
+    }
+    std::size_t test_files = 0;
+    for (const auto& [name, sequence] : opens) {
+        if (name.rfind("vellumcrate_cache", 0) == 0) {
+            EXPECT_EQ(sequence, "cucuuc") << name;
+        } else {
+            ++test_files;
+            EXPECT_EQ(sequence, "ccuc") << name;
+        }
+    }
+    EXPECT_EQ(test_files, 4u);
+    EXPECT_EQ(opens.size(), eviction ? 5u : 4u);
+}
+
 class UnderWine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -74,19 +127,25 @@ protected:
         }
         setenv("WINEPREFIX", QUORLANE_WINEPREFIX, 1);
         setenv("WINEDEBUG", "-all", 1);
+        // Wine passes arguments and file names through the locale's character set: UTF-8 holds
+        // them all, while its ANSI code page, 1252, has no room for Japanese.
+        setenv("LC_ALL", "C.UTF-8", 1);
     }
 
-    // Wine's standard error is left out: the wineserver that a call starts inherits it and
-    // holds it open for seconds after the program has ended.
-    execution_result under_wine(const std::vector<std::string>& arguments) {
-        std::vector<std::string> line{"-c", "exec \"$0\" \"$@\" 2>/dev/null", wine};
+    // Wine's standard error is left out, or with `trace_file` holds the trace of file calls:
+    // the wineserver that a call starts inherits it and holds it open for seconds after the
+    // program has ended.
+    execution_result under_wine(const std::vector<std::string>& arguments, const std::string& trace_file = "") {
+        const std::string errors =
+            trace_file.empty() ? "2>/dev/null" : "WINEDEBUG=-all,trace+file 2>'" + trace_file + "'";
+        std::vector<std::string> line{"-c", errors + " exec \"$0\" \"$@\"", wine};
         line.insert(line.end(), arguments.begin(), arguments.end());
         return run_program("/bin/sh", line);
     }
 
-    execution_result quorlane_exe(std::vector<std::string> arguments) {
+    execution_result quorlane_exe(std::vector<std::string> arguments, const std::string& trace_file = "") {
         arguments.insert(arguments.begin(), QUORLANE_WINDOWS_EXE);
-        return under_wine(arguments);
+        return under_wine(arguments, trace_file);
     }
 
     // A run refused before it starts: the banner, the message on its own line, status 1.
@@ -96,14 +155,19 @@ protected:
         EXPECT_EQ(r.status, 1) << ::testing::PrintToString(arguments);
     }
 
-    // A complete run of 2 threads x 2 files of 1 MiB: the four results in order, at most one
-    // purge message between the third and the fourth, every file seen and then removed.
-    void check_complete_run(const char* cache) {
+    // A complete run of 2 threads x 2 files of 1 MiB in `subdirectory` of a temporary
+    // directory: the four results in order, at most one purge message between the third and
+    // the fourth, every file seen, dropped from the cache before the fourth read, then removed.
+    void check_complete_run(const char* cache, const std::string& subdirectory) {
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
-        watcher views(dir.path_name);
+        const std::string run_directory = dir.path_name + "/" + subdirectory;
+        ASSERT_TRUE(std::filesystem::create_directory(run_directory));
+        const std::string trace = dir.path_name + "/trace";
+        watcher views(run_directory);
         const execution_result r = quorlane_exe(
-            {"-path", windows_path(dir.path_name), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache});
+            {"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache},
+            trace);
         const auto files = views.stop_watching();
 
         EXPECT_EQ(r.status, 0) << r.output;
@@ -149,7 +213,8 @@ protected:
         EXPECT_EQ(eviction_files, eviction ? 1u : 0u);
         // Before the write and before each of the two reads.
         EXPECT_EQ(occurrences(r.output, "Emptying the controller's cache ..."), eviction ? 3 : 0);
-        EXPECT_TRUE(dir.entries().empty());
+        EXPECT_TRUE(std::filesystem::is_empty(run_directory));
+        expect_uncached_opens(trace, eviction);
     }
 
     std::string wine;
@@ -165,24 +230,7 @@ TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
 
     for (const char* flag : {"-?", "/?"}) {
         const execution_result r = quorlane_exe({flag});
-        EXPECT_EQ(r.output, banner +
-                                "GENERAL OPTIONS\r\n"
-                                "-?            This help\r\n"
-                                "-path         Path that will be tested           Defaut: \r\n"
-                                "-block        Size of one block (in Ko)          Defaut: 100\r\n"
-                                "-file         Size total per file (in Mo)        Defaut: 1024\r\n"
-                                "-file_number  Number of files to write           Defaut: 1\r\n"
-                                "-thread       Number of thread                   Defaut: 1\r\n"
-                                "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
-                                "              0 to disable the cache flush process\r\n"
-                                "-version      Print the version and exit\r\n"
-                                "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
-                                "-json         Write the results to this JSON file\r\n"
-                                "-verify       Check every byte read against what was written\r\n"
-                                "\r\n"
-                                "Sample : Quorlane.exe -path " +
-                                temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n")
-            << flag;
+        EXPECT_EQ(r.output, help_text(temp)) << flag;
         EXPECT_EQ(r.status, 0) << flag;
     }
 }
@@ -191,6 +239,26 @@ TEST_F(UnderWine, VersionIsTheBannersFirstLineAlone) {
     const execution_result r = quorlane_exe({"--VERSION"});
     EXPECT_EQ(r.output, banner.substr(0, banner.size() - 2));
     EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(UnderWine, HelpShowsATempNamedInJapaneseOnAPipeAndOnAConsole) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string temp = windows_path(dir.path_name) + "\\" + japanese;
+    const std::string command = "set TEMP=" + temp + "&& " + windows_path(QUORLANE_WINDOWS_EXE) + " -?";
+    const execution_result piped = under_wine({"cmd", "/c", command});
+    EXPECT_EQ(piped.output, help_text(temp));
+    EXPECT_EQ(piped.status, 0);
+
+    // On a terminal, Wine gives the program a console, which draws the text with escape
+    // sequences of its own; wide enough, no line wraps.
+    const std::string script = on_path({"script"});
+    if (script.empty()) GTEST_SKIP() << "script not on PATH: the console is not tested";
+    const execution_result console = run_program(
+        script, {"-qec", "stty cols 250; exec '" + wine + "' cmd /c '" + command + "' 2>/dev/null", "/dev/null"});
+    const std::string screen = std::regex_replace(console.output, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
+    const std::string shown = std::filesystem::path(dir.path_name).filename().string() + "\\" + japanese + "\\";
+    EXPECT_NE(screen.find(shown), std::string::npos) << screen;
 }
 
 TEST_F(UnderWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
@@ -224,9 +292,11 @@ TEST_F(UnderWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-TEST_F(UnderWine, CompleteRunWithoutEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("0"); }
+TEST_F(UnderWine, CompleteRunWithoutEvictionInADirectoryNamedInJapaneseReachesTheFourthResultAndLeavesNothing) {
+    check_complete_run("0", japanese);
+}
 
-TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1"); }
+TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1", "run"); }
 
 TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     temporary_directory dir;
@@ -254,5 +324,22 @@ TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
                 text.compare(text.size() - 49, 49, "Interrupted: the run's files have been removed.\r\n") == 0)
         << text;
     EXPECT_EQ(text.find("Reading time without cache ram  : "), std::string::npos) << text;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineAndLeavesNothing) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string directory = windows_path(dir.path_name);
+    // Closed in the write phase, with tens of files to remove; Windows would end the process as
+    // soon as the handler returns, and so does the helper.
+    const execution_result r =
+        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path", directory,
+                    "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
+    EXPECT_LT(std::stoul(m[1]), 4500u);
     EXPECT_TRUE(dir.entries().empty());
 }

@@ -1,9 +1,7 @@
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
 #include <string.h>
 
 #include "platform/platform.hpp"
+#include "platform/windows/text.hpp"
 
 namespace {
 // Windows caps the handles of one process at 2^24; the run's files are plain handles, so
@@ -21,7 +19,7 @@ std::uint64_t raise_open_files_limit() { return handles_per_process; }
 
 bool free_space(const std::string& directory, std::uint64_t& bytes) {
     ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExA(directory.c_str(), &available, nullptr, nullptr)) return false;
+    if (!GetDiskFreeSpaceExW(wide_text(directory).c_str(), &available, nullptr, nullptr)) return false;
     bytes = available.QuadPart;
     return true;
 }

@@ -1,6 +1,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include "common/stop.hpp"
+#include "platform/file_io.hpp"
 #include "platform/platform.hpp"
 
 namespace {
@@ -41,15 +43,28 @@ purge_failure purge_standby(HMODULE ntdll) {
     return result;
 }
 
-}  // namespace
-
-// Windows only offers to empty its whole standby list, which holds the run's files too, so
-// the list of files is not needed. ntdll.dll is loaded at run time: the call is not in the
-// import libraries.
-purge_failure purge_file_cache(const std::vector<std::string>&) {
+// ntdll.dll is loaded at run time: the call is not in the import libraries.
+purge_failure empty_standby_list() {
     const HMODULE ntdll = LoadLibraryA("ntdll.dll");
     if (ntdll == nullptr) return purge_failure::library;
     const purge_failure result = purge_standby(ntdll);
     FreeLibrary(ntdll);
     return result;
+}
+
+}  // namespace
+
+// Opening each file uncached drops its cached data for any user, including the pages the
+// system cache still maps, which emptying the standby list leaves in memory. The standby list
+// is emptied too where the account holds the privilege. Without it, the drops have done the
+// work: the missing privilege is reported only when a file's drop failed.
+purge_failure purge_file_cache(const std::vector<std::string>& files) {
+    bool all_dropped = true;
+    for (const std::string& name : files) {
+        if (stop_requested.load()) break;
+        std::string reason;
+        if (!drop_cached_pages(name, reason)) all_dropped = false;
+    }
+    const purge_failure standby = empty_standby_list();
+    return standby == purge_failure::privilege && all_dropped ? purge_failure::none : standby;
 }

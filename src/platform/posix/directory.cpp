@@ -1,4 +1,3 @@
-// The directory test, the same on both systems: mingw-w64 provides opendir too.
 #include <dirent.h>
 
 #include "platform/platform.hpp"

@@ -1,0 +1,44 @@
+// The command line and the environment as UTF-16 from the system, in UTF-8 for the program.
+// What the C runtime gives main comes through the ANSI code page, which has no room for most
+// of the world's characters and maps some of them to look-alikes: another file's name.
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "platform/windows/text.hpp"
+
+// The C runtime's own parser, the one that made argv: the arguments are split exactly as
+// before. Its startup block holds the new-handler mode, which stays the default.
+struct runtime_startup_info {
+    int new_mode;
+};
+extern "C" int __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** environment, int expand_wildcards,
+                              runtime_startup_info* startup);
+
+namespace {
+std::vector<std::string> utf8_arguments;
+std::vector<char*> argument_pointers;
+}  // namespace
+
+void use_utf8_arguments(int& argc, char**& argv) {
+    int count = 0;
+    wchar_t** arguments = nullptr;
+    wchar_t** environment = nullptr;
+    runtime_startup_info startup{0};
+    if (__wgetmainargs(&count, &arguments, &environment, 0, &startup) < 0 || arguments == nullptr) return;
+    for (int k = 0; k < count; ++k) utf8_arguments.push_back(utf8_text(arguments[k]));
+    for (std::string& argument : utf8_arguments) argument_pointers.push_back(argument.data());
+    argument_pointers.push_back(nullptr);
+    argc = count;
+    argv = argument_pointers.data();
+}
+
+// Straight from the process's environment block: the C runtime may hold a copy made
+// through the ANSI code page.
+bool environment_variable(const char* name, std::string& value) {
+    const std::wstring wide_name = wide_text(name);
+    std::wstring wide(GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0), L'\0');
+    if (wide.empty()) return false;
+    wide.resize(GetEnvironmentVariableW(wide_name.c_str(), wide.data(), static_cast<DWORD>(wide.size())));
+    value = utf8_text(wide);
+    return true;
+}
