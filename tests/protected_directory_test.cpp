@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "support/mount.hpp"
@@ -22,6 +23,21 @@ void check_refusal(child_process& process, const std::string& message) {
     EXPECT_EQ(process.status, 1) << process.text;
     EXPECT_TRUE(std::regex_search(process.text, std::regex(message))) << process.text;
     EXPECT_EQ(process.text.find("Mo/s"), std::string::npos) << process.text;
+}
+
+// The processes and threads that `user` runs now, as its process limit counts them.
+long threads_of_user(int user) {
+    long count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream status(entry.path() / "status");
+        long real_user = -1, threads = 0;
+        for (std::string key; status >> key;) {
+            if (key == "Uid:") status >> real_user;
+            if (key == "Threads:") status >> threads;
+        }
+        if (real_user == user) count += threads;
+    }
+    return count;
 }
 
 }  // namespace
@@ -65,4 +81,53 @@ TEST(ProtectedDirectory, ADirectoryWithoutWritePermissionIsReportedWithItsReason
                       protected_dir + "/vellumcrate_[a-z]{8}0 : Permission denied\n$");
     EXPECT_TRUE(std::filesystem::is_empty(protected_dir));
     chmod(protected_dir.c_str(), 0755);
+}
+
+// The run may write its files but no longer remove them: each one left is named with the OS's
+// reason and the run ends with status 1, its figures printed.
+TEST(ProtectedDirectory, FilesThatCannotBeRemovedAreAnErrorWithTheirReason) {
+    if (geteuid() != 0) GTEST_SKIP() << "taking write permission from a user's directory needs root";
+    temporary_directory dir;
+    const std::string run_dir = dir.path_name + "/run";
+    std::filesystem::create_directory(run_dir);
+    ASSERT_EQ(chmod(dir.path_name.c_str(), 0755), 0);
+    ASSERT_EQ(chown(run_dir.c_str(), unprivileged_user, unprivileged_user), 0);
+
+    child_process process;
+    ASSERT_TRUE(launch(process, {"-path", run_dir, "-file", "8", "-thread", "2", "-cache", "0"}, unprivileged_user));
+    ASSERT_TRUE(wait_for_results(process, 1, timeout_ms)) << process.text;
+    ASSERT_EQ(chmod(run_dir.c_str(), 0555), 0);
+    finish(process);
+    chmod(run_dir.c_str(), 0755);
+
+    EXPECT_EQ(process.status, 1) << process.text;
+    EXPECT_EQ(occurrences(process.text, " Mo/s          \n"), 4) << process.text;
+    const std::regex left("Erreur 2, i can't delete the tempory file : (" + run_dir +
+                          "/vellumcrate_[a-z]{8}0) - 0\n\\1 : Permission denied\n");
+    EXPECT_EQ(std::distance(std::sregex_iterator(process.text.begin(), process.text.end(), left),
+                            std::sregex_iterator()),
+              2)
+        << process.text;
+}
+
+// A worker thread that can't be started (here the user's process limit) ends the run: no
+// figure from fewer workers than asked, the worker and the reason named, nothing left.
+TEST(ProtectedDirectory, AWorkerThatCannotStartEndsTheRunAndNothingIsLeft) {
+    if (geteuid() != 0) GTEST_SKIP() << "running as another user under its own process limit needs root";
+    temporary_directory dir;
+    ASSERT_EQ(chmod(dir.path_name.c_str(), 0777), 0);
+    // Room for the process itself and no more: its first worker thread goes over the limit.
+    child_process process;
+    launch_options options;
+    options.user = unprivileged_user;
+    options.thread_limit = threads_of_user(unprivileged_user) + 1;
+    ASSERT_TRUE(launch(process, QUORLANE_BINARY,
+                       {"-path", dir.path_name, "-file", "1", "-thread", "4", "-cache", "0"}, options));
+    finish(process);
+    EXPECT_EQ(process.status, 1) << process.text;
+    EXPECT_NE(process.text.find("\nErreur : Impossible de creer le thread 0 : Resource temporarily unavailable\n"),
+              std::string::npos)
+        << process.text;
+    EXPECT_EQ(process.text.find("Mo/s"), std::string::npos) << process.text;
+    EXPECT_TRUE(dir.entries().empty());
 }

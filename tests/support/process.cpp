@@ -99,6 +99,8 @@ bool launch(child_process& process, const std::string& program, const std::vecto
         close(errors[1]);
         const rlimit limit{static_cast<rlim_t>(options.soft_limit), static_cast<rlim_t>(options.hard_limit)};
         if (options.soft_limit >= 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(125);
+        const rlimit threads{static_cast<rlim_t>(options.thread_limit), static_cast<rlim_t>(options.thread_limit)};
+        if (options.thread_limit >= 0 && setrlimit(RLIMIT_NPROC, &threads) != 0) _exit(125);
         const int user = options.user;
         if (user >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(user)) != 0 ||
                           setuid(static_cast<uid_t>(user)) != 0))

@@ -31,12 +31,14 @@ struct child_process {
 
 // How a child starts: TEMP in its environment (removed when null), and with `user`
 // >= 0 the user and group id it takes before it runs, so that permissions apply to it; with
-// `soft_limit` >= 0 it starts under that open-files limit, and `hard_limit` above it.
+// `soft_limit` >= 0 it starts under that open-files limit, and `hard_limit` above it; with
+// `thread_limit` >= 0, its user may run no more processes and threads than that.
 struct launch_options {
     const char* temp = nullptr;
     int user = -1;
     long soft_limit = -1;
     long hard_limit = -1;
+    long thread_limit = -1;
 };
 
 bool launch(child_process& process, const std::string& program, const std::vector<std::string>& arguments,
