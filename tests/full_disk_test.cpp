@@ -108,4 +108,3 @@ TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {
     EXPECT_EQ(r.output.find("Mo/s"), std::string::npos) << r.output;
     EXPECT_TRUE(dir.entries().empty());
 }
-

@@ -104,9 +104,8 @@ TEST(ProtectedDirectory, FilesThatCannotBeRemovedAreAnErrorWithTheirReason) {
     EXPECT_EQ(occurrences(process.text, " Mo/s          \n"), 4) << process.text;
     const std::regex left("Erreur 2, i can't delete the tempory file : (" + run_dir +
                           "/vellumcrate_[a-z]{8}0) - 0\n\\1 : Permission denied\n");
-    EXPECT_EQ(std::distance(std::sregex_iterator(process.text.begin(), process.text.end(), left),
-                            std::sregex_iterator()),
-              2)
+    EXPECT_EQ(
+        std::distance(std::sregex_iterator(process.text.begin(), process.text.end(), left), std::sregex_iterator()), 2)
         << process.text;
 }
 
@@ -121,8 +120,8 @@ TEST(ProtectedDirectory, AWorkerThatCannotStartEndsTheRunAndNothingIsLeft) {
     launch_options options;
     options.user = unprivileged_user;
     options.thread_limit = threads_of_user(unprivileged_user) + 1;
-    ASSERT_TRUE(launch(process, QUORLANE_BINARY,
-                       {"-path", dir.path_name, "-file", "1", "-thread", "4", "-cache", "0"}, options));
+    ASSERT_TRUE(launch(process, QUORLANE_BINARY, {"-path", dir.path_name, "-file", "1", "-thread", "4", "-cache", "0"},
+                       options));
     finish(process);
     EXPECT_EQ(process.status, 1) << process.text;
     EXPECT_NE(process.text.find("\nErreur : Impossible de creer le thread 0 : Resource temporarily unavailable\n"),

@@ -66,7 +66,7 @@ TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
 
 TEST(RunFiles, TwoRunsStartedTogetherInOneDirectoryEachKeepTheirOwnFiles) {
     temporary_directory dir;
-    const std::vector<std::string> arguments = {"-path",        dir.path_name, "-file",  "8",      "-block", "4",
+    const std::vector<std::string> arguments = {"-path",        dir.path_name, "-file",   "8", "-block", "4",
                                                 "-file_number", "3",           "-thread", "2", "-cache", "0"};
     child_process first, second;
     ASSERT_TRUE(launch(first, arguments));

@@ -67,10 +67,11 @@ void read_eviction_file() {
     drop_cached_pages(eviction_file_path, reason);
     os_file handle = no_file;
     if (!open_run_file(eviction_file_path, messages::eviction_open, handle)) return;
-    std::int64_t got = 0;
-    while (!stop_requested.load() &&
-           (got = read_up_to(handle, buffer.get(), bytes_per_block(), reason)) == static_cast<std::int64_t>(bytes_per_block())) {
+    const std::size_t bytes = bytes_per_block();
+    while (!stop_requested.load()) {
+        const std::int64_t got = read_up_to(handle, buffer.get(), bytes, reason);
+        if (got < 0) fail(messages::eviction_read, reason);
+        if (got < static_cast<std::int64_t>(bytes)) break;
     }
-    if (got < 0) fail(messages::eviction_read, reason);
     close_file(handle, reason);
 }

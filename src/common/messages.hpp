@@ -104,10 +104,8 @@ inline constexpr const char* purge_library = "Sorry, I can't access to ntdll.dll
 inline constexpr const char* purge_address =
     "Sorry, I can't get NtSetSystemInformation address for clear de RAM Cache.";
 inline constexpr const char* purge_token = "Sorry, I can't get OpenProcessToken for clear de RAM Cache.";
-inline constexpr const char* purge_privilege =
-    "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.";
-inline constexpr const char* purge_ntstatus =
-    "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
+inline constexpr const char* purge_privilege = "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.";
+inline constexpr const char* purge_ntstatus = "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
 
 // Figures that would show memory, not the disk: the path and its filesystem's type; the
 // share of the test files' pages still cached after the purge, in whole percent.

@@ -12,8 +12,7 @@ void report_file_error(const char* message, const std::string& name, const std::
 
 }  // namespace
 
-creation create_run_file(const std::string& name, const char* message, bool another_name_may_do,
-                         os_file& handle) {
+creation create_run_file(const std::string& name, const char* message, bool another_name_may_do, os_file& handle) {
     std::string reason;
     const creation outcome = create_new_file(name, handle, reason);
     if (outcome == creation::created || (outcome == creation::name_taken && another_name_may_do)) return outcome;

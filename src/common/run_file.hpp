@@ -13,8 +13,7 @@ inline constexpr int name_draws = 8;
 // When `another_name_may_do`, `name_taken` records nothing: the caller draws another name,
 // or gives up with report_names_taken once it has drawn name_draws of them. Otherwise a
 // name in use is a failure like any other.
-creation create_run_file(const std::string& name, const char* message, bool another_name_may_do,
-                         os_file& handle);
+creation create_run_file(const std::string& name, const char* message, bool another_name_may_do, os_file& handle);
 
 void report_names_taken(const std::string& last_name);
 

@@ -13,7 +13,9 @@ constexpr int rounds = 3;
 // Each step changes one word by a function of the other three, so undoing the steps in
 // reverse order restores the stamp; after two rounds every bit of the result depends on
 // every bit of the stamp.
-std::uint64_t step_key(int round, int word) { return mix64(std::uint64_t(round * 4 + word + 1) * 0x9E3779B97F4A7C15ull); }
+std::uint64_t step_key(int round, int word) {
+    return mix64(std::uint64_t(round * 4 + word + 1) * 0x9E3779B97F4A7C15ull);
+}
 
 std::uint64_t others(const std::uint64_t (&words)[4], int word) {
     return words[(word + 1) % 4] + 3 * words[(word + 2) % 4] + 5 * words[(word + 3) % 4];

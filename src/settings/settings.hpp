@@ -7,16 +7,16 @@
 #include <optional>
 #include <string>
 
-extern std::uint32_t block_size;    // KiB per block
-extern std::uint32_t file_size;     // MiB asked per file
+extern std::uint32_t block_size;       // KiB per block
+extern std::uint32_t file_size;        // MiB asked per file
 extern std::uint32_t blocks_per_file;  // blocks written per file
-extern std::uint32_t file_number;   // files per worker
-extern std::uint32_t thread_count;  // workers
-extern std::uint32_t cache;         // controller cache in GiB, 0 = no eviction
-extern std::uint32_t repeat_count;  // passes
-extern bool verify;                 // compare every byte read with what was written
-extern std::string path;            // directory under test, ends with the separator
-extern std::string json_path;       // the results file, empty for none
+extern std::uint32_t file_number;      // files per worker
+extern std::uint32_t thread_count;     // workers
+extern std::uint32_t cache;            // controller cache in GiB, 0 = no eviction
+extern std::uint32_t repeat_count;     // passes
+extern bool verify;                    // compare every byte read with what was written
+extern std::string path;               // directory under test, ends with the separator
+extern std::string json_path;          // the results file, empty for none
 
 inline constexpr std::uint32_t bytes_per_kib = 1024;
 

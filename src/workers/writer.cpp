@@ -1,5 +1,5 @@
-#include "common/messages.hpp"
 #include "common/file_name.hpp"
+#include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "common/run_file.hpp"

@@ -6,10 +6,10 @@
 namespace {
 // Only raises the flag: the workers stop at their next block and main removes the files.
 void on_signal(int signal_number) { request_interruption(128 + signal_number); }
-}
+}  // namespace
 
 void install_interruption_handlers() {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -51,8 +51,7 @@ BOOL WINAPI on_console_event(DWORD event) {
             request_interruption(129);
             wait_for_removal();
             return TRUE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 
