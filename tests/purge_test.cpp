@@ -1,12 +1,8 @@
 // The purge between the read phases must leave none of the run's files in the OS cache,
 // checked page by page with mincore on real files of a disk-backed filesystem.
 #include <fcntl.h>
-#include <linux/magic.h>
-#include <sys/mman.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,25 +11,12 @@
 
 #include "cache/cache.hpp"
 #include "platform/platform.hpp"
+#include "support/page_cache.hpp"
 #include "support/temporary_directory.hpp"
 
 namespace {
 
 constexpr std::size_t bytes_per_file = 4 * 1048576;
-
-// tmpfs and ramfs pages are the files themselves: nothing can drop them, so the purge is
-// only observable on a filesystem that a device backs.
-bool on_disk(const std::string& directory) {
-    struct statfs state {};
-    if (statfs(directory.c_str(), &state) != 0) return false;
-    return state.f_type != TMPFS_MAGIC && state.f_type != RAMFS_MAGIC;
-}
-
-std::string parent_on_disk() {
-    for (const std::string& candidate : {std::filesystem::temp_directory_path().string(), std::string("/var/tmp")})
-        if (on_disk(candidate)) return candidate;
-    return std::string();
-}
 
 // Written and forced to the device, as the flush pass leaves every file, then read back
 // so that the cache surely holds it.
@@ -53,25 +36,6 @@ void write_and_read(const std::string& name) {
         total += static_cast<std::size_t>(bytes_read);
     close(reader);
     ASSERT_EQ(total, bytes_per_file);
-}
-
-// Pages of the file that the OS cache holds now. The mapping is never touched, so looking
-// does not bring a page in.
-std::size_t resident_pages(const std::string& name) {
-    const int descriptor = open(name.c_str(), O_RDONLY);
-    if (descriptor < 0) return SIZE_MAX;
-    void* view = mmap(nullptr, bytes_per_file, PROT_READ, MAP_SHARED, descriptor, 0);
-    close(descriptor);
-    if (view == MAP_FAILED) return SIZE_MAX;
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> residence((bytes_per_file + page - 1) / page);
-    std::size_t in_memory = SIZE_MAX;
-    if (mincore(view, bytes_per_file, residence.data()) == 0) {
-        in_memory = 0;
-        for (const unsigned char state : residence) in_memory += state & 1;
-    }
-    munmap(view, bytes_per_file);
-    return in_memory;
 }
 
 std::size_t pages_per_file() {

@@ -16,6 +16,7 @@ inline constexpr const char* help =
     "\n-thread       Number of thread                   Defaut: %u"
     "\n-cache        Size of controller's cache (in Go) Defaut: %u"
     "\n              0 to disable the cache flush process"
+    "\n-direct       Unbuffered I/O: bypass the OS cache"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
@@ -34,6 +35,11 @@ inline constexpr const char* not_enough_space =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
+// -direct: the directory's file system can't bypass the cache (the system's reason), or the
+// block is not a whole number of what it needs.
+inline constexpr const char* direct_unsupported = "Sorry, -direct is not possible in %s : %s";
+inline constexpr const char* direct_block = "Sorry, with -direct the argument -block must be a multiple of %u Ko here";
+inline constexpr const char* direct_note = "Note: unbuffered I/O: every phase bypasses the OS cache.";
 
 // Phase status lines, progress labels and result lines.
 inline constexpr const char* write_status = "\rWriting time with cache ram ...                   ";

@@ -10,6 +10,10 @@
 // than the system offers; raises the open-files limit on the way.
 void check_limits();
 
+// With -direct: refuses, before any file exists, a directory whose file system can't bypass
+// the OS cache and a block size it can't take; aligns the buffers as it needs, and says so.
+void check_unbuffered_io();
+
 // Each phase returns its figure in KiB/ms; the phase's time and bytes are in phase_start,
 // phase_end and bytes_moved.
 std::uint64_t write_phase(std::vector<thread_param>& records);

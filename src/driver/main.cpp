@@ -18,6 +18,7 @@ void print_result(const char* label, std::uint64_t figure) {
 int main(int argc, char** argv) {
     initialize_settings();
     parse_arguments(argc, argv);
+    check_unbuffered_io();
     check_limits();
     prepare_write_handles();
     std::vector<thread_param> records(thread_count);

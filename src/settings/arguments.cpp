@@ -66,6 +66,10 @@ void parse_arguments(int argc, char** argv) {
 
     // The scan moves one position at a time, so a value is itself looked at as an option.
     for (int i = 1; i < argc; ++i) {
+        if (compare_ignoring_case(argv[i], "-direct") == 0) {
+            direct = true;
+            continue;
+        }
         const bool is_path = compare_ignoring_case(argv[i], "-path") == 0;
         const numeric_option* option = numeric_option_named(argv[i]);
         if (!is_path && option == nullptr) continue;

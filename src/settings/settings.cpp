@@ -11,6 +11,7 @@ std::uint32_t file_number;
 std::uint32_t thread_count;
 std::uint32_t cache;
 std::string path;
+bool direct;
 
 void initialize_settings() {
     seed_run();
@@ -23,5 +24,6 @@ void initialize_settings() {
     thread_count = 1;
     cache = 1;
     path.clear();
+    direct = false;
     blocks_per_file = 0;
 }

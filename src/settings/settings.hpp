@@ -13,6 +13,7 @@ extern std::uint32_t file_number;   // files per worker
 extern std::uint32_t thread_count;  // workers
 extern std::uint32_t cache;         // controller cache in GiB, 0 = no eviction
 extern std::string path;            // directory under test, ends with the separator
+extern bool direct;                 // -direct: every read and write bypasses the OS cache
 
 inline constexpr std::uint32_t bytes_per_kib = 1024;
 

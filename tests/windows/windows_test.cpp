@@ -97,13 +97,16 @@ protected:
     }
 
     // A complete run of 2 threads x 2 files of 1 MiB: the four results in order, at most one
-    // purge message between the third and the fourth, every file seen and then removed.
-    void check_complete_run(const char* cache) {
+    // purge message between the third and the fourth, every file seen and then removed. An
+    // unbuffered run says so first.
+    void check_complete_run(const char* cache, bool unbuffered = false) {
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
         watcher views(dir.path_name);
-        const execution_result r = quorlane_exe(
-            {"-path", windows_path(dir.path_name), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache});
+        std::vector<std::string> arguments{
+            "-path", windows_path(dir.path_name), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache};
+        if (unbuffered) arguments.push_back("-direct");
+        const execution_result r = quorlane_exe(arguments);
         const auto files = views.stop_watching();
 
         EXPECT_EQ(r.status, 0) << r.output;
@@ -113,8 +116,11 @@ protected:
         ASSERT_GE(screen.size(), 6u) << r.output;
         EXPECT_EQ(screen[0], "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark");
         EXPECT_EQ(screen[1], "");
+        if (unbuffered) {
+            EXPECT_EQ(screen[2], "Note: unbuffered I/O: every phase bypasses the OS cache.");
+        }
 
-        std::vector<std::string> results(screen.begin() + 2, screen.end());
+        std::vector<std::string> results(screen.begin() + (unbuffered ? 3 : 2), screen.end());
         if (results.size() == 5) {
             const std::string purge = results[3];
             EXPECT_NE(std::find(std::begin(purge_messages), std::end(purge_messages), purge), std::end(purge_messages))
@@ -175,6 +181,7 @@ TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
                                 "-thread       Number of thread                   Defaut: 1\r\n"
                                 "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
                                 "              0 to disable the cache flush process\r\n"
+                                "-direct       Unbuffered I/O: bypass the OS cache\r\n"
                                 "\r\n"
                                 "Sample : Quorlane.exe -path " +
                                 temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n")
@@ -217,6 +224,8 @@ TEST_F(UnderWine, RefusedOptionsPrintTheirMessageCreateNothingAndEndWithOne) {
 TEST_F(UnderWine, CompleteRunWithoutEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("0"); }
 
 TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1"); }
+
+TEST_F(UnderWine, CompleteUnbufferedRunReachesTheFourthResultAndLeavesNothing) { check_complete_run("0", true); }
 
 TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     temporary_directory dir;
