@@ -89,8 +89,8 @@ bool drop_cached_pages(const std::string& name, std::string& reason) {
     return true;
 }
 
-// Unbuffered transfers are whole sectors of the volume. Their buffers must also sit on the
-// device's physical sectors, which no device makes larger than the 4096 bytes every buffer is
+// Unbuffered transfers are whole sectors of the volume. Their buffers must also start on the
+// device's physical sectors: 4096 bytes at most on today's devices, which every buffer is
 // aligned to already.
 bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
                              std::uint32_t& memory_alignment, std::string& reason) {
