@@ -34,6 +34,7 @@ std::string help(const std::string& temp) {
            "-repeat       Passes of the whole run (median)   Defaut: 1\n"
            "-json         Write the results to this JSON file\n"
            "-verify       Check every byte read against what was written\n"
+           "-direct       Unbuffered I/O: bypass the OS cache\n"
            "\n"
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";
@@ -166,6 +167,7 @@ TEST(Arguments, DeriveTheSettingsOfAValidCommandLine) {
     apply_arguments({"-path", dir.path_name});
     EXPECT_EQ(path, dir.path_name + "/");
     EXPECT_EQ(blocks_per_file, 10485u);  // 1024 MiB in 100 KiB blocks, truncated
+    EXPECT_FALSE(direct);
 
     apply_arguments({"-path", dir.path_name + "/", "-file", "1", "-block", "1000", "-cache", "0"});
     EXPECT_EQ(path, dir.path_name + "/");
@@ -176,6 +178,11 @@ TEST(Arguments, DeriveTheSettingsOfAValidCommandLine) {
     EXPECT_EQ(blocks_per_file, 1u);
     EXPECT_EQ(thread_count, 7u);  // a repeated option keeps its last value
     EXPECT_EQ(cache, 0u);
+
+    // A switch takes no value: the next argument is read as an option.
+    apply_arguments({"-path", dir.path_name, "-Direct", "-thread", "3"});
+    EXPECT_TRUE(direct);
+    EXPECT_EQ(thread_count, 3u);
 
     apply_arguments({"-path", dir.path_name, "-thread", "1e1", "-file", "1", "-block", "600"});
     EXPECT_EQ(thread_count, 10u);

@@ -13,6 +13,7 @@
 #include "cache/cache.hpp"
 #include "platform/platform.hpp"
 #include "support/file_system.hpp"
+#include "support/page_cache.hpp"
 #include "support/temporary_directory.hpp"
 
 namespace {
@@ -37,25 +38,6 @@ void write_and_read(const std::string& name) {
         total += static_cast<std::size_t>(bytes_read);
     close(reader);
     ASSERT_EQ(total, bytes_per_file);
-}
-
-// Pages of the file that the OS cache holds now. The mapping is never touched, so looking
-// does not bring a page in.
-std::size_t resident_pages(const std::string& name) {
-    const int descriptor = open(name.c_str(), O_RDONLY);
-    if (descriptor < 0) return SIZE_MAX;
-    void* view = mmap(nullptr, bytes_per_file, PROT_READ, MAP_SHARED, descriptor, 0);
-    close(descriptor);
-    if (view == MAP_FAILED) return SIZE_MAX;
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> residence((bytes_per_file + page - 1) / page);
-    std::size_t in_memory = SIZE_MAX;
-    if (mincore(view, bytes_per_file, residence.data()) == 0) {
-        in_memory = 0;
-        for (const unsigned char state : residence) in_memory += state & 1;
-    }
-    munmap(view, bytes_per_file);
-    return in_memory;
 }
 
 std::size_t pages_per_file() {

@@ -6,6 +6,8 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 
+std::size_t buffer_alignment = 4096;
+
 void aligned_delete::operator()(unsigned char* bytes) const {
     ::operator delete[](bytes, std::align_val_t{buffer_alignment});
 }

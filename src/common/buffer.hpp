@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <memory>
 
-inline constexpr std::size_t buffer_alignment = 4096;
+// 4096, raised before the first buffer is made when unbuffered I/O needs more.
+extern std::size_t buffer_alignment;
 
 struct aligned_delete {
     void operator()(unsigned char* bytes) const;

@@ -22,6 +22,7 @@ inline constexpr const char* help =
     "\n-repeat       Passes of the whole run (median)   Defaut: %u"
     "\n-json         Write the results to this JSON file"
     "\n-verify       Check every byte read against what was written"
+    "\n-direct       Unbuffered I/O: bypass the OS cache"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
@@ -41,6 +42,11 @@ inline constexpr const char* not_enough_space =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
+// -direct: the directory's file system can't bypass the cache (the system's reason), or the
+// block is not a whole number of what it needs.
+inline constexpr const char* direct_unsupported = "Sorry, -direct is not possible in %s : %s";
+inline constexpr const char* direct_block = "Sorry, with -direct the argument -block must be a multiple of %u Ko here";
+inline constexpr const char* direct_note = "Note: unbuffered I/O: every phase bypasses the OS cache.";
 
 // The results file: refused before the run, or failing at its end.
 inline constexpr const char* report_refused = "Sorry, the argument -json must name a file that can be written\n";

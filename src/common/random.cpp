@@ -20,12 +20,6 @@ std::uint64_t next_word(byte_generator& generator) { return mix64(generator.stat
 
 }  // namespace
 
-std::uint64_t mix64(std::uint64_t value) {
-    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
-    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
-    return value ^ (value >> 31);
-}
-
 void seed_run() {
     std::random_device entropy;
     const std::uint64_t drawn = (std::uint64_t{entropy()} << 32) ^ entropy();

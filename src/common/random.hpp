@@ -18,8 +18,13 @@ void seed_names(std::uint64_t seed);
 // A lower-case letter for a file name; any thread may draw one.
 char random_letter();
 
-// splitmix64's finaliser: a well-spread 64-bit value from any input.
-std::uint64_t mix64(std::uint64_t value);
+// splitmix64's finaliser: a well-spread 64-bit value from any input. Inline and constexpr:
+// every sector's stamp calls it a dozen times, and its keys are computed at compile time.
+constexpr std::uint64_t mix64(std::uint64_t value) {
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+    return value ^ (value >> 31);
+}
 
 // A generator owned by one thread, so no thread waits on another for random data.
 struct byte_generator {

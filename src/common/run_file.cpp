@@ -3,6 +3,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
+#include "settings/settings.hpp"
 
 namespace {
 
@@ -14,7 +15,7 @@ void report_file_error(const char* message, const std::string& name, const std::
 
 creation create_run_file(const std::string& name, const char* message, bool another_name_may_do, os_file& handle) {
     std::string reason;
-    const creation outcome = create_new_file(name, handle, reason);
+    const creation outcome = create_new_file(name, direct, handle, reason);
     if (outcome == creation::created || (outcome == creation::name_taken && another_name_may_do)) return outcome;
     report_file_error(message, name, reason);
     return creation::failed;
@@ -26,7 +27,7 @@ void report_names_taken(const std::string& last_name) {
 
 bool open_run_file(const std::string& name, const char* message, os_file& handle) {
     std::string reason;
-    if (open_for_reading(name, handle, reason)) return true;
+    if (open_for_reading(name, direct, handle, reason)) return true;
     report_file_error(message, name, reason);
     return false;
 }

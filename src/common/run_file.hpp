@@ -1,5 +1,5 @@
-// Creating and opening the run's files. A failure records the fatal error `message`, followed
-// by the file's name and the OS's reason.
+// Creating and opening the run's files, unbuffered with -direct. A failure records the fatal
+// error `message`, followed by the file's name and the OS's reason.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 #include "data/stamp.hpp"
 
+#include <array>
 #include <cstring>
 
 #include "common/random.hpp"
@@ -13,9 +14,13 @@ constexpr int rounds = 3;
 // Each step changes one word by a function of the other three, so undoing the steps in
 // reverse order restores the stamp; after two rounds every bit of the result depends on
 // every bit of the stamp.
-std::uint64_t step_key(int round, int word) {
-    return mix64(std::uint64_t(round * 4 + word + 1) * 0x9E3779B97F4A7C15ull);
-}
+constexpr auto step_keys = [] {
+    std::array<std::uint64_t, rounds * 4> keys{};
+    for (int k = 0; k < rounds * 4; ++k) keys[k] = mix64(std::uint64_t(k + 1) * 0x9E3779B97F4A7C15ull);
+    return keys;
+}();
+
+std::uint64_t step_key(int round, int word) { return step_keys[round * 4 + word]; }
 
 std::uint64_t others(const std::uint64_t (&words)[4], int word) {
     return words[(word + 1) % 4] + 3 * words[(word + 2) % 4] + 5 * words[(word + 3) % 4];

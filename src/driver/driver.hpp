@@ -11,6 +11,10 @@
 // than the system offers; raises the open-files limit on the way.
 void check_limits();
 
+// With -direct: refuses, before any file exists, a directory whose file system can't bypass
+// the OS cache and a block size it can't take; aligns the buffers as it needs, and says so.
+void check_unbuffered_io();
+
 // One pass: eviction file, write phase, flush pass, both read phases with the purge between
 // them, removal of the pass's files; its figures are printed and kept in current_run.
 void run_pass(std::uint32_t pass_number);

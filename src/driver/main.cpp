@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
     prepare_reports(std::vector<std::string>(argv, argv + argc));
+    check_unbuffered_io();
     check_limits();
     note_memory_file_system();
     install_interruption_handlers();

@@ -1,6 +1,8 @@
 // The run's files through the OS's own handles: a descriptor on POSIX, a HANDLE on Windows.
 // Every call moves exactly what it is given, with no buffer of the C library in between.
 // Names are UTF-8. On failure a call returns false and fills `reason` with the OS's text.
+// A file opened `unbuffered` bypasses the OS cache: every buffer, size and offset of its reads
+// and writes must then be aligned as unbuffered_io_alignment says.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +15,16 @@ inline constexpr os_file no_file = -1;
 enum class creation { created, name_taken, failed };
 
 // Creates `name` for writing, never opening a file that exists already: a name in use,
-// whoever made it, gives `name_taken` and leaves that file untouched.
-creation create_new_file(const std::string& name, os_file& handle, std::string& reason);
+// whoever made it, gives `name_taken` and leaves that file untouched. A failure leaves no file.
+creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason);
 
-bool open_for_reading(const std::string& name, os_file& handle, std::string& reason);
+bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason);
+
+// What unbuffered reads and writes need in `directory`: sizes and offsets multiples of
+// `offset_alignment` bytes, buffers aligned to `memory_alignment`. False, with the OS's reason,
+// when its file system can't bypass the cache at all. Leaves no file anyone can see.
+bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
+                             std::uint32_t& memory_alignment, std::string& reason);
 
 // Writes all `size` bytes, in one call unless the OS takes less.
 bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason);

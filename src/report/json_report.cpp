@@ -64,6 +64,7 @@ json settings_json() {
                 {"repeat", repeat_count},
                 {"json", json_path},
                 {"verify", verify},
+                {"direct", direct},
                 {"blocks_per_file", blocks_per_file},
                 {"bytes_per_file", bytes_per_file},
                 {"bytes_per_pass", bytes_per_file * file_number * thread_count}};

@@ -10,7 +10,7 @@ bool create_beside(const std::string& name, std::string& temporary, os_file& han
     for (int draw = 0; draw < 8; ++draw) {
         temporary = name + ".tmp";
         for (int letter = 0; letter < 6; ++letter) temporary += random_letter();
-        switch (create_new_file(temporary, handle, reason)) {
+        switch (create_new_file(temporary, false, handle, reason)) {
             case creation::created: return true;
             case creation::failed: return false;
             case creation::name_taken: break;

@@ -40,7 +40,7 @@ struct switch_option {
     bool* setting;
 };
 
-const switch_option switch_options[] = {{"-verify", &verify}};
+const switch_option switch_options[] = {{"-verify", &verify}, {"-direct", &direct}};
 
 bool turned_on_switch(const char* argument) {
     for (const switch_option& option : switch_options) {

@@ -8,14 +8,18 @@
 #include <cstring>
 #include <vector>
 
-tmpfs_mount::tmpfs_mount(const std::string& mount_point, const std::string& size, bool read_only) : point(mount_point) {
+#include "support/run_program.hpp"
+
+tmpfs_mount::tmpfs_mount(const std::string& mount_point, const std::string& size, bool read_only,
+                         const std::string& type)
+    : point(mount_point) {
     if (geteuid() != 0) {
-        reason = "mounting a tmpfs needs root";
+        reason = "mounting a " + type + " needs root";
         return;
     }
     const std::string options = "size=" + size + ",mode=0755";
-    if (mount("tmpfs", point.c_str(), "tmpfs", read_only ? MS_RDONLY : 0, options.c_str()) != 0) {
-        reason = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+    if (mount(type.c_str(), point.c_str(), type.c_str(), read_only ? MS_RDONLY : 0, options.c_str()) != 0) {
+        reason = "cannot mount a " + type + " here: " + std::strerror(errno);
         return;
     }
     mounted = true;
@@ -23,6 +27,34 @@ tmpfs_mount::tmpfs_mount(const std::string& mount_point, const std::string& size
 
 tmpfs_mount::~tmpfs_mount() {
     if (mounted) umount2(point.c_str(), MNT_DETACH);
+}
+
+loop_mount::loop_mount(const std::string& image, const std::string& mount_point, int sector_bytes)
+    : point(mount_point) {
+    if (geteuid() != 0) {
+        reason = "setting up a loop device needs root";
+        return;
+    }
+    const execution_result made = run_program(
+        "/bin/sh",
+        {"-c", "truncate -s 16M \"$0\" && mkfs.ext4 -q -F -b 4096 \"$0\" && losetup -f --show -b \"$1\" \"$0\"", image,
+         std::to_string(sector_bytes)});
+    if (made.status != 0 || made.output.empty()) {
+        reason = "cannot set up a loop device: " + made.errors;
+        return;
+    }
+    device = made.output.substr(0, made.output.find('\n'));
+    if (mount(device.c_str(), point.c_str(), "ext4", 0, nullptr) != 0) {
+        reason = "cannot mount " + device + ": " + std::strerror(errno);
+        return;
+    }
+    mounted = true;
+}
+
+loop_mount::~loop_mount() {
+    // Unmounted at once, so that the device is free to be detached.
+    if (mounted) umount(point.c_str());
+    if (!device.empty()) run_program("/bin/sh", {"-c", "losetup -d \"$0\"", device});
 }
 
 long long fill_the_disk(const std::string& directory, const std::string& name) {

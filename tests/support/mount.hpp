@@ -1,13 +1,16 @@
-// A small tmpfs that a test mounts on a directory of its own, unmounted when the test ends.
-// Mounting needs root (or CAP_SYS_ADMIN); tests that need one skip with the reason otherwise.
+// Small file systems that a test mounts on a directory of its own, unmounted when the test
+// ends. Mounting needs root (or CAP_SYS_ADMIN); tests that need one skip with the reason
+// otherwise.
 #pragma once
 
 #include <string>
 
 struct tmpfs_mount {
     // Mounts a tmpfs of `size` (as the mount option reads it, e.g. "8m") on `point`,
-    // which must exist; read-only when `read_only`.
-    tmpfs_mount(const std::string& point, const std::string& size, bool read_only = false);
+    // which must exist; read-only when `read_only`. With `type` "ramfs", a ramfs, which has
+    // no size and can't bypass its cache.
+    tmpfs_mount(const std::string& point, const std::string& size, bool read_only = false,
+                const std::string& type = "tmpfs");
     ~tmpfs_mount();
     tmpfs_mount(const tmpfs_mount&) = delete;
     tmpfs_mount& operator=(const tmpfs_mount&) = delete;
@@ -15,6 +18,20 @@ struct tmpfs_mount {
     std::string point;
     bool mounted = false;
     std::string reason;  // why the mount failed, for the test's skip message
+};
+
+// An ext4 made in the file `image` on a loop device of `sector_bytes` sectors, mounted on
+// `point`: unbuffered I/O there must be aligned to the sectors. Needs losetup and mkfs.ext4.
+struct loop_mount {
+    loop_mount(const std::string& image, const std::string& point, int sector_bytes);
+    ~loop_mount();
+    loop_mount(const loop_mount&) = delete;
+    loop_mount& operator=(const loop_mount&) = delete;
+
+    std::string point;
+    std::string device;
+    bool mounted = false;
+    std::string reason;
 };
 
 // Fills the filesystem holding `directory` with one file, `name`, until it refuses more;

@@ -83,6 +83,7 @@ std::string help_text(const std::string& temp) {
            "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
            "-json         Write the results to this JSON file\r\n"
            "-verify       Check every byte read against what was written\r\n"
+           "-direct       Unbuffered I/O: bypass the OS cache\r\n"
            "\r\n"
            "Sample : Quorlane.exe -path " +
            temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
@@ -91,8 +92,8 @@ std::string help_text(const std::string& temp) {
 // From Wine's trace of CreateFileW, whether each open of each of the run's files asked for no
 // buffering ('u') or not ('c'), in order. A test file is created, read, opened uncached by the
 // purge and read again; the eviction file is created, and opened uncached before each of its
-// two readings and by the purge in between.
-void expect_uncached_opens(const std::string& trace_file, bool eviction) {
+// two readings and by the purge in between. With -direct every open is uncached.
+void expect_uncached_opens(const std::string& trace_file, bool eviction, bool unbuffered) {
     std::ifstream trace(trace_file);
     std::map<std::string, std::string> opens;
     const std::regex open_call(R"re(CreateFileW L"[^"]*(vellumcrate_[a-z0-9]+)" .* attributes 0x([0-9a-f]+))re");
@@ -105,10 +106,10 @@ void expect_uncached_opens(const std::string& trace_file, bool eviction) {
     std::size_t test_files = 0;
     for (const auto& [name, sequence] : opens) {
         if (name.rfind("vellumcrate_cache", 0) == 0) {
-            EXPECT_EQ(sequence, "cucuuc") << name;
+            EXPECT_EQ(sequence, unbuffered ? "uuuuuu" : "cucuuc") << name;
         } else {
             ++test_files;
-            EXPECT_EQ(sequence, "ccuc") << name;
+            EXPECT_EQ(sequence, unbuffered ? "uuuu" : "ccuc") << name;
         }
     }
     EXPECT_EQ(test_files, 4u);
@@ -158,16 +159,18 @@ protected:
     // A complete run of 2 threads x 2 files of 1 MiB in `subdirectory` of a temporary
     // directory: the four results in order, at most one purge message between the third and
     // the fourth, every file seen, dropped from the cache before the fourth read, then removed.
-    void check_complete_run(const char* cache, const std::string& subdirectory) {
+    // An unbuffered run says so first.
+    void check_complete_run(const char* cache, const std::string& subdirectory, bool unbuffered = false) {
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
         const std::string run_directory = dir.path_name + "/" + subdirectory;
         ASSERT_TRUE(std::filesystem::create_directory(run_directory));
         const std::string trace = dir.path_name + "/trace";
         watcher views(run_directory);
-        const execution_result r = quorlane_exe(
-            {"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache},
-            trace);
+        std::vector<std::string> arguments{"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2",
+                                           "-file", "1", "-cache", cache};
+        if (unbuffered) arguments.push_back("-direct");
+        const execution_result r = quorlane_exe(arguments, trace);
         const auto files = views.stop_watching();
 
         EXPECT_EQ(r.status, 0) << r.output;
@@ -177,8 +180,11 @@ protected:
         ASSERT_GE(screen.size(), 6u) << r.output;
         EXPECT_EQ(screen[0], "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark");
         EXPECT_EQ(screen[1], "");
+        if (unbuffered) {
+            EXPECT_EQ(screen[2], "Note: unbuffered I/O: every phase bypasses the OS cache.");
+        }
 
-        std::vector<std::string> results(screen.begin() + 2, screen.end());
+        std::vector<std::string> results(screen.begin() + (unbuffered ? 3 : 2), screen.end());
         if (results.size() == 5) {
             const std::string purge = results[3];
             EXPECT_NE(std::find(std::begin(purge_messages), std::end(purge_messages), purge), std::end(purge_messages))
@@ -214,7 +220,7 @@ protected:
         // Before the write and before each of the two reads.
         EXPECT_EQ(occurrences(r.output, "Emptying the controller's cache ..."), eviction ? 3 : 0);
         EXPECT_TRUE(std::filesystem::is_empty(run_directory));
-        expect_uncached_opens(trace, eviction);
+        expect_uncached_opens(trace, eviction, unbuffered);
     }
 
     std::string wine;
@@ -297,6 +303,8 @@ TEST_F(UnderWine, CompleteRunWithoutEvictionInADirectoryNamedInJapaneseReachesTh
 }
 
 TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1", "run"); }
+
+TEST_F(UnderWine, CompleteUnbufferedRunReachesTheFourthResultAndLeavesNothing) { check_complete_run("0", "run", true); }
 
 TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     temporary_directory dir;

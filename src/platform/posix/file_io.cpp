@@ -1,35 +1,61 @@
+// Unbuffered I/O is Linux's O_DIRECT; its alignment comes from statx or the device.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <system_error>
 
 #include "platform/file_io.hpp"
 
 namespace {
 
+// The alignment assumed when neither the file system nor a device tells: the page size.
+constexpr std::uint32_t page_bytes = 4096;
+
 bool fail_with_errno(std::string& reason) {
     reason = std::generic_category().message(errno);
     return false;
 }
 
+// The logical block size of the device `major`:`minor`, read from its queue in sysfs, or from
+// its disk's for a partition; 0 when there is no such device (tmpfs, network file systems).
+std::uint32_t logical_block_size(std::uint32_t major, std::uint32_t minor) {
+    if (major == 0) return 0;
+    const std::string device = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
+    for (const char* queue : {"/queue/logical_block_size", "/../queue/logical_block_size"}) {
+        std::ifstream file(device + queue);
+        std::uint32_t bytes = 0;
+        if (file >> bytes && bytes > 0) return bytes;
+    }
+    return 0;
+}
+
 }  // namespace
 
-creation create_new_file(const std::string& name, os_file& handle, std::string& reason) {
+creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
     const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         const bool taken = errno == EEXIST;
         fail_with_errno(reason);
         return taken ? creation::name_taken : creation::failed;
     }
+    // O_DIRECT is set once the file exists: a file system that refuses it in open() has
+    // created the file all the same, and this one is surely the run's own to remove.
+    if (unbuffered && fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_DIRECT) != 0) {
+        fail_with_errno(reason);
+        close(descriptor);
+        unlink(name.c_str());
+        return creation::failed;
+    }
     handle = descriptor;
     return creation::created;
 }
 
-bool open_for_reading(const std::string& name, os_file& handle, std::string& reason) {
-    const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
+    const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | (unbuffered ? O_DIRECT : 0));
     if (descriptor < 0) return fail_with_errno(reason);
     handle = descriptor;
     return true;
@@ -102,4 +128,33 @@ bool drop_cached_pages(const std::string& name, std::string& reason) {
 
 bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
     return rename(from.c_str(), to.c_str()) == 0 || fail_with_errno(reason);
+}
+
+bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
+                             std::uint32_t& memory_alignment, std::string& reason) {
+    // An unnamed file, gone when closed, tells whether the file system takes O_DIRECT. When
+    // unnamed files can't be made there either, the refusal is not O_DIRECT's: the run's first
+    // file gives the reason.
+    const int probe = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_DIRECT | O_CLOEXEC, 0600);
+    if (probe < 0) {
+        fail_with_errno(reason);
+        const int plain = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (plain >= 0) {
+            close(plain);
+            return false;
+        }
+    }
+    struct statx state {};
+    const bool known = probe >= 0 ? statx(probe, "", AT_EMPTY_PATH, STATX_DIOALIGN, &state) == 0
+                                  : statx(AT_FDCWD, directory.c_str(), 0, STATX_DIOALIGN, &state) == 0;
+    if (probe >= 0) close(probe);
+    if (known && (state.stx_mask & STATX_DIOALIGN) != 0 && state.stx_dio_offset_align != 0) {
+        offset_alignment = state.stx_dio_offset_align;
+        memory_alignment = state.stx_dio_mem_align;
+        return true;
+    }
+    // Kernels before 6.1, and file systems that don't say: what the device's blocks ask.
+    const std::uint32_t block = known ? logical_block_size(state.stx_dev_major, state.stx_dev_minor) : 0;
+    offset_alignment = memory_alignment = block != 0 ? block : page_bytes;
+    return true;
 }

@@ -10,11 +10,13 @@ bool fail_with_last_error(std::string& reason) {
     return false;
 }
 
+DWORD caching_flags(bool unbuffered) { return unbuffered ? FILE_FLAG_NO_BUFFERING : 0; }
+
 }  // namespace
 
-creation create_new_file(const std::string& name, os_file& handle, std::string& reason) {
+creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
     const HANDLE created = CreateFileW(wide_text(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+                                       FILE_ATTRIBUTE_NORMAL | caching_flags(unbuffered), nullptr);
     if (created == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         reason = windows_error_text(code);
@@ -24,9 +26,9 @@ creation create_new_file(const std::string& name, os_file& handle, std::string& 
     return creation::created;
 }
 
-bool open_for_reading(const std::string& name, os_file& handle, std::string& reason) {
+bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
     const HANDLE opened = CreateFileW(wide_text(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                                      FILE_FLAG_SEQUENTIAL_SCAN | caching_flags(unbuffered), nullptr);
     if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
     handle = reinterpret_cast<os_file>(opened);
     return true;
@@ -91,4 +93,22 @@ bool replace_file(const std::string& from, const std::string& to, std::string& r
     return MoveFileExW(wide_text(from).c_str(), wide_text(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
            fail_with_last_error(reason);
+}
+
+// Unbuffered transfers are whole sectors of the volume. Their buffers must also start on the
+// device's physical sectors: 4096 bytes at most on today's devices, which every buffer is
+// aligned to already.
+bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
+                             std::uint32_t& memory_alignment, std::string& reason) {
+    const std::wstring wide = wide_text(directory);
+    std::wstring volume(wide.size() + MAX_PATH, L'\0');
+    DWORD sectors_per_cluster = 0;
+    DWORD bytes_per_sector = 0;
+    DWORD free_clusters = 0;
+    DWORD clusters = 0;
+    if (!GetVolumePathNameW(wide.c_str(), volume.data(), static_cast<DWORD>(volume.size())) ||
+        !GetDiskFreeSpaceW(volume.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters, &clusters))
+        return fail_with_last_error(reason);
+    offset_alignment = memory_alignment = bytes_per_sector;
+    return true;
 }

@@ -1,0 +1,27 @@
+#include <algorithm>
+#include <numeric>
+
+#include "common/buffer.hpp"
+#include "common/messages.hpp"
+#include "common/output.hpp"
+#include "driver/driver.hpp"
+#include "platform/file_io.hpp"
+#include "settings/settings.hpp"
+
+void check_unbuffered_io() {
+    if (!direct) return;
+    std::uint32_t offset_alignment = 0;
+    std::uint32_t memory_alignment = 0;
+    std::string reason;
+    if (!unbuffered_io_alignment(path, offset_alignment, memory_alignment, reason))
+        report_error(true, format_text(messages::direct_unsupported, path.c_str(), reason.c_str()));
+
+    // Blocks follow one another in the files and in the writers' pools: each must start on
+    // both alignments, so the block size must be a whole number of each.
+    const std::uint64_t alignment = std::max({std::uint32_t{1}, offset_alignment, memory_alignment});
+    const std::uint64_t kib_multiple = std::lcm(alignment, std::uint64_t{bytes_per_kib}) / bytes_per_kib;
+    if (block_size % kib_multiple != 0)
+        report_error(true, format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
+    buffer_alignment = std::max<std::size_t>(buffer_alignment, memory_alignment);
+    print_on_own_line(messages::direct_note);
+}
