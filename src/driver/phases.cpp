@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cluster/cluster.hpp"
 #include "common/clock.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
@@ -10,6 +11,7 @@
 #include "common/rate.hpp"
 #include "common/stop.hpp"
 #include "common/write_handles.hpp"
+#include "data/stamp.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
 #include "results/series.hpp"
@@ -86,16 +88,20 @@ void measure(figure_record& figure, std::uint64_t bytes) {
     figure.kib_per_ms = rate_kib_per_ms(bytes / bytes_per_kib, figure.elapsed_us);
 }
 
+// Each rank times its phase from the moment every rank is ready: no two nodes' clocks are
+// compared.
 figure_record run_phase(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
     figure_record figure;
     bytes_moved.store(0);
+    wait_for_every_rank(records);
     phase_start = now_us();
     run_workers(records, worker_function, figure);
     phase_end = now_us();
     measure(figure, bytes_moved.load());
     end_series(figure.series, figure.elapsed_us, figure.bytes);
-    for (const thread_param& record : records)
-        figure.workers.push_back(worker_result{record.bytes, elapsed_us(phase_start, record.end_us)});
+    for (std::uint32_t t = 0; t < records.size(); ++t)
+        figure.workers.push_back(
+            worker_result{records[t].bytes, elapsed_us(phase_start, records[t].end_us), cluster_rank(), t});
     return figure;
 }
 
@@ -104,14 +110,19 @@ figure_record run_phase(std::vector<thread_param>& records, void (*worker_functi
 std::int64_t run_start_us = 0;
 
 figure_record write_phase(std::vector<thread_param>& records) {
-    for (std::uint32_t t = 0; t < records.size(); ++t) records[t].thread_index = t;
+    for (std::uint32_t t = 0; t < records.size(); ++t) {
+        records[t].thread_index = t;
+        records[t].stream = cluster_rank() * streams_per_rank + t;
+    }
     print("%s", messages::write_status);
     return run_phase(records, write_worker);
 }
 
-figure_record flush_pass(const std::vector<thread_param>& records, std::uint64_t bytes_written) {
+figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
     figure_record figure;
     print("%s", messages::flush_status);
+    wait_for_every_rank(records);
+    phase_start = now_us();
     for (const os_file handle : write_handles)
         if (handle != no_file) start_write_back(handle);
     for (std::uint32_t t = 0; t < records.size(); ++t) {
@@ -134,9 +145,14 @@ figure_record flush_pass(const std::vector<thread_param>& records, std::uint64_t
             }
         }
     }
-    // Still timed from the write phase's start: this figure covers writing and forcing together.
+    // This figure covers writing and forcing together: the time between them, when a rank
+    // waits for the others, is neither.
     phase_end = now_us();
-    measure(figure, bytes_written);
+    figure.measured = true;
+    figure.bytes = written.bytes;
+    figure.start_us = written.start_us;
+    figure.elapsed_us = written.elapsed_us + elapsed_us(phase_start, phase_end);
+    figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
     return figure;
 }
 
