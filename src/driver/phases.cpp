@@ -5,15 +5,12 @@
 
 #include "cluster/cluster.hpp"
 #include "common/clock.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
-#include "platform/file_io.hpp"
 #include "results/series.hpp"
 #include "settings/settings.hpp"
 
@@ -116,44 +113,6 @@ figure_record write_phase(std::vector<thread_param>& records) {
     }
     print("%s", messages::write_status);
     return run_phase(records, write_worker);
-}
-
-figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
-    figure_record figure;
-    print("%s", messages::flush_status);
-    wait_for_every_rank(records);
-    phase_start = now_us();
-    for (const os_file handle : write_handles)
-        if (handle != no_file) start_write_back(handle);
-    for (std::uint32_t t = 0; t < records.size(); ++t) {
-        for (std::uint32_t index = 0; index < file_number; ++index) {
-            os_file& handle = write_handle(t, index);
-            if (handle == no_file) continue;
-            if (stop_requested.load()) return figure;
-            std::string reason;
-            bool succeeded = force_to_device(handle, reason);
-            std::string close_reason;
-            if (!close_file(handle, close_reason) && succeeded) {
-                succeeded = false;
-                reason = close_reason;
-            }
-            handle = no_file;
-            if (!succeeded) {
-                const std::string name = test_file_name(records[t].file_prefix, index);
-                report_fatal_error(format_text(messages::flush_failed, name.c_str(), reason.c_str()));
-                return figure;
-            }
-        }
-    }
-    // This figure covers writing and forcing together: the time between them, when a rank
-    // waits for the others, is neither.
-    phase_end = now_us();
-    figure.measured = true;
-    figure.bytes = written.bytes;
-    figure.start_us = written.start_us;
-    figure.elapsed_us = written.elapsed_us + elapsed_us(phase_start, phase_end);
-    figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
-    return figure;
 }
 
 figure_record read_phase(std::vector<thread_param>& records, bool with_cache) {
