@@ -27,7 +27,9 @@ void create_file(const std::string& name, std::size_t bytes) {
 
 // Reads the worker's one file and returns the bytes the phase counted.
 std::uint64_t read_worker_file() {
-    thread_param record{0, prefix, true};
+    thread_param record;
+    record.with_cache = true;
+    record.read_prefix = prefix;
     bytes_moved.store(0);
     phase_start = now_us();
     read_worker(&record);

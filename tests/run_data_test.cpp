@@ -55,7 +55,7 @@ TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     seed_names(42);
 
     const figure_record written = write_phase(records);
-    flush_pass(records, written.bytes);
+    flush_pass(records, written);
     ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
     EXPECT_NE(test_file_name(records[0].file_prefix, 0), theirs);
     EXPECT_EQ(dir.entries().size(), 3u);
@@ -91,7 +91,7 @@ TEST(WrittenData, NoTwoSectorsAreAlikeEachSaysWhereItBelongsAndNoRecordCompresse
         prepare_write_handles();
         std::vector<thread_param> records(thread_count);
         const figure_record written = write_phase(records);
-        flush_pass(records, written.bytes);
+        flush_pass(records, written);
         ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
 
         std::unordered_set<std::string> sectors;

@@ -36,7 +36,7 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     EXPECT_EQ(bytes_moved.load(), 6u * 1048576u);
     for (os_file handle : write_handles) EXPECT_NE(handle, no_file);
 
-    flush_pass(records, written.bytes);
+    flush_pass(records, written);
     ASSERT_FALSE(stop_requested.load());
     for (os_file handle : write_handles) EXPECT_EQ(handle, no_file);
 
@@ -68,7 +68,7 @@ TEST(Writer, AFileHoldsWholeBlocksOnly) {
     prepare_write_handles();
     std::vector<thread_param> records(1);
     const figure_record written = write_phase(records);
-    flush_pass(records, written.bytes);
+    flush_pass(records, written);
     ASSERT_FALSE(stop_requested.load());
     EXPECT_EQ(bytes_moved.load(), 2u * 600u * 1024u);
     for (const std::string& name : dir.entries()) EXPECT_EQ(size_of_file(dir.path_name + "/" + name), 614400);

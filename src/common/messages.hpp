@@ -48,6 +48,14 @@ inline constexpr const char* direct_unsupported = "Sorry, -direct is not possibl
 inline constexpr const char* direct_block = "Sorry, with -direct the argument -block must be a multiple of %u Ko here";
 inline constexpr const char* direct_note = "Note: unbuffered I/O: every phase bypasses the OS cache.";
 
+// quorlane-mpi: the note after the banner (ranks, nodes, threads a rank); the note after an
+// error, naming the rank and host that met it; the refusal of ranks given different options.
+inline constexpr const char* ranks_note =
+    "Note: ranks %u, nodes %u, threads per rank %u: each figure is all ranks' bytes over the time of the "
+    "last rank done.";
+inline constexpr const char* error_rank = "Note: rank %u of %u, on %s, met this error.";
+inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path and -json aside";
+
 // The results file: refused before the run, or failing at its end.
 inline constexpr const char* report_refused = "Sorry, the argument -json must name a file that can be written\n";
 inline constexpr const char* report_write = "Error, Cannot write the results file %s : %s";

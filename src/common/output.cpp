@@ -12,6 +12,7 @@
 
 namespace {
 std::atomic<bool> line_open{false};
+std::atomic<bool> output_silenced{false};
 
 std::string format_list(const char* format, va_list arguments) {
     va_list copy;
@@ -25,7 +26,7 @@ std::string format_list(const char* format, va_list arguments) {
 }
 
 void emit(const std::string& text) {
-    if (text.empty()) return;
+    if (text.empty() || output_silenced.load()) return;
     std::string reason;
     switch (write_to_console(text, reason)) {
         case console_write::written: break;
@@ -56,5 +57,7 @@ std::string format_text(const char* format, ...) {
     va_end(arguments);
     return text;
 }
+
+void silence_output(bool silenced) { output_silenced.store(silenced); }
 
 std::string errno_reason(int code) { return std::generic_category().message(code); }

@@ -13,5 +13,8 @@ void print_on_own_line(const std::string& message);
 
 std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// With several ranks, every rank but the printing one is silenced: its output goes nowhere.
+void silence_output(bool silenced);
+
 // The OS's description of an errno value.
 std::string errno_reason(int code);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "cluster/cluster.hpp"
+
 std::atomic<bool> stop_requested{false};
 
 namespace {
@@ -44,5 +46,7 @@ void end_process(int status, const std::string& message) {
     // The hook runs once: an error while it writes ends the process without it.
     const end_hook hook = installed_end_hook;
     installed_end_hook = nullptr;
-    std::exit(hook != nullptr ? hook(status, message) : status);
+    const int final_status = hook != nullptr ? hook(status, message) : status;
+    cluster_end(final_status, message);
+    std::exit(final_status);
 }

@@ -9,12 +9,14 @@
 
 inline constexpr std::size_t sector_bytes = 4096;
 
-// The stream of the eviction file; writers are numbered from 0.
+// The stream of the eviction file. Writers are numbered rank × 100 + worker (at most 100
+// workers a rank): unique among all the ranks of a run, and the worker's index with one.
 inline constexpr std::uint32_t eviction_stream = 0xFFFFFFFF;
+inline constexpr std::uint32_t streams_per_rank = 100;
 
 struct sector_stamp {
     std::uint64_t run = 0;     // the pass's identity, different in every run and pass
-    std::uint32_t stream = 0;  // the writer's index, or eviction_stream
+    std::uint32_t stream = 0;  // the writer's number, or eviction_stream
     std::uint32_t file = 0;    // the file's index among its writer's files
     std::uint64_t offset = 0;  // the sector's byte offset in its file
 };

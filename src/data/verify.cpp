@@ -25,7 +25,8 @@ std::uint64_t differing_bits(const unsigned char* data, const unsigned char* exp
 // The file the stamp says the sector was written to.
 std::string written_file_name(const sector_stamp& stamp) {
     if (stamp.stream == eviction_stream) return eviction_file_path;
-    if (stamp.stream < writer_prefixes.size()) return test_file_name(writer_prefixes[stamp.stream], stamp.file);
+    if (stamp.stream < writer_prefixes.size() && !writer_prefixes[stamp.stream].empty())
+        return test_file_name(writer_prefixes[stamp.stream], stamp.file);
     return format_text(messages::unknown_writer_file, stamp.file, stamp.stream);
 }
 

@@ -1,12 +1,14 @@
 #include <cstdlib>
 
 #include "cache/cache.hpp"
+#include "cluster/cluster.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "common/write_handles.hpp"
 #include "driver/driver.hpp"
+#include "driver/ranks.hpp"
 #include "platform/file_io.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
@@ -20,15 +22,37 @@ std::vector<std::string> run_files(const std::vector<thread_param>& records) {
     return files;
 }
 
+std::vector<std::string> read_files(const std::vector<thread_param>& records) {
+    std::vector<std::string> files;
+    if (eviction_file_created) files.push_back(eviction_file_path);
+    for (const thread_param& record : records)
+        for (std::uint32_t index = 0; index < file_number; ++index)
+            files.push_back(test_file_name(record.read_prefix, index));
+    return files;
+}
+
 namespace {
 
+// With several ranks the failure is also this rank's error, for rank 0 to report.
 bool remove_run_file(const std::string& name, const std::string& failure_message) {
     std::string reason;
     if (remove_file(name, reason)) return true;
     print("%s", failure_message.c_str());
     print(messages::file_detail, name.c_str(), reason.c_str());
     print("\n");
+    if (cluster_mode())
+        report_fatal_error(failure_message + format_text(messages::file_detail, name.c_str(), reason.c_str()));
     return false;
+}
+
+// An interruption ends each rank at once, without waiting for any other: mpirun interrupts
+// them all and kills what is still running a second later.
+[[noreturn]] void end_interrupted(const std::vector<thread_param>& records) {
+    const std::string error = recorded_fatal_error();
+    if (!error.empty()) report_error(false, error);
+    const char* line = remove_run_files(records) ? messages::interruption : messages::interruption_incomplete;
+    print_on_own_line(line);
+    end_process(interruption_status(), line);
 }
 
 }  // namespace
@@ -60,13 +84,22 @@ bool remove_run_files(const std::vector<thread_param>& records) {
 }
 
 void stop_if_requested(const std::vector<thread_param>& records) {
-    if (!stop_requested.load()) return;
-    const std::string error = recorded_fatal_error();
-    if (!error.empty()) report_error(false, error);
-    const bool all_removed = remove_run_files(records);
-    const int status = interruption_status();
-    if (status == 0) end_process(1, error);
-    const char* line = all_removed ? messages::interruption : messages::interruption_incomplete;
-    print_on_own_line(line);
-    end_process(status, line);
+    bool any = stop_requested.load();
+    if (interruption_status() == 0) cluster_any(any, any);
+    if (interruption_status() != 0) end_interrupted(records);
+    if (!any) return;
+    std::string error = recorded_fatal_error();
+    std::string host;
+    if (!first_error_of_ranks(error, host)) end_interrupted(records);
+    report_error(false, error);
+    if (current_run.error_rank >= 0)
+        print_on_own_line(format_text(messages::error_rank, static_cast<unsigned>(current_run.error_rank),
+                                      cluster_size(), host.c_str()));
+    remove_run_files(records);
+    cluster_agree_to_end();
+    end_process(1, error);
+}
+
+void wait_for_every_rank(const std::vector<thread_param>& records) {
+    if (!cluster_barrier()) end_interrupted(records);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "results/record.hpp"
@@ -15,6 +16,12 @@ void check_limits();
 // the OS cache and a block size it can't take; aligns the buffers as it needs, and says so.
 void check_unbuffered_io();
 
+// Its parts, for ranks that decide together: the open-files check's refusal (empty when the
+// run fits); the bytes the run writes, with the eviction file or not; the free-space refusal.
+std::string open_files_refusal();
+std::uint64_t bytes_needed(bool with_eviction_file);
+std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes);
+
 // One pass: eviction file, write phase, flush pass, both read phases with the purge between
 // them, removal of the pass's files; its figures are printed and kept in current_run.
 void run_pass(std::uint32_t pass_number);
@@ -24,18 +31,25 @@ extern std::int64_t run_start_us;
 
 // Each phase returns its figure, its workers' results and its series.
 figure_record write_phase(std::vector<thread_param>& records);
-// Forces every written file to the device; the figure counts `bytes_written` and is timed
-// from the write phase's start (phase_start is still that).
-figure_record flush_pass(const std::vector<thread_param>& records, std::uint64_t bytes_written);
+// Forces every written file to the device; the figure counts the write's bytes over the
+// write's time and the flush's together.
+figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written);
 figure_record read_phase(std::vector<thread_param>& records, bool with_cache);
 
 // Every file of the run that the OS may have cached: the test files and the eviction file.
 std::vector<std::string> run_files(const std::vector<thread_param>& records);
+
+// The files the readers read (test_file_name of their read_prefix) and the eviction file.
+std::vector<std::string> read_files(const std::vector<thread_param>& records);
 
 // Closes and removes every file the run created, reporting each removal that fails;
 // false when one did.
 bool remove_run_files(const std::vector<thread_param>& records);
 
 // When a fatal error or an interruption stopped the workers: reports it, removes the run's
-// files and ends the process. Returns otherwise.
+// files and ends the process. Returns otherwise. With several ranks, a fatal error on any
+// rank ends every rank here: rank 0 reports the first, with the rank that met it.
 void stop_if_requested(const std::vector<thread_param>& records);
+
+// Returns once every rank is here; ends this rank as interrupted when it is while it waits.
+void wait_for_every_rank(const std::vector<thread_param>& records);

@@ -13,7 +13,7 @@ constexpr std::uint64_t standard_streams = 3;
 constexpr std::uint64_t bytes_per_mib = 1048576;
 }  // namespace
 
-void check_limits() {
+std::string open_files_refusal() {
     const std::uint64_t files = std::uint64_t{thread_count} * file_number;
     const std::uint64_t limit = raise_open_files_limit();
     // Descriptors inherited from the parent count against the limit as much as the run's own.
@@ -21,15 +21,27 @@ void check_limits() {
     if (!open_descriptor_count(limit, in_use)) in_use = standard_streams;
     const std::uint64_t reserved = in_use + run_descriptors;
     const std::uint64_t for_test_files = limit > reserved ? limit - reserved : 0;
-    if (files > for_test_files)
-        report_error(true, format_text(messages::too_many_open_files, static_cast<unsigned long long>(files),
-                                       static_cast<unsigned long long>(for_test_files)));
+    if (files <= for_test_files) return std::string();
+    return format_text(messages::too_many_open_files, static_cast<unsigned long long>(files),
+                       static_cast<unsigned long long>(for_test_files));
+}
 
-    const std::uint64_t needed =
-        files * blocks_per_file * bytes_per_block() + std::uint64_t{cache} * 1024 * bytes_per_mib;
+std::uint64_t bytes_needed(bool with_eviction_file) {
+    const std::uint64_t files = std::uint64_t{thread_count} * file_number;
+    return files * blocks_per_file * bytes_per_block() +
+           (with_eviction_file ? std::uint64_t{cache} * 1024 * bytes_per_mib : 0);
+}
+
+std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {
+    return format_text(messages::not_enough_space,
+                       static_cast<unsigned long long>((needed + bytes_per_mib - 1) / bytes_per_mib),
+                       static_cast<unsigned long long>(free_bytes / bytes_per_mib));
+}
+
+void check_limits() {
+    const std::string refusal = open_files_refusal();
+    if (!refusal.empty()) report_error(true, refusal);
+    const std::uint64_t needed = bytes_needed(true);
     std::uint64_t free_bytes = 0;
-    if (free_space(path, free_bytes) && needed > free_bytes)
-        report_error(true, format_text(messages::not_enough_space,
-                                       static_cast<unsigned long long>((needed + bytes_per_mib - 1) / bytes_per_mib),
-                                       static_cast<unsigned long long>(free_bytes / bytes_per_mib)));
+    if (free_space(path, free_bytes) && needed > free_bytes) report_error(true, space_refusal(needed, free_bytes));
 }

@@ -1,27 +1,35 @@
 // Runs the benchmark: for each pass, eviction file, write phase, flush pass, two read phases
 // with the purge between them, then removal of every file the pass created; with several
-// passes, their medians at the end.
+// passes, their medians at the end. Built twice: quorlane, and quorlane-mpi, where every rank
+// of an MPI job runs this on its own files in step with the others.
 #include <string>
 #include <vector>
 
 #include "cache/cache.hpp"
+#include "cluster/cluster.hpp"
 #include "common/clock.hpp"
 #include "common/stop.hpp"
 #include "driver/driver.hpp"
+#include "driver/ranks.hpp"
 #include "platform/platform.hpp"
 #include "report/console.hpp"
 #include "report/reports.hpp"
 #include "settings/settings.hpp"
 
 int main(int argc, char** argv) {
+    cluster_start(argc, argv);
     initialize_settings();
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
-    prepare_reports(std::vector<std::string>(argv, argv + argc));
+    if (is_printing_rank()) prepare_reports(std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io();
-    check_limits();
-    note_memory_file_system();
+    // With several ranks, the ranks create and remove files to find which share a directory.
     install_interruption_handlers();
+    if (cluster_mode())
+        prepare_ranks();
+    else
+        check_limits();
+    note_memory_file_system();
 
     run_start_us = now_us();
     for (std::uint32_t pass = 0; pass < repeat_count; ++pass) {
@@ -29,5 +37,6 @@ int main(int argc, char** argv) {
         run_pass(pass);
     }
     if (repeat_count > 1) print_medians(current_run);
+    cluster_agree_to_end();
     end_process(0, "");
 }

@@ -1,4 +1,5 @@
 #include "cache/cache.hpp"
+#include "cluster/cluster.hpp"
 #include "common/clock.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
@@ -6,6 +7,7 @@
 #include "common/write_handles.hpp"
 #include "data/pattern.hpp"
 #include "driver/driver.hpp"
+#include "driver/ranks.hpp"
 #include "report/console.hpp"
 #include "settings/settings.hpp"
 
@@ -13,21 +15,27 @@ namespace {
 
 constexpr std::uint64_t bytes_per_gib = 1073741824;
 
-// Runs an untimed step and keeps its duration; the run stops here if the step failed.
-void run_step(pass_record& pass, const std::vector<thread_param>& records, const char* name, std::uint64_t bytes,
-              void (*step)()) {
+// Runs an eviction step, untimed, and keeps its duration; the run stops here if the step
+// failed. There is one eviction file per node, the node's first rank's.
+void run_eviction_step(pass_record& pass, const std::vector<thread_param>& records, const char* name,
+                       std::uint64_t bytes, void (*step)()) {
+    wait_for_every_rank(records);
+    const bool on_this_rank = first_rank_on_node();
     const std::int64_t start = now_us();
-    step();
+    if (on_this_rank) step();
     stop_if_requested(records);
-    pass.steps.push_back(step_record{name, start - run_start_us, now_us() - start, bytes});
+    if (on_this_rank) pass.steps.push_back(step_record{name, start - run_start_us, now_us() - start, bytes});
 }
 
-// Keeps a phase's figure once the phase is known to have run whole, and prints it.
+// Keeps a phase's figure, all ranks' together, once the phase is known to have run whole
+// everywhere, and prints it.
 void keep_figure(pass_record& pass, const std::vector<thread_param>& records, figure_kind kind,
                  const figure_record& figure) {
     stop_if_requested(records);
-    pass.figures[static_cast<int>(kind)] = figure;
-    print_result(kind, figure.kib_per_ms);
+    figure_record& kept = pass.figures[static_cast<int>(kind)];
+    kept = figure;
+    combine_ranks(kept, records);
+    print_result(kind, kept.kib_per_ms);
 }
 
 }  // namespace
@@ -39,36 +47,38 @@ void run_pass(std::uint32_t pass_number) {
     std::vector<thread_param> records(thread_count);
     const std::uint64_t eviction_bytes = std::uint64_t{cache} * bytes_per_gib;
 
-    if (cache != 0) run_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);
+    if (cache != 0) run_eviction_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);
 
     const figure_record written = write_phase(records);
     keep_figure(pass, records, figure_kind::write_cached, written);
-    writer_prefixes.clear();
-    for (const thread_param& record : records) writer_prefixes.push_back(record.file_prefix);
-    const std::int64_t flush_start = now_us();
-    const figure_record forced = flush_pass(records, written.bytes);
+    share_prefixes(records);
+    const figure_record forced = flush_pass(records, written);
     stop_if_requested(records);
-    pass.steps.push_back(step_record{"flush", flush_start - run_start_us, now_us() - flush_start, 0});
+    pass.steps.push_back(step_record{"flush", phase_start - run_start_us, phase_end - phase_start, 0});
     keep_figure(pass, records, figure_kind::write_forced, forced);
 
     for (const bool with_cache : {true, false}) {
+        aim_readers(records, with_cache);
         if (!with_cache) {
             const std::int64_t start = now_us();
-            purge_os_cache(run_files(records));
+            purge_os_cache(read_files(records));
             pass.steps.push_back(step_record{"purge", start - run_start_us, now_us() - start, 0});
             cache_residency residency;
-            if (test_files_cached(run_files(records), residency)) {
+            bool known = test_files_cached(read_files(records), residency);
+            combine_residency(known, residency, records);
+            if (known && residency.total_pages > 0) {
                 pass.cached_after_purge_known = true;
                 pass.cached_after_purge = static_cast<double>(residency.resident_pages) / residency.total_pages;
                 note_still_cached(residency);
             }
         }
-        if (cache != 0) run_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
+        if (cache != 0) run_eviction_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
         keep_figure(pass, records, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
                     read_phase(records, with_cache));
     }
 
-    // A file left behind is an error: the run did not clean up after itself.
-    if (!remove_run_files(records)) end_process(1, messages::files_left);
+    // A file left behind is an error: the run did not clean up after itself. With several
+    // ranks it is the error of the rank that met it, reported by the check below.
+    if (!remove_run_files(records) && !cluster_mode()) end_process(1, messages::files_left);
     stop_if_requested(records);
 }

@@ -3,15 +3,14 @@
 #include <system_error>
 #include <thread>
 
+#include "cluster/cluster.hpp"
 #include "common/clock.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
+#include "data/stamp.hpp"
 #include "driver/driver.hpp"
-#include "platform/file_io.hpp"
 #include "results/series.hpp"
 #include "settings/settings.hpp"
 
@@ -86,16 +85,20 @@ void measure(figure_record& figure, std::uint64_t bytes) {
     figure.kib_per_ms = rate_kib_per_ms(bytes / bytes_per_kib, figure.elapsed_us);
 }
 
+// Each rank times its phase from the moment every rank is ready: no two nodes' clocks are
+// compared.
 figure_record run_phase(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
     figure_record figure;
     bytes_moved.store(0);
+    wait_for_every_rank(records);
     phase_start = now_us();
     run_workers(records, worker_function, figure);
     phase_end = now_us();
     measure(figure, bytes_moved.load());
     end_series(figure.series, figure.elapsed_us, figure.bytes);
-    for (const thread_param& record : records)
-        figure.workers.push_back(worker_result{record.bytes, elapsed_us(phase_start, record.end_us)});
+    for (std::uint32_t t = 0; t < records.size(); ++t)
+        figure.workers.push_back(
+            worker_result{records[t].bytes, elapsed_us(phase_start, records[t].end_us), cluster_rank(), t});
     return figure;
 }
 
@@ -104,40 +107,12 @@ figure_record run_phase(std::vector<thread_param>& records, void (*worker_functi
 std::int64_t run_start_us = 0;
 
 figure_record write_phase(std::vector<thread_param>& records) {
-    for (std::uint32_t t = 0; t < records.size(); ++t) records[t].thread_index = t;
+    for (std::uint32_t t = 0; t < records.size(); ++t) {
+        records[t].thread_index = t;
+        records[t].stream = cluster_rank() * streams_per_rank + t;
+    }
     print("%s", messages::write_status);
     return run_phase(records, write_worker);
-}
-
-figure_record flush_pass(const std::vector<thread_param>& records, std::uint64_t bytes_written) {
-    figure_record figure;
-    print("%s", messages::flush_status);
-    for (const os_file handle : write_handles)
-        if (handle != no_file) start_write_back(handle);
-    for (std::uint32_t t = 0; t < records.size(); ++t) {
-        for (std::uint32_t index = 0; index < file_number; ++index) {
-            os_file& handle = write_handle(t, index);
-            if (handle == no_file) continue;
-            if (stop_requested.load()) return figure;
-            std::string reason;
-            bool succeeded = force_to_device(handle, reason);
-            std::string close_reason;
-            if (!close_file(handle, close_reason) && succeeded) {
-                succeeded = false;
-                reason = close_reason;
-            }
-            handle = no_file;
-            if (!succeeded) {
-                const std::string name = test_file_name(records[t].file_prefix, index);
-                report_fatal_error(format_text(messages::flush_failed, name.c_str(), reason.c_str()));
-                return figure;
-            }
-        }
-    }
-    // Still timed from the write phase's start: this figure covers writing and forcing together.
-    phase_end = now_us();
-    measure(figure, bytes_written);
-    return figure;
 }
 
 figure_record read_phase(std::vector<thread_param>& records, bool with_cache) {

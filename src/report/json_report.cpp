@@ -1,5 +1,6 @@
 #include "report/json_report.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -70,7 +71,22 @@ json settings_json() {
                 {"bytes_per_pass", bytes_per_file * file_number * thread_count}};
 }
 
-json figure_json(const figure_record& figure, int kind) {
+// With several ranks: each rank's part, and the figure were every rank as fast as the first done.
+void add_ranks(json& object, const figure_record& figure, const std::vector<rank_description>& ranks) {
+    json first_done{{"microseconds", figure.first_done_us}};
+    add_rates(first_done, figure.bytes, figure.first_done_us,
+              rate_kib_per_ms(figure.bytes / 1024, figure.first_done_us));
+    object["first_done"] = first_done;
+    json parts = json::array();
+    for (std::size_t rank = 0; rank < figure.ranks.size(); ++rank)
+        parts.push_back({{"rank", rank},
+                         {"host", rank < ranks.size() ? ranks[rank].host : std::string()},
+                         {"bytes", figure.ranks[rank].bytes},
+                         {"microseconds", figure.ranks[rank].elapsed_us}});
+    object["ranks"] = parts;
+}
+
+json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks) {
     json object{{"name", figure_names[kind]},
                 {"label", figure_labels[kind]},
                 {"start_us", figure.start_us},
@@ -79,19 +95,24 @@ json figure_json(const figure_record& figure, int kind) {
     add_rates(object, figure.bytes, figure.elapsed_us, figure.kib_per_ms);
     object["under_one_second"] = figure.elapsed_us < one_second_us;
     json workers = json::array();
-    for (std::size_t t = 0; t < figure.workers.size(); ++t)
-        workers.push_back(
-            {{"worker", t}, {"bytes", figure.workers[t].bytes}, {"microseconds", figure.workers[t].elapsed_us}});
+    for (const worker_result& worker : figure.workers) {
+        json entry{{"worker", worker.worker}};
+        if (!figure.ranks.empty()) entry["rank"] = worker.rank;
+        entry["bytes"] = worker.bytes;
+        entry["microseconds"] = worker.elapsed_us;
+        workers.push_back(entry);
+    }
     object["workers"] = workers;
     if (!figure.series.points.empty()) {
         json points = json::array();
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
         object["series"] = {{"interval_us", figure.series.interval_us}, {"points", points}};
     }
+    if (!figure.ranks.empty()) add_ranks(object, figure, ranks);
     return object;
 }
 
-json pass_json(const pass_record& pass, std::size_t number) {
+json pass_json(const pass_record& pass, std::size_t number, const std::vector<rank_description>& ranks) {
     json object{{"pass", number + 1}};
     json steps = json::array();
     for (const step_record& step : pass.steps) {
@@ -105,7 +126,7 @@ json pass_json(const pass_record& pass, std::size_t number) {
     object["steps"] = steps;
     json figures = json::array();
     for (int kind = 0; kind < figure_count; ++kind)
-        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind));
+        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, ranks));
     object["figures"] = figures;
     object["cached_after_purge_percent"] =
         pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
@@ -154,6 +175,26 @@ json summary_json(const run_record& run) {
                 {"figures", figures}};
 }
 
+// With several ranks: where each ran, which share a directory and whose files each read.
+json ranks_json(const run_record& run) {
+    json ranks = json::array();
+    std::uint32_t nodes = 0;
+    for (std::size_t rank = 0; rank < run.ranks.size(); ++rank) {
+        const rank_description& description = run.ranks[rank];
+        nodes = std::max(nodes, description.node + 1);
+        ranks.push_back({{"rank", rank},
+                         {"host", description.host},
+                         {"node", description.node},
+                         {"path", description.path},
+                         {"directory_of_rank", description.directory},
+                         {"reads_files_of", description.reads_from}});
+    }
+    return json{{"ranks", run.ranks.size()},
+                {"nodes", nodes},
+                {"error_rank", run.error_rank >= 0 ? json(run.error_rank) : json(nullptr)},
+                {"rank_details", ranks}};
+}
+
 }  // namespace
 
 std::string results_json(const run_record& run, int status, const std::string& message) {
@@ -168,10 +209,12 @@ std::string results_json(const run_record& run, int status, const std::string& m
                   {"target", target_json()},
                   {"settings", settings_json()}};
     json passes = json::array();
-    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) passes.push_back(pass_json(run.passes[pass], pass));
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
+        passes.push_back(pass_json(run.passes[pass], pass, run.ranks));
     document["passes"] = passes;
     document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
+    if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
     // Text that is not valid UTF-8 (a path in a legacy encoding) is replaced, never refused.
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -14,6 +14,14 @@ inline constexpr int figure_count = 4;
 struct worker_result {
     std::uint64_t bytes = 0;
     std::int64_t elapsed_us = 0;  // from the phase's start to the worker's end
+    std::uint32_t rank = 0;       // with several ranks: the worker's rank, and its index there
+    std::uint32_t worker = 0;
+};
+
+// With several ranks, one rank's part of a figure, timed on its own clock from its own start.
+struct rank_result {
+    std::uint64_t bytes = 0;
+    std::int64_t elapsed_us = 0;
 };
 
 // Bytes moved by all workers so far, at `elapsed_us` from the phase's start.
@@ -27,6 +35,8 @@ struct series_record {
     std::vector<series_point> points;
 };
 
+// With several ranks, `bytes` are all ranks' and `elapsed_us` the longest rank's time (the
+// last done); `first_done_us` is the shortest's.
 struct figure_record {
     bool measured = false;
     std::uint64_t bytes = 0;
@@ -34,7 +44,11 @@ struct figure_record {
     std::int64_t elapsed_us = 0;
     std::uint64_t kib_per_ms = 0;  // the console's figure
     std::vector<worker_result> workers;
-    series_record series;  // empty for the forced write, whose time adds the flush to the write's
+    // Empty for the forced write, whose time adds the flush to the write's, and with several
+    // ranks, whose samples no single clock orders.
+    series_record series;
+    std::vector<rank_result> ranks;  // by rank; empty in a single process
+    std::int64_t first_done_us = 0;
 };
 
 // An untimed step: the eviction file's write and read-backs, the flush, the purge.
@@ -61,11 +75,22 @@ struct mismatch_record {
     std::string diagnosis;
 };
 
+// With several ranks, where each ran and whose files it read without cache.
+struct rank_description {
+    std::string host;
+    std::string path;
+    std::uint32_t node = 0;       // numbered from 0 in the order of the nodes' first ranks
+    std::uint32_t directory = 0;  // the lowest rank that shares its directory
+    std::uint32_t reads_from = 0;
+};
+
 struct run_record {
     std::vector<std::string> command_line;
     std::string started_utc;  // ISO 8601
     std::vector<pass_record> passes;
     mismatch_record mismatch;
+    std::vector<rank_description> ranks;  // empty in a single process
+    std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
 };
 
 // The run being measured; main fills it, the reports read it.

@@ -6,6 +6,8 @@
 #include "common/rate.hpp"
 #include "settings/settings.hpp"
 
+bool live_progress = true;
+
 namespace {
 constexpr std::int64_t us_per_second = 1000000;
 }
@@ -17,7 +19,7 @@ void start_file(progress_state& state) {
 
 void progress_step(progress_state& state, const char* label) {
     phase_end = now_us();
-    if (phase_end / us_per_second - state.last_sample / us_per_second <= 0) return;
+    if (!live_progress || phase_end / us_per_second - state.last_sample / us_per_second <= 0) return;
 
     state.last_sample = phase_end;
     const std::uint64_t kib = bytes_moved.load(std::memory_order_relaxed) / bytes_per_kib;

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// Off with several ranks: no rank sees the bytes the others move as they go, and one rank's
+// rate is not the run's.
+extern bool live_progress;
+
 // Reset for every file of worker 0.
 struct progress_state {
     std::uint32_t dots = 0;  // which dots text comes next, 0 to 4

@@ -17,7 +17,7 @@ namespace {
 // every byte against what was written; false when the run must stop.
 bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
     const std::size_t bytes = bytes_per_block();
-    const std::string name = test_file_name(record.file_prefix, index);
+    const std::string name = test_file_name(record.read_prefix, index);
     os_file handle = no_file;
     if (!open_run_file(name, messages::read_open, handle)) return false;
 
@@ -62,7 +62,7 @@ void read_worker(thread_param* record) {
     const block_buffer buffer = new_buffer(bytes_per_block());
     if (!buffer) return;
     data_pattern pattern;
-    if (verify && !make_pattern(pattern, record->thread_index, bytes_per_block())) return;
+    if (verify && !make_pattern(pattern, record->read_stream, bytes_per_block())) return;
     for (std::uint32_t index = 0; index < file_number; ++index)
         if (!read_file(*record, index, buffer.get(), verify ? &pattern : nullptr)) return;
 }

@@ -10,6 +10,11 @@ struct thread_param {
     bool with_cache = false;         // selects the reader's progress label
     std::uint64_t bytes = 0;         // moved by this worker in the current phase
     std::int64_t end_us = 0;         // when it finished the phase, on the phase clock
+    std::uint32_t stream = 0;        // the writer's number in the stamps, unique among all ranks
+    // The files the reader reads and their writer's stream: its own writer's, or with several
+    // ranks, in the read without cache, another rank's.
+    std::string read_prefix;
+    std::uint32_t read_stream = 0;
 };
 
 // Creates the worker's file_number test files and leaves them open for the flush pass.

@@ -1,0 +1,156 @@
+// The MPI body, linked into quorlane-mpi alone. Only the main thread calls MPI. Every wait
+// for the other ranks is a non-blocking call tested in a loop that also watches for an
+// interruption: mpirun gives a rank a second between its SIGTERM and its SIGKILL, time to
+// remove its files but not to wait for ranks that may never come.
+#include <mpi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "cluster/cluster.hpp"
+#include "common/output.hpp"
+#include "common/stop.hpp"
+
+namespace {
+
+int rank_number = 0;
+int rank_count = 1;
+bool node_first = true;
+std::vector<std::uint32_t> node_of_rank;
+bool ending_together = false;
+// After an interruption, or once this rank has asked MPI to end the job, MPI is left as it is.
+bool left_alone = false;
+
+constexpr auto poll_interval = std::chrono::microseconds(100);
+
+bool wait_watching(MPI_Request& request) {
+    for (;;) {
+        int done = 0;
+        MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+        if (done != 0) return true;
+        if (interruption_status() != 0) return false;
+        std::this_thread::sleep_for(poll_interval);
+    }
+}
+
+// Ends MPI with the process when the end was not one of cluster_end's: -version, -help.
+void finalize_at_exit() {
+    int finalized = 0;
+    MPI_Finalized(&finalized);
+    if (!left_alone && finalized == 0) MPI_Finalize();
+}
+
+// Nodes are told apart by MPI's shared-memory split; each is named by its lowest rank.
+void find_nodes() {
+    MPI_Comm node;
+    MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rank_number, MPI_INFO_NULL, &node);
+    int node_rank = 0;
+    MPI_Comm_rank(node, &node_rank);
+    node_first = node_rank == 0;
+    int lowest = rank_number;
+    MPI_Allreduce(MPI_IN_PLACE, &lowest, 1, MPI_INT, MPI_MIN, node);
+    MPI_Comm_free(&node);
+    std::vector<int> lowest_of_rank(static_cast<std::size_t>(rank_count));
+    MPI_Allgather(&lowest, 1, MPI_INT, lowest_of_rank.data(), 1, MPI_INT, MPI_COMM_WORLD);
+    std::vector<int> firsts = lowest_of_rank;
+    std::sort(firsts.begin(), firsts.end());
+    firsts.erase(std::unique(firsts.begin(), firsts.end()), firsts.end());
+    for (const int first : lowest_of_rank)
+        node_of_rank.push_back(
+            static_cast<std::uint32_t>(std::lower_bound(firsts.begin(), firsts.end(), first) - firsts.begin()));
+}
+
+}  // namespace
+
+void cluster_start(int& argc, char**& argv) {
+    int provided = 0;
+    MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank_number);
+    MPI_Comm_size(MPI_COMM_WORLD, &rank_count);
+    find_nodes();
+    std::atexit(finalize_at_exit);
+    silence_output(rank_number != 0);
+}
+
+bool cluster_mode() { return true; }
+
+std::uint32_t cluster_rank() { return static_cast<std::uint32_t>(rank_number); }
+
+std::uint32_t cluster_size() { return static_cast<std::uint32_t>(rank_count); }
+
+bool is_printing_rank() { return rank_number == 0; }
+
+std::vector<std::uint32_t> cluster_nodes() { return node_of_rank; }
+
+bool first_rank_on_node() { return node_first; }
+
+bool cluster_barrier() {
+    MPI_Request request;
+    MPI_Ibarrier(MPI_COMM_WORLD, &request);
+    return wait_watching(request);
+}
+
+bool cluster_gather(const std::vector<std::uint64_t>& mine, std::vector<std::uint64_t>& all) {
+    all.assign(mine.size() * static_cast<std::size_t>(rank_count), 0);
+    MPI_Request request;
+    MPI_Iallgather(mine.data(), static_cast<int>(mine.size()), MPI_UINT64_T, all.data(), static_cast<int>(mine.size()),
+                   MPI_UINT64_T, MPI_COMM_WORLD, &request);
+    return wait_watching(request);
+}
+
+bool cluster_gather_text(const std::string& mine, std::vector<std::string>& all) {
+    std::vector<std::uint64_t> lengths;
+    if (!cluster_gather({mine.size()}, lengths)) return false;
+    std::vector<int> counts, starts;
+    int total = 0;
+    for (const std::uint64_t length : lengths) {
+        counts.push_back(static_cast<int>(length));
+        starts.push_back(total);
+        total += static_cast<int>(length);
+    }
+    std::string joined(static_cast<std::size_t>(total), '\0');
+    MPI_Request request;
+    MPI_Iallgatherv(mine.data(), static_cast<int>(mine.size()), MPI_CHAR, joined.data(), counts.data(), starts.data(),
+                    MPI_CHAR, MPI_COMM_WORLD, &request);
+    if (!wait_watching(request)) return false;
+    all.clear();
+    for (std::size_t r = 0; r < counts.size(); ++r)
+        all.push_back(joined.substr(static_cast<std::size_t>(starts[r]), static_cast<std::size_t>(counts[r])));
+    return true;
+}
+
+bool cluster_any(bool mine, bool& any) {
+    int value = mine ? 1 : 0;
+    int result = 0;
+    MPI_Request request;
+    MPI_Iallreduce(&value, &result, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD, &request);
+    if (!wait_watching(request)) return false;
+    any = result != 0;
+    return true;
+}
+
+bool cluster_broadcast(std::uint64_t& value) {
+    MPI_Request request;
+    MPI_Ibcast(&value, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD, &request);
+    return wait_watching(request);
+}
+
+void cluster_agree_to_end() { ending_together = true; }
+
+void cluster_end(int status, const std::string& message) {
+    if (ending_together) {
+        MPI_Finalize();
+        return;
+    }
+    left_alone = true;
+    if (interruption_status() != 0) return;
+    // An end that the other ranks know nothing of, such as an option refused here alone: its
+    // message is shown whatever the rank, and mpirun ends the job, which interrupts the others.
+    if (rank_number != 0 && !message.empty()) {
+        silence_output(false);
+        print_on_own_line(message);
+    }
+    MPI_Abort(MPI_COMM_WORLD, status);
+}

@@ -1,0 +1,106 @@
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "cluster/cluster.hpp"
+#include "common/clock.hpp"
+#include "common/file_name.hpp"
+#include "common/messages.hpp"
+#include "common/output.hpp"
+#include "common/rate.hpp"
+#include "common/stop.hpp"
+#include "common/write_handles.hpp"
+#include "driver/driver.hpp"
+#include "platform/file_io.hpp"
+#include "settings/settings.hpp"
+
+namespace {
+
+// The flush runs on a thread of its own over a copy of the handles, which it alone closes:
+// a rank of quorlane-mpi interrupted while the device takes its time can then remove its
+// files and end within the second mpirun gives it, the flush thread left to the process's end.
+struct flush_state {
+    std::vector<os_file> handles;
+    std::size_t done = 0;  // handles forced and closed (or never opened), in order
+    bool failed = false;   // the handle after the last done could not be forced or closed
+    std::string reason;
+    std::mutex lock;
+    std::condition_variable ended;
+    bool over = false;
+};
+
+void force_all(flush_state& state) {
+    for (const os_file handle : state.handles)
+        if (handle != no_file) start_write_back(handle);
+    for (; state.done < state.handles.size(); ++state.done) {
+        const os_file handle = state.handles[state.done];
+        if (handle == no_file) continue;
+        if (stop_requested.load()) break;
+        std::string reason;
+        bool succeeded = force_to_device(handle, reason);
+        std::string close_reason;
+        if (!close_file(handle, close_reason) && succeeded) {
+            succeeded = false;
+            reason = close_reason;
+        }
+        if (!succeeded) {
+            state.failed = true;
+            state.reason = reason;
+            break;
+        }
+    }
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.over = true;
+    state.ended.notify_all();
+}
+
+// True once the flush is over; false when an interruption comes first in quorlane-mpi.
+bool wait_for_flush(flush_state& state) {
+    std::unique_lock<std::mutex> lock(state.lock);
+    while (!state.ended.wait_for(lock, std::chrono::milliseconds(10), [&state] { return state.over; }))
+        if (cluster_mode() && interruption_status() != 0) return false;
+    return true;
+}
+
+}  // namespace
+
+figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
+    figure_record figure;
+    print("%s", messages::flush_status);
+    wait_for_every_rank(records);
+    phase_start = now_us();
+    const auto state = std::make_shared<flush_state>();
+    state->handles = write_handles;
+    std::thread flusher;
+    try {
+        flusher = std::thread([state] { force_all(*state); });
+    } catch (const std::system_error&) {
+        force_all(*state);
+    }
+    if (!wait_for_flush(*state)) {
+        // The files are removed while the flush thread still holds some of them open.
+        flusher.detach();
+        write_handles.assign(write_handles.size(), no_file);
+        stop_if_requested(records);
+    }
+    if (flusher.joinable()) flusher.join();
+    phase_end = now_us();
+    for (std::size_t k = 0; k < state->done + (state->failed ? 1 : 0); ++k) write_handles[k] = no_file;
+    if (state->failed) {
+        const std::string name = test_file_name(records[state->done / file_number].file_prefix,
+                                                static_cast<std::uint32_t>(state->done % file_number));
+        report_fatal_error(format_text(messages::flush_failed, name.c_str(), state->reason.c_str()));
+    }
+    if (stop_requested.load()) return figure;
+    // This figure covers writing and forcing together: the time between them, when a rank
+    // waits for the others, is neither.
+    figure.measured = true;
+    figure.bytes = written.bytes;
+    figure.start_us = written.start_us;
+    figure.elapsed_us = written.elapsed_us + elapsed_us(phase_start, phase_end);
+    figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
+    return figure;
+}

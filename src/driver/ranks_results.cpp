@@ -1,0 +1,70 @@
+#include <algorithm>
+
+#include "cluster/cluster.hpp"
+#include "common/rate.hpp"
+#include "driver/driver.hpp"
+#include "driver/ranks.hpp"
+#include "settings/settings.hpp"
+
+void combine_ranks(figure_record& figure, const std::vector<thread_param>& records) {
+    if (!cluster_mode()) return;
+    std::vector<std::uint64_t> mine{figure.bytes, static_cast<std::uint64_t>(figure.elapsed_us)};
+    for (const worker_result& worker : figure.workers) {
+        mine.push_back(worker.bytes);
+        mine.push_back(static_cast<std::uint64_t>(worker.elapsed_us));
+    }
+    std::vector<std::uint64_t> all;
+    if (!cluster_gather(mine, all)) stop_if_requested(records);
+    const std::size_t workers = figure.workers.size();
+    figure.workers.clear();
+    figure.series = series_record{};
+    figure.bytes = 0;
+    figure.elapsed_us = 0;
+    figure.first_done_us = INT64_MAX;
+    for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
+        const std::uint64_t* values = all.data() + rank * mine.size();
+        const rank_result part{values[0], static_cast<std::int64_t>(values[1])};
+        figure.ranks.push_back(part);
+        figure.bytes += part.bytes;
+        figure.elapsed_us = std::max(figure.elapsed_us, part.elapsed_us);
+        figure.first_done_us = std::min(figure.first_done_us, part.elapsed_us);
+        for (std::uint32_t w = 0; w < workers; ++w)
+            figure.workers.push_back(
+                worker_result{values[2 + 2 * w], static_cast<std::int64_t>(values[3 + 2 * w]), rank, w});
+    }
+    figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
+}
+
+void combine_residency(bool& known, cache_residency& residency, const std::vector<thread_param>& records) {
+    std::vector<std::uint64_t> all;
+    if (!cluster_gather({known ? 1u : 0u, residency.resident_pages, residency.total_pages}, all))
+        stop_if_requested(records);
+    known = false;
+    residency = cache_residency{};
+    for (std::size_t rank = 0; rank < all.size() / 3; ++rank) {
+        if (all[rank * 3] == 0) continue;
+        known = true;
+        residency.resident_pages += all[rank * 3 + 1];
+        residency.total_pages += all[rank * 3 + 2];
+    }
+}
+
+bool first_error_of_ranks(std::string& error, std::string& host) {
+    const mismatch_record mismatch = current_run.mismatch;
+    std::vector<std::string> errors, files, diagnoses;
+    std::vector<std::uint64_t> bytes;
+    if (!cluster_gather_text(error, errors) || !cluster_gather_text(mismatch.file, files) ||
+        !cluster_gather_text(mismatch.diagnosis, diagnoses) || !cluster_gather({mismatch.found, mismatch.byte}, bytes))
+        return false;
+    for (std::uint32_t rank = 0; rank < errors.size(); ++rank) {
+        if (errors[rank].empty()) continue;
+        error = errors[rank];
+        if (rank < current_run.ranks.size()) {
+            current_run.error_rank = rank;
+            host = current_run.ranks[rank].host;
+        }
+        if (bytes[2 * rank] != 0) current_run.mismatch = {true, files[rank], bytes[2 * rank + 1], diagnoses[rank]};
+        break;
+    }
+    return true;
+}

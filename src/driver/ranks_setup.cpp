@@ -1,0 +1,126 @@
+#include <algorithm>
+#include <functional>
+
+#include "cluster/cluster.hpp"
+#include "cluster/read_sources.hpp"
+#include "common/messages.hpp"
+#include "common/output.hpp"
+#include "common/random.hpp"
+#include "common/run_file.hpp"
+#include "common/stop.hpp"
+#include "driver/driver.hpp"
+#include "driver/ranks.hpp"
+#include "platform/system_info.hpp"
+#include "settings/settings.hpp"
+#include "workers/progress.hpp"
+
+namespace {
+
+constexpr std::uint32_t unassigned = UINT32_MAX;
+// Before the run no rank has a file to remove.
+const std::vector<thread_param> no_files;
+
+// A rank reads another's files with its own settings: they must be the same everywhere.
+void agree_on_settings() {
+    const std::vector<std::uint64_t> mine{block_size, file_size,    file_number,     thread_count,
+                                          cache,      repeat_count, verify ? 1u : 0u};
+    std::vector<std::uint64_t> all;
+    if (!cluster_gather(mine, all)) stop_if_requested(no_files);
+    if (!std::equal(mine.begin(), mine.end(), all.begin())) report_fatal_error(messages::ranks_differ);
+}
+
+// The data's seed is rank 0's, so that any rank can make again what another wrote; the names'
+// letters mix this rank's own seed with its rank and host, so that no two ranks draw alike.
+void share_seed(const std::string& host) {
+    const std::uint64_t own = run_seed;
+    if (!cluster_broadcast(run_seed)) stop_if_requested(no_files);
+    seed_names(mix64(own ^ mix64(cluster_rank() + 1)) ^ mix64(std::hash<std::string>{}(host)));
+}
+
+// The marker of a round: the same name on every rank, drawn from the shared seed.
+std::string marker_name(std::uint32_t round) {
+    byte_generator generator = generator_for(run_seed, round);
+    unsigned char letters[8];
+    fill_random(generator, letters, sizeof letters);
+    std::string name = path + "vellumcrate_share";
+    for (const unsigned char letter : letters) name += static_cast<char>('a' + letter % 26);
+    return name;
+}
+
+// Which ranks share a directory, by looking: each round, the lowest rank not yet placed
+// creates a marker file, and the ranks not yet placed that see it share its directory. One
+// round per distinct directory; a path's text says nothing, since a node may mount a share
+// anywhere. Each rank is given the lowest rank of its directory.
+std::vector<std::uint32_t> find_directories() {
+    const std::uint32_t rank = cluster_rank();
+    std::vector<std::uint32_t> directory(cluster_size(), unassigned);
+    for (std::uint32_t round = 0;; ++round) {
+        const auto first = std::find(directory.begin(), directory.end(), unassigned);
+        if (first == directory.end()) return directory;
+        const auto creator = static_cast<std::uint32_t>(first - directory.begin());
+        const std::string name = marker_name(round);
+        std::string ignored;
+        os_file handle = no_file;
+        const bool created =
+            rank == creator && create_run_file(name, messages::write_open, false, handle) == creation::created;
+        if (created) close_file(handle, ignored);
+        const bool waited = cluster_barrier();
+        bool sees = false;
+        if (waited && directory[rank] == unassigned && open_for_reading(name, false, handle, ignored)) {
+            sees = true;
+            close_file(handle, ignored);
+        }
+        std::vector<std::uint64_t> seen;
+        const bool gathered = waited && cluster_gather({sees ? 1u : 0u}, seen);
+        if (created) remove_file(name, ignored);
+        if (!gathered) stop_if_requested(no_files);
+        for (std::uint32_t other = 0; other < seen.size(); ++other)
+            if (seen[other] != 0) directory[other] = creator;
+        directory[creator] = creator;
+    }
+}
+
+// Open files are each process's own. Free space is each directory's: the lowest rank of a
+// directory checks it against the files of every rank there, eviction files included.
+void check_rank_limits(const std::vector<std::uint32_t>& directory) {
+    const std::string refusal = open_files_refusal();
+    if (!refusal.empty()) report_fatal_error(refusal);
+    std::uint64_t free_bytes = 0;
+    const bool known = free_space(path, free_bytes);
+    std::vector<std::uint64_t> all;
+    if (!cluster_gather({bytes_needed(first_rank_on_node()), free_bytes, known ? 1u : 0u}, all))
+        stop_if_requested(no_files);
+    const std::uint32_t rank = cluster_rank();
+    if (directory[rank] != rank || !known) return;
+    std::uint64_t needed = 0;
+    for (std::uint32_t other = 0; other < directory.size(); ++other)
+        if (directory[other] == rank) needed += all[std::size_t{other} * 3];
+    if (needed > free_bytes) report_fatal_error(space_refusal(needed, free_bytes));
+}
+
+}  // namespace
+
+void prepare_ranks() {
+    live_progress = false;
+    const std::string host = describe_host().name;
+    std::vector<std::string> hosts, paths;
+    if (!cluster_gather_text(host, hosts) || !cluster_gather_text(path, paths)) stop_if_requested(no_files);
+    const std::vector<std::uint32_t> nodes = cluster_nodes();
+    current_run.ranks.assign(cluster_size(), rank_description{});
+    for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
+        current_run.ranks[rank].host = hosts[rank];
+        current_run.ranks[rank].path = paths[rank];
+        current_run.ranks[rank].node = nodes[rank];
+    }
+    agree_on_settings();
+    share_seed(host);
+    const std::vector<std::uint32_t> directory = find_directories();
+    check_rank_limits(directory);
+    const std::vector<std::uint32_t> sources = read_sources(nodes, directory);
+    for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
+        current_run.ranks[rank].directory = directory[rank];
+        current_run.ranks[rank].reads_from = sources[rank];
+    }
+    stop_if_requested(no_files);
+    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes.back() + 1, thread_count));
+}

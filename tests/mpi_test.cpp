@@ -1,0 +1,219 @@
+// quorlane-mpi through mpirun: ranks that add up to one set of figures, reads of another
+// node's files, a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of
+// whose files each rank reads, on made-up node maps.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "cluster/read_sources.hpp"
+#include "support/mount.hpp"
+#include "support/process.hpp"
+#include "support/temporary_directory.hpp"
+
+using json = nlohmann::json;
+
+namespace {
+
+constexpr int timeout_ms = 120000;
+const std::string result_end = "Mo/s          \n";
+
+// mpirun with the options every test needs: root allowed, more ranks than the 2 cores.
+bool launch_mpirun(child_process& process, const std::vector<std::string>& arguments) {
+    setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
+    setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
+    std::vector<std::string> all{"--oversubscribe"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return launch(process, MPIEXEC_BINARY, all, {});
+}
+
+// `ranks` of quorlane-mpi on `directory`, then `settings`.
+std::vector<std::string> ranks_on(int ranks, const std::string& directory, const std::vector<std::string>& settings) {
+    std::vector<std::string> arguments{"-n", std::to_string(ranks), QUORLANE_MPI_BINARY, "-path", directory};
+    arguments.insert(arguments.end(), settings.begin(), settings.end());
+    return arguments;
+}
+
+json read_results(const std::string& name) {
+    std::ifstream stream(name);
+    return json::parse(stream, nullptr, false);
+}
+
+class Mpi : public testing::Test {
+protected:
+    void SetUp() override {
+        if (std::string(QUORLANE_MPI_BINARY).empty())
+            GTEST_SKIP() << "quorlane-mpi was not built: CMake found no MPI (libopenmpi-dev, openmpi-bin)";
+        if (!std::filesystem::exists(MPIEXEC_BINARY)) GTEST_SKIP() << "no mpirun at " << MPIEXEC_BINARY;
+    }
+};
+
+// How many ranks read files of their own node; checks that `sources` is a permutation.
+int same_node_reads(const std::vector<std::uint32_t>& nodes, const std::vector<std::uint32_t>& sources) {
+    std::vector<std::uint32_t> sorted = sources;
+    std::sort(sorted.begin(), sorted.end());
+    for (std::uint32_t rank = 0; rank < sorted.size(); ++rank) EXPECT_EQ(sorted[rank], rank) << "not a permutation";
+    int same = 0;
+    for (std::uint32_t rank = 0; rank < nodes.size(); ++rank) same += nodes[rank] == nodes[sources[rank]];
+    return same;
+}
+
+}  // namespace
+
+TEST(ReadSources, EveryFileIsReadOnceAndFromAnotherNodeWheneverThatCanBe) {
+    const std::vector<std::uint32_t> one_directory(8, 0);
+    struct node_map {
+        std::vector<std::uint32_t> nodes;
+        int same_node;  // the fewest same-node reads: 2 x largest node - ranks, or none
+    };
+    const node_map maps[] = {
+        {{0, 0, 0, 1, 1, 1}, 0},  // 2 nodes x 3 ranks, in order
+        {{0, 1, 2}, 0},           // 3 nodes x 1 rank
+        {{0, 1, 0, 1}, 0},        // 2 x 2 placed round robin
+        {{0, 0, 0, 1}, 2},        // uneven: 3 + 1, two of node 0 must read each other
+        {{0, 0, 1, 2, 2, 2, 2}, 1},
+        {{0, 0, 0}, 3},  // one node: no shift at all
+    };
+    for (const node_map& map : maps) {
+        const std::vector<std::uint32_t> directories(one_directory.begin(), one_directory.begin() + map.nodes.size());
+        const std::vector<std::uint32_t> sources = read_sources(map.nodes, directories);
+        EXPECT_EQ(same_node_reads(map.nodes, sources), map.same_node) << testing::PrintToString(map.nodes);
+    }
+    EXPECT_EQ(read_sources({0, 0, 0, 1, 1, 1}, one_directory), (std::vector<std::uint32_t>{3, 4, 5, 0, 1, 2}));
+    EXPECT_EQ(read_sources({0, 0, 0}, {0, 0, 0}), (std::vector<std::uint32_t>{0, 1, 2}));
+
+    // Node-local directories: no rank reads a file its own directory does not hold.
+    const std::vector<std::uint32_t> nodes{0, 0, 1, 1, 2};
+    const std::vector<std::uint32_t> directories{0, 0, 2, 2, 0};
+    const std::vector<std::uint32_t> sources = read_sources(nodes, directories);
+    for (std::uint32_t rank = 0; rank < nodes.size(); ++rank)
+        EXPECT_EQ(directories[sources[rank]], directories[rank]) << rank;
+    // Node 0 holds two of directory 0's three ranks: one same-node read; node 1 is alone in its own.
+    EXPECT_EQ(same_node_reads(nodes, sources), 1 + 2);
+}
+
+TEST_F(Mpi, ThreeRanksOfTwoThreadsGiveOneSetOfFiguresForThreeTimesTheBytes) {
+    temporary_directory dir, elsewhere;
+    const std::string results = elsewhere.path_name + "/run.json";
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, ranks_on(3, dir.path_name,
+                                                {"-thread", "2", "-file_number", "2", "-file", "2", "-block", "64",
+                                                 "-cache", "0", "-repeat", "2", "-json", results})));
+    finish(process);
+    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
+    EXPECT_EQ(occurrences(process.text, "Quorlane "), 1) << process.text;
+    EXPECT_EQ(occurrences(process.text, "Note: ranks 3, nodes 1, threads per rank 2"), 1) << process.text;
+    EXPECT_EQ(occurrences(process.text, result_end), 2 * 4) << process.text;
+    EXPECT_EQ(occurrences(process.text, "Median of 2 passes:\n"), 1) << process.text;
+
+    const json document = read_results(results);
+    ASSERT_FALSE(document.is_discarded());
+    EXPECT_EQ(document["status"], "completed");
+    EXPECT_EQ(document["cluster"]["ranks"], 3);
+    const std::uint64_t one_rank = document["settings"]["bytes_per_pass"];
+    EXPECT_EQ(one_rank, 2 * 2 * 2 * 1048576ull);
+    for (const json& pass : document["passes"]) {
+        ASSERT_EQ(pass["figures"].size(), 4u);
+        for (const json& figure : pass["figures"]) {
+            SCOPED_TRACE(figure["name"].get<std::string>());
+            EXPECT_EQ(figure["bytes"].get<std::uint64_t>(), 3 * one_rank);
+            ASSERT_EQ(figure["ranks"].size(), 3u);
+            std::int64_t longest = 0, shortest = INT64_MAX;
+            for (const json& rank : figure["ranks"]) {
+                EXPECT_EQ(rank["bytes"].get<std::uint64_t>(), one_rank);
+                longest = std::max(longest, rank["microseconds"].get<std::int64_t>());
+                shortest = std::min(shortest, rank["microseconds"].get<std::int64_t>());
+            }
+            EXPECT_EQ(figure["microseconds"].get<std::int64_t>(), longest);
+            EXPECT_EQ(figure["first_done"]["microseconds"].get<std::int64_t>(), shortest);
+            if (figure["name"] != "write_without_cache") {
+                EXPECT_EQ(figure["workers"].size(), 6u);
+            }
+        }
+    }
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Two nodes made on this machine (support/local_rsh.sh): each rank reads, and verifies, the
+// files of the rank that holds its place on the other node.
+TEST_F(Mpi, OnTwoNodesEachRankReadsAndVerifiesTheOtherNodesFiles) {
+    temporary_directory dir, elsewhere;
+    const std::string results = elsewhere.path_name + "/run.json";
+    std::vector<std::string> arguments{"--mca",         "btl",     "tcp,self", "--mca",
+                                       "plm_rsh_agent", LOCAL_RSH, "--host",   "127.0.0.2:2,127.0.0.3:2"};
+    for (const std::string& argument :
+         ranks_on(4, dir.path_name, {"-file", "2", "-block", "64", "-cache", "0", "-verify", "-json", results}))
+        arguments.push_back(argument);
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    finish(process);
+    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
+    const json document = read_results(results);
+    ASSERT_FALSE(document.is_discarded());
+    EXPECT_EQ(document["cluster"]["nodes"], 2);
+    for (const json& rank : document["cluster"]["rank_details"])
+        EXPECT_EQ(rank["reads_files_of"], (rank["rank"].get<int>() + 2) % 4);
+    EXPECT_EQ(document["verification"]["bytes_verified"].get<std::uint64_t>(), 2 * 4 * 2 * 1048576ull);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Ranks given different directories through mpirun's `A : B` form, the second a small tmpfs:
+// full from the start, the run is refused; out of inodes, its rank fails in the write phase.
+// Either way every rank ends with status 1, rank 0 names the rank, and no file is left.
+TEST_F(Mpi, ARankThatCannotWriteEndsEveryRankAndNoFileIsLeft) {
+    temporary_directory dir;
+    const std::string shared = dir.path_name + "/shared", small = dir.path_name + "/small";
+    std::filesystem::create_directory(shared);
+    std::filesystem::create_directory(small);
+    struct small_disk {
+        const char* options;
+        bool fill;
+        const char* error;
+    };
+    for (const small_disk disk : {small_disk{"8m", true, "Sorry, the run needs 16 MiB of free space"},
+                                  small_disk{"64m,nr_inodes=4", false, "Error 22, Cannot open the file"}}) {
+        SCOPED_TRACE(disk.options);
+        tmpfs_mount mount(small, disk.options);
+        if (!mount.mounted) GTEST_SKIP() << mount.reason;
+        if (disk.fill) fill_the_disk(small, "full");
+        const std::vector<std::string> settings{"-thread", "2", "-file_number", "4", "-file", "2", "-cache", "0"};
+        std::vector<std::string> arguments = ranks_on(2, shared, settings);
+        arguments.push_back(":");
+        for (const std::string& argument : ranks_on(1, small, settings)) arguments.push_back(argument);
+        child_process process;
+        ASSERT_TRUE(launch_mpirun(process, arguments));
+        finish(process);
+        EXPECT_EQ(process.status, 1) << process.text;
+        EXPECT_NE(process.text.find(disk.error), std::string::npos) << process.text;
+        EXPECT_NE(process.text.find("Note: rank 2 of 3, on "), std::string::npos) << process.text;
+        EXPECT_EQ(process.text.find(result_end), std::string::npos) << process.text;
+        EXPECT_TRUE(std::filesystem::is_empty(shared));
+        std::filesystem::remove(small + "/full");
+        EXPECT_TRUE(std::filesystem::is_empty(small));
+    }
+}
+
+// mpirun passes Ctrl+C on to every rank as SIGTERM and kills them a second later: each
+// removes its files at once, in the write phase or while its flush waits on the device.
+TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
+    temporary_directory dir;
+    for (const char* phase : {"Writing time with cache ram ...", "Writing time without cache ram ..."}) {
+        SCOPED_TRACE(phase);
+        child_process process;
+        ASSERT_TRUE(launch_mpirun(
+            process, ranks_on(3, dir.path_name,
+                              {"-thread", "2", "-file_number", "2", "-file", "64", "-block", "4", "-cache", "0"})));
+        ASSERT_TRUE(wait_for_text(process, phase, timeout_ms)) << process.text;
+        ASSERT_EQ(kill(process.pid, SIGINT), 0);
+        finish(process);
+        EXPECT_NE(process.status, 0);
+        EXPECT_NE(process.text.find("Interrupted: the run's files have been removed.\n"), std::string::npos)
+            << process.text;
+        EXPECT_TRUE(dir.entries().empty());
+    }
+}
