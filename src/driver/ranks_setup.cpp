@@ -22,8 +22,8 @@ const std::vector<thread_param> no_files;
 
 // A rank reads another's files with its own settings: they must be the same everywhere.
 void agree_on_settings() {
-    const std::vector<std::uint64_t> mine{block_size, file_size,    file_number,     thread_count,
-                                          cache,      repeat_count, verify ? 1u : 0u};
+    const std::vector<std::uint64_t> mine{block_size, file_size,    file_number,      thread_count,
+                                          cache,      repeat_count, verify ? 1u : 0u, direct ? 1u : 0u};
     std::vector<std::uint64_t> all;
     if (!cluster_gather(mine, all)) stop_if_requested(no_files);
     if (!std::equal(mine.begin(), mine.end(), all.begin())) report_fatal_error(messages::ranks_differ);
