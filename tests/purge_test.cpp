@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "cache/cache.hpp"
+#include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 #include "support/file_system.hpp"
 #include "support/page_cache.hpp"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.hpp"
+#include "platform/os_cache.hpp"
 
 // True from the creation of the eviction file until it is removed.
 extern bool eviction_file_created;

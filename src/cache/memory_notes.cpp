@@ -3,6 +3,7 @@
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
 

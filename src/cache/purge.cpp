@@ -1,6 +1,7 @@
 #include "cache/cache.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
 

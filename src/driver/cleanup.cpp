@@ -10,6 +10,7 @@
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "platform/file_io.hpp"
+#include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
 

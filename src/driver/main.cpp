@@ -11,6 +11,7 @@
 #include "common/stop.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
+#include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 #include "report/console.hpp"
 #include "report/reports.hpp"

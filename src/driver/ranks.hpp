@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.hpp"
+#include "platform/os_cache.hpp"
 #include "results/record.hpp"
 #include "workers/workers.hpp"
 

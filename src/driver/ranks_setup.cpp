@@ -11,6 +11,7 @@
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "platform/system_info.hpp"
+#include "platform/platform.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
 

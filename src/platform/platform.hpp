@@ -1,10 +1,10 @@
-// The operating-system services the benchmark needs, behind one interface.
-// Only src/platform/ includes OS headers; posix/ and windows/ hold each system's bodies.
+// The operating-system services the benchmark needs: names, directories, limits, the command
+// line and the console. Only src/platform/ includes OS headers; posix/ and windows/ hold each
+// system's bodies; file_io.hpp, os_cache.hpp, interruption.hpp and system_info.hpp the rest.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // Case-insensitive comparison of two option names; 0 when equal.
 int compare_ignoring_case(const char* a, const char* b);
@@ -24,28 +24,6 @@ std::uint64_t raise_open_files_limit();
 
 // Free space available to this user on the filesystem holding `directory`.
 bool free_space(const std::string& directory, std::uint64_t& bytes);
-
-// Outcome of purging the OS cache of file data; each failure has its own message.
-enum class purge_failure { none, library, address, token, privilege, ntstatus };
-
-// Drops the OS's cached pages of `files` (or, where the OS only offers a global purge,
-// the whole standby cache), so that the next read of them comes from the device.
-purge_failure purge_file_cache(const std::vector<std::string>& files);
-
-// Routes Ctrl+C and the other termination requests to `request_interruption`.
-void install_interruption_handlers();
-
-// The first file the last purge_file_cache could not purge and the OS's reason; false when
-// none failed or the OS purged without naming files.
-bool purge_failure_detail(std::string& file, std::string& reason);
-
-// How much of `files` the OS cache holds now, in pages; false where the OS can't tell or a
-// file could not be looked at.
-struct cache_residency {
-    std::uint64_t resident_pages = 0;
-    std::uint64_t total_pages = 0;
-};
-bool cached_part(const std::vector<std::string>& files, cache_residency& residency);
 
 // The filesystem holding a directory: its type's name ("ext4", "xfs", "tmpfs", "nfs", ...)
 // and whether its files live in memory with no device behind them (tmpfs, ramfs).
@@ -69,9 +47,3 @@ enum class console_write { not_a_console, written, failed };
 // Writes `text` (UTF-8) to standard output when that is a console which takes characters
 // rather than bytes; `not_a_console` leaves the writing to the caller.
 console_write write_to_console(const std::string& text, std::string& reason);
-
-// Bracket main's removal of the run's files. After a close of the console, the I/O that main
-// has under way is cancelled so that it reaches the removal in time, but never during it;
-// once removal_finished follows a stop, the process may end.
-void removal_starting();
-void removal_finished();

@@ -1,6 +1,7 @@
 #include <signal.h>
 
 #include "common/stop.hpp"
+#include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 
 namespace {

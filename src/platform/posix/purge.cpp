@@ -1,4 +1,5 @@
 #include "platform/file_io.hpp"
+#include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 
 namespace {

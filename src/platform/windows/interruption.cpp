@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "common/stop.hpp"
+#include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 
 namespace {

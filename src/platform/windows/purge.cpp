@@ -3,6 +3,7 @@
 
 #include "common/stop.hpp"
 #include "platform/file_io.hpp"
+#include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 
 namespace {

@@ -1,0 +1,26 @@
+// The OS's cache of file data: purging it of the run's files, and asking how much of them it
+// still holds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Outcome of purging the OS cache of file data; each failure has its own message.
+enum class purge_failure { none, library, address, token, privilege, ntstatus };
+
+// Drops the OS's cached pages of `files` (and, where the OS offers it, its whole standby
+// cache), so that the next read of them comes from the device.
+purge_failure purge_file_cache(const std::vector<std::string>& files);
+
+// The first file the last purge_file_cache could not purge and the OS's reason; false when
+// none failed or the OS purged without naming files.
+bool purge_failure_detail(std::string& file, std::string& reason);
+
+// How much of `files` the OS cache holds now, in pages; false where the OS can't tell or a
+// file could not be looked at.
+struct cache_residency {
+    std::uint64_t resident_pages = 0;
+    std::uint64_t total_pages = 0;
+};
+bool cached_part(const std::vector<std::string>& files, cache_residency& residency);
