@@ -128,6 +128,10 @@ inline constexpr const char* memory_file_system =
 inline constexpr const char* still_cached =
     "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
 
+// The results file's sentence on a write whose rate fell for good part way through, in MB/s,
+// with the amount written before the fall.
+inline constexpr const char* rate_drop = "The write rate fell from about %s to %s MB/s after %s.";
+
 // Removal of the run's files.
 inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";
 inline constexpr const char* test_file_removal = "Erreur 2, i can't delete the tempory file : %s - %u\n";

@@ -7,6 +7,8 @@
 #include "common/rate.hpp"
 #include "common/stop.hpp"
 #include "platform/system_info.hpp"
+#include "report/rate_drop_text.hpp"
+#include "results/rate_drop.hpp"
 #include "results/statistics.hpp"
 #include "settings/settings.hpp"
 
@@ -86,6 +88,17 @@ void add_ranks(json& object, const figure_record& figure, const std::vector<rank
     object["ranks"] = parts;
 }
 
+// Where the write's rate fell for good, as the write cache filled; null when it held.
+json rate_drop_json(const series_record& series) {
+    const rate_drop drop = find_rate_drop(series);
+    if (!drop.found) return nullptr;
+    return json{{"after_us", drop.at_us},
+                {"after_bytes", drop.at_bytes},
+                {"before_mb_per_second", rounded(drop.before_bytes_per_second / 1e6)},
+                {"after_mb_per_second", rounded(drop.after_bytes_per_second / 1e6)},
+                {"text", rate_drop_sentence(drop)}};
+}
+
 json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks) {
     json object{{"name", figure_names[kind]},
                 {"label", figure_labels[kind]},
@@ -108,6 +121,7 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
         object["series"] = {{"interval_us", figure.series.interval_us}, {"points", points}};
     }
+    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure.series);
     if (!figure.ranks.empty()) add_ranks(object, figure, ranks);
     return object;
 }
