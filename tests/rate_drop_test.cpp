@@ -81,10 +81,8 @@ TEST(RateDrop, AStepDownIsFoundWhereItHappens) {
     }
     {
         SCOPED_TRACE("a dip in the seconds before the fall");
-        expect_fall(series_of(25, [](double t) { return t >= 15 && t < 16 ? 400
-                                                        : t < 19          ? 2000
-                                                                          : 400; }), 19, 2000,
-                    400, 0.01);
+        const rate_of_time rate = [](double t) { return (t >= 15 && t < 16) || t >= 19 ? 400 : 2000; };
+        expect_fall(series_of(25, rate), 19, 2000, 400, 0.01);
     }
     {
         SCOPED_TRACE("the earliest of two falls");
