@@ -35,6 +35,7 @@ std::string help(const std::string& temp) {
            "-json         Write the results to this JSON file\n"
            "-verify       Check every byte read against what was written\n"
            "-direct       Unbuffered I/O: bypass the OS cache\n"
+           "-html         Write a report with charts to this HTML file\n"
            "\n"
            "Sample : Quorlane.exe -path " +
            temp + "/ -block 100 -file 1024 -thread 1 -cache 1\n";

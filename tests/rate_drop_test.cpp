@@ -1,6 +1,7 @@
 // The fall in a write's rate, on made-up series sampled as the real ones are: found where a
 // step down happens, with or without noise, on a long phase's doubled interval; never on
-// noise alone, a slow decline or a short dip; told in one sentence and in the results file.
+// noise alone, a slow decline or a short dip; told in one sentence, in the results file and on
+// the report page.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,10 +9,12 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "report/html_report.hpp"
 #include "report/json_report.hpp"
 #include "report/rate_drop_text.hpp"
 #include "results/rate_drop.hpp"
 #include "results/series.hpp"
+#include "support/process.hpp"
 
 namespace {
 
@@ -127,16 +130,21 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
         figure.series = series_of(40, step(20, 2000, 400));
     }
     run.passes.push_back(pass);
-    const nlohmann::json document = nlohmann::json::parse(results_json(run, 0, ""));
-    const nlohmann::json& figures = document["passes"][0]["figures"];
-    const nlohmann::json& drop = figures[0]["rate_drop"];
+    const nlohmann::ordered_json document = results_document(run, 0, "");
+    const nlohmann::ordered_json& figures = document["passes"][0]["figures"];
+    const nlohmann::ordered_json& drop = figures[0]["rate_drop"];
     EXPECT_NEAR(drop["after_us"].get<double>(), 20 * second_us, 100000);
     EXPECT_NEAR(drop["after_bytes"].get<double>(), 40e9, 0.3e9);
     EXPECT_NEAR(drop["before_mb_per_second"].get<double>(), 2000, 20);
     EXPECT_NEAR(drop["after_mb_per_second"].get<double>(), 400, 4);
     EXPECT_EQ(drop["text"], "The write rate fell from about 2,000 to 400 MB/s after 37.3 GiB.");
     for (int kind = 1; kind < figure_count; ++kind) EXPECT_FALSE(figures[kind].contains("rate_drop"));
+    // The page says it and marks it on the timeline and the write's two charts.
+    const std::string page = html_page(run, document);
+    EXPECT_NE(page.find("<li class=\"warning\">The write rate fell from about 2,000 to 400 MB/s after 37.3 GiB.</li>"),
+              std::string::npos);
+    EXPECT_EQ(occurrences(page, "<g class=\"marker\">"), 3);
 
     run.passes[0].figures[0].series = series_of(40, step(20, 2000, 1500));
-    EXPECT_TRUE(nlohmann::json::parse(results_json(run, 0, ""))["passes"][0]["figures"][0]["rate_drop"].is_null());
+    EXPECT_TRUE(results_document(run, 0, "")["passes"][0]["figures"][0]["rate_drop"].is_null());
 }

@@ -1,12 +1,14 @@
-// The results file (-json) and repeated passes (-repeat), through the real binary: a document
-// that parses however the run ends, figures equal to the console's, bytes equal to what the
-// settings imply, series that climb to the phase's bytes, medians on the last four lines.
+// The results file (-json), the report page (-html) and repeated passes (-repeat), through the
+// real binary: a document that parses however the run ends, figures equal to the console's,
+// bytes equal to what the settings imply, series that climb to the phase's bytes, medians on
+// the last four lines, a page that says how the run ended.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
 
@@ -127,11 +129,12 @@ TEST(ResultsFile, RepeatedPassesEndWithTheirMediansOnTheLastFourLines) {
 TEST(ResultsFile, AFailedOrInterruptedRunStillLeavesAWholeDocument) {
     temporary_directory dir, elsewhere;
     const std::string results = elsewhere.path_name + "/run.json";
+    const std::string page = elsewhere.path_name + "/run.html";
 
     // Interrupted in the first read phase: the two write figures are kept, the reads are not.
     child_process process;
     ASSERT_TRUE(launch(process, {"-path", dir.path_name, "-file", "64", "-block", "4", "-file_number", "8", "-cache",
-                                 "0", "-json", results}));
+                                 "0", "-json", results, "-html", page}));
     ASSERT_TRUE(wait_for_results(process, 2, timeout_ms)) << process.text;
     kill(process.pid, SIGINT);
     finish(process);
@@ -141,6 +144,13 @@ TEST(ResultsFile, AFailedOrInterruptedRunStillLeavesAWholeDocument) {
     EXPECT_EQ(document["status"], "interrupted");
     EXPECT_EQ(document["exit_status"], 130);
     EXPECT_EQ(document["passes"][0]["figures"].size(), 2u);
+    // The page says so, and shows what was measured: the writes' figures, the reads' missing.
+    std::ifstream page_stream(page);
+    const std::string html((std::istreambuf_iterator<char>(page_stream)), std::istreambuf_iterator<char>());
+    EXPECT_NE(html.find("The run was interrupted: "), std::string::npos);
+    EXPECT_EQ(occurrences(html, "Mo/s on the console"), 2);
+    EXPECT_EQ(occurrences(html, ">not measured<"), 2);
+    EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
 
     // A disk too small: refused before any file exists, with its reason in the document.
     const std::string small = dir.path_name + "/small";
@@ -158,14 +168,16 @@ TEST(ResultsFile, AFailedOrInterruptedRunStillLeavesAWholeDocument) {
 
 TEST(ResultsFile, AnUnwritableLocationIsRefusedBeforeAnyFileExists) {
     temporary_directory dir;
-    const execution_result r =
-        quorlane({"-path", dir.path_name, "-file", "1", "-cache", "0", "-json", dir.path_name + "/absent/run.json"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("Sorry, the argument -json must name a file that can be written\n" + dir.path_name +
-                            "/absent/run.json : No such file or directory"),
-              std::string::npos)
-        << r.output;
-    EXPECT_TRUE(dir.entries().empty());
+    for (const std::string option : {"-json", "-html"}) {
+        const execution_result r =
+            quorlane({"-path", dir.path_name, "-file", "1", "-cache", "0", option, dir.path_name + "/absent/run"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output.find("Sorry, the argument " + option + " must name a file that can be written\n" +
+                                dir.path_name + "/absent/run : No such file or directory"),
+                  std::string::npos)
+            << r.output;
+        EXPECT_TRUE(dir.entries().empty());
+    }
 }
 
 TEST(Series, AnHoursPhaseKeepsAFewThousandPointsOnADoublingInterval) {

@@ -23,6 +23,7 @@ inline constexpr const char* help =
     "\n-json         Write the results to this JSON file"
     "\n-verify       Check every byte read against what was written"
     "\n-direct       Unbuffered I/O: bypass the OS cache"
+    "\n-html         Write a report with charts to this HTML file"
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
@@ -54,11 +55,13 @@ inline constexpr const char* ranks_note =
     "Note: ranks %u, nodes %u, threads per rank %u: each figure is all ranks' bytes over the time of the "
     "last rank done.";
 inline constexpr const char* error_rank = "Note: rank %u of %u, on %s, met this error.";
-inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path and -json aside";
+inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path, -json and -html aside";
 
-// The results file: refused before the run, or failing at its end.
-inline constexpr const char* report_refused = "Sorry, the argument -json must name a file that can be written\n";
+// The results file and the report page: refused before the run (the option's name), or
+// failing at its end.
+inline constexpr const char* report_refused = "Sorry, the argument %s must name a file that can be written\n";
 inline constexpr const char* report_write = "Error, Cannot write the results file %s : %s";
+inline constexpr const char* page_write = "Error, Cannot write the report %s : %s";
 
 // Phase status lines, progress labels and result lines.
 inline constexpr const char* write_status = "\rWriting time with cache ram ...                   ";

@@ -7,6 +7,7 @@
 #include "common/rate.hpp"
 #include "common/stop.hpp"
 #include "platform/system_info.hpp"
+#include "report/figure_names.hpp"
 #include "report/rate_drop_text.hpp"
 #include "results/rate_drop.hpp"
 #include "results/statistics.hpp"
@@ -16,10 +17,6 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-const char* const figure_names[figure_count] = {"write_with_cache", "write_without_cache", "read_with_cache",
-                                                "read_without_cache"};
-const char* const figure_labels[figure_count] = {"Writing time with cache ram", "Writing time without cache ram",
-                                                 "Reading time with cache ram", "Reading time without cache ram"};
 constexpr std::int64_t one_second_us = 1000000;
 
 double rounded(double value) { return std::round(value * 1000) / 1000; }
@@ -66,6 +63,7 @@ json settings_json() {
                 {"cache_gib", cache},
                 {"repeat", repeat_count},
                 {"json", json_path},
+                {"html", html_path},
                 {"verify", verify},
                 {"direct", direct},
                 {"blocks_per_file", blocks_per_file},
@@ -211,7 +209,7 @@ json ranks_json(const run_record& run) {
 
 }  // namespace
 
-std::string results_json(const run_record& run, int status, const std::string& message) {
+json results_document(const run_record& run, int status, const std::string& message) {
     json document{{"schema_version", results_schema_version},
                   {"program", {{"name", "quorlane"}, {"version", QUORLANE_VERSION}}},
                   {"command_line", run.command_line},
@@ -229,6 +227,10 @@ std::string results_json(const run_record& run, int status, const std::string& m
     document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
+    return document;
+}
+
+std::string results_json(const json& document) {
     // Text that is not valid UTF-8 (a path in a legacy encoding) is replaced, never refused.
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

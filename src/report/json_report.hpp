@@ -2,6 +2,7 @@
 // target, and every pass's figures, steps, workers and series. Field by field in the README.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "results/record.hpp"
@@ -9,4 +10,6 @@
 inline constexpr int results_schema_version = 1;
 
 // `status` is the process's exit status, `message` the run's error or interruption line.
-std::string results_json(const run_record& run, int status, const std::string& message);
+nlohmann::ordered_json results_document(const run_record& run, int status, const std::string& message);
+
+std::string results_json(const nlohmann::ordered_json& document);

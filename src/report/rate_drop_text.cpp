@@ -5,22 +5,12 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "report/page_text.hpp"
 
 namespace {
 
 constexpr double mib = 1048576;
 constexpr double gib = 1073741824;
-
-// A whole number with a comma between thousands.
-std::string grouped(std::uint64_t value) {
-    const std::string digits = std::to_string(value);
-    std::string text;
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k > 0 && (digits.size() - k) % 3 == 0) text += ',';
-        text += digits[k];
-    }
-    return text;
-}
 
 // To the nearest 10 from 100 MB/s, whole from 10, with one decimal below. The precision
 // follows what the value rounds to: 99.7 reads "100" and 9.96 reads "10".

@@ -1,5 +1,6 @@
-// The run's files of results (-json): before the run, one that can't be written refuses the
-// run; however the run ends, completed, failed or interrupted, it is written whole.
+// The run's files of results (-json) and its report page (-html): before the run, one that
+// can't be written refuses the run; however the run ends, completed, failed or interrupted,
+// each is written whole.
 #pragma once
 
 #include <string>

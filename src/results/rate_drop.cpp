@@ -1,5 +1,7 @@
 #include "results/rate_drop.hpp"
 
+#include "results/series.hpp"
+
 #include <algorithm>
 #include <cstddef>
 #include <vector>
@@ -11,45 +13,25 @@ constexpr std::int64_t least_before_us = 2000000;
 constexpr std::int64_t least_after_us = 3000000;
 constexpr double least_share_below = 0.8;
 
-// The rate between two neighbouring points of the series, weighted by its duration.
-struct span {
-    std::int64_t start_us;
-    std::uint64_t start_bytes;
-    std::int64_t duration_us;
-    double bytes_per_second;
-};
+// The series' intervals, their rates in bytes per µs: the thresholds below are in the same unit.
+using span = interval_rate;
 
-// The series starts from nothing at the phase's start, before its first point. A point taken
-// at the same microsecond as the one before gives its bytes to the next span.
-std::vector<span> spans_of(const std::vector<series_point>& points) {
-    std::vector<span> spans;
-    series_point previous;
-    for (const series_point& point : points) {
-        const std::int64_t duration_us = point.elapsed_us - previous.elapsed_us;
-        if (duration_us <= 0) continue;
-        const double bytes = static_cast<double>(point.bytes) - static_cast<double>(previous.bytes);
-        spans.push_back(
-            span{previous.elapsed_us, previous.bytes, duration_us, bytes * 1e6 / static_cast<double>(duration_us)});
-        previous = point;
-    }
-    return spans;
-}
+std::int64_t duration_of(const span& s) { return s.end_us - s.start_us; }
 
 std::int64_t duration_of(const std::vector<span>& spans) {
     std::int64_t total = 0;
-    for (const span& s : spans) total += s.duration_us;
+    for (const span& s : spans) total += duration_of(s);
     return total;
 }
 
 // The rate half of the time is spent below, so that a short last span counts for little.
 double time_median(std::vector<span> spans) {
-    std::sort(spans.begin(), spans.end(),
-              [](const span& a, const span& b) { return a.bytes_per_second < b.bytes_per_second; });
+    std::sort(spans.begin(), spans.end(), [](const span& a, const span& b) { return a.bytes_per_us < b.bytes_per_us; });
     const std::int64_t half = (duration_of(spans) + 1) / 2;
     std::int64_t so_far = 0;
     for (const span& s : spans) {
-        so_far += s.duration_us;
-        if (so_far >= half) return s.bytes_per_second;
+        so_far += duration_of(s);
+        if (so_far >= half) return s.bytes_per_us;
     }
     return 0;
 }
@@ -58,16 +40,16 @@ double time_median(std::vector<span> spans) {
 double share_below(const std::vector<span>& spans, double threshold) {
     std::int64_t below = 0;
     for (const span& s : spans)
-        if (s.bytes_per_second < threshold) below += s.duration_us;
+        if (s.bytes_per_us < threshold) below += duration_of(s);
     return static_cast<double>(below) / static_cast<double>(duration_of(spans));
 }
 
 }  // namespace
 
 rate_drop find_rate_drop(const series_record& series) {
-    const std::vector<span> spans = spans_of(series.points);
+    const std::vector<span> spans = series_rates(series);
     if (spans.empty()) return rate_drop{};
-    const std::int64_t end_us = spans.back().start_us + spans.back().duration_us;
+    const std::int64_t end_us = spans.back().end_us;
     std::size_t first_before = 0;
     // The fall begins where span `split` starts: the spans of the window before it give the
     // rate it fell from, those from it to the end the rate it fell to.
@@ -79,11 +61,12 @@ rate_drop find_rate_drop(const series_record& series) {
         if (duration_of(before) < least_before_us) continue;
         const double threshold = time_median(before) / 2;
         // The fall begins where a span below the threshold follows one above it.
-        if (spans[split - 1].bytes_per_second < threshold || first_after.bytes_per_second >= threshold) continue;
+        if (spans[split - 1].bytes_per_us < threshold || first_after.bytes_per_us >= threshold) continue;
         const std::vector<span> after(spans.begin() + split, spans.end());
         // With most of the time after below the threshold, so is the median after.
         if (share_below(after, threshold) < least_share_below) continue;
-        return rate_drop{true, first_after.start_us, first_after.start_bytes, threshold * 2, time_median(after)};
+        return rate_drop{true, first_after.start_us, first_after.bytes_at_start, threshold * 2 * 1e6,
+                         time_median(after) * 1e6};
     }
     return rate_drop{};
 }

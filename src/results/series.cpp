@@ -22,3 +22,20 @@ void add_point(series_record& series, std::int64_t elapsed_us, std::uint64_t byt
 void end_series(series_record& series, std::int64_t elapsed_us, std::uint64_t bytes) {
     series.points.push_back(series_point{elapsed_us, bytes});
 }
+
+std::vector<interval_rate> series_rates(const series_record& series) {
+    std::vector<interval_rate> rates;
+    series_point start;
+    for (const series_point& point : series.points) {
+        if (point.elapsed_us <= start.elapsed_us) continue;
+        const bool short_stretch = point.elapsed_us - start.elapsed_us < series.interval_us / 2;
+        if (!short_stretch || rates.empty()) rates.push_back(interval_rate{start.elapsed_us, 0, start.bytes, 0, 0});
+        interval_rate& rate = rates.back();
+        rate.end_us = point.elapsed_us;
+        rate.bytes_at_end = point.bytes;
+        rate.bytes_per_us =
+            static_cast<double>(point.bytes - rate.bytes_at_start) / static_cast<double>(rate.end_us - rate.start_us);
+        start = point;
+    }
+    return rates;
+}

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "results/record.hpp"
 
@@ -22,3 +23,16 @@ void add_point(series_record& series, std::int64_t elapsed_us, std::uint64_t byt
 
 // The phase's end, wherever it falls between two points.
 void end_series(series_record& series, std::int64_t elapsed_us, std::uint64_t bytes);
+
+// The rate of each interval of a series, in bytes per µs (= MB/s, 10^6 bytes a second). An
+// interval under half the series' interval (the phase's end, just after a point) joins the
+// one before it, so that a few milliseconds' worth of blocks doesn't show as a spike.
+struct interval_rate {
+    std::int64_t start_us = 0;
+    std::int64_t end_us = 0;
+    std::uint64_t bytes_at_start = 0;  // moved by all workers at the interval's start
+    std::uint64_t bytes_at_end = 0;
+    double bytes_per_us = 0;
+};
+
+std::vector<interval_rate> series_rates(const series_record& series);

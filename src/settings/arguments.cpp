@@ -32,7 +32,7 @@ struct name_option {
     std::string* setting;
 };
 
-const name_option name_options[] = {{"-json", &json_path}};
+const name_option name_options[] = {{"-json", &json_path}, {"-html", &html_path}};
 
 // Options that take no value: their presence turns them on.
 struct switch_option {

@@ -12,6 +12,7 @@ std::uint32_t repeat_count;
 bool verify;
 std::string path;
 std::string json_path;
+std::string html_path;
 bool direct;
 
 void initialize_settings() {
@@ -26,6 +27,7 @@ void initialize_settings() {
     verify = false;
     path.clear();
     json_path.clear();
+    html_path.clear();
     direct = false;
     blocks_per_file = 0;
 }

@@ -17,6 +17,7 @@ extern std::uint32_t repeat_count;     // passes
 extern bool verify;                    // compare every byte read with what was written
 extern std::string path;               // directory under test, ends with the separator
 extern std::string json_path;          // the results file, empty for none
+extern std::string html_path;          // the report page, empty for none
 extern bool direct;                    // every read and write bypasses the OS cache
 
 inline constexpr std::uint32_t bytes_per_kib = 1024;

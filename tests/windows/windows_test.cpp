@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -84,6 +85,7 @@ std::string help_text(const std::string& temp) {
            "-json         Write the results to this JSON file\r\n"
            "-verify       Check every byte read against what was written\r\n"
            "-direct       Unbuffered I/O: bypass the OS cache\r\n"
+           "-html         Write a report with charts to this HTML file\r\n"
            "\r\n"
            "Sample : Quorlane.exe -path " +
            temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
@@ -167,8 +169,8 @@ protected:
         ASSERT_TRUE(std::filesystem::create_directory(run_directory));
         const std::string trace = dir.path_name + "/trace";
         watcher views(run_directory);
-        std::vector<std::string> arguments{"-path", windows_path(run_directory), "-thread", "2", "-file_number", "2",
-                                           "-file", "1", "-cache", cache};
+        std::vector<std::string> arguments{
+            "-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache};
         if (unbuffered) arguments.push_back("-direct");
         const execution_result r = quorlane_exe(arguments, trace);
         const auto files = views.stop_watching();
@@ -305,6 +307,30 @@ TEST_F(UnderWine, CompleteRunWithoutEvictionInADirectoryNamedInJapaneseReachesTh
 TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1", "run"); }
 
 TEST_F(UnderWine, CompleteUnbufferedRunReachesTheFourthResultAndLeavesNothing) { check_complete_run("0", "run", true); }
+
+// The same report page as on Linux: the console's figures, charts drawn inline, nothing to
+// fetch, and the results file it was drawn from.
+TEST_F(UnderWine, ReportPageHoldsTheConsolesFiguresAndNeedsNothingFromAnywhere) {
+    temporary_directory dir, reports;
+    const execution_result r = quorlane_exe({"-path", windows_path(dir.path_name), "-thread", "2", "-file", "2",
+                                             "-cache", "0", "-html", windows_path(reports.path_name + "/run.html"),
+                                             "-json", windows_path(reports.path_name + "/run.json")});
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream stream(reports.path_name + "/run.html");
+    const std::string page((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    const std::regex result_line(": ([0-9]+) Mo/s {10}\r\n");
+    int figures = 0;
+    for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), result_line); it != std::sregex_iterator();
+         ++it, ++figures)
+        EXPECT_NE(page.find((*it)[1].str() + " Mo/s on the console"), std::string::npos) << (*it)[1];
+    EXPECT_EQ(figures, 4) << r.output;
+    EXPECT_EQ(occurrences(page, "<svg class=\"chart\""), 5);
+    EXPECT_NE(page.find("<td>Windows "), std::string::npos);
+    EXPECT_EQ(page.find("http"), std::string::npos);
+    EXPECT_EQ(page.find("src="), std::string::npos);
+    EXPECT_EQ(reports.entries(), (std::vector<std::string>{"run.html", "run.json"}));
+    EXPECT_TRUE(dir.entries().empty());
+}
 
 TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     temporary_directory dir;

@@ -1,0 +1,59 @@
+#include "report/page_text.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+std::string html_escape(const std::string& text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char character : text) {
+        switch (character) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '"': escaped += "&quot;"; break;
+            case '\'': escaped += "&#39;"; break;
+            default: escaped += character;
+        }
+    }
+    return escaped;
+}
+
+std::string grouped(std::uint64_t value) {
+    const std::string digits = std::to_string(value);
+    std::string result;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        if (k != 0 && (digits.size() - k) % 3 == 0) result += ',';
+        result += digits[k];
+    }
+    return result;
+}
+
+std::string grouped(double value, int decimals) {
+    if (!std::isfinite(value)) return "-";
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(std::fabs(value) * scale);
+    const auto whole = static_cast<std::uint64_t>(rounded / scale);
+    std::string result;
+    if (value < 0 && rounded != 0) result = "-";
+    result += grouped(whole);
+    if (decimals > 0) {
+        char fraction[32];
+        std::snprintf(fraction, sizeof fraction, ".%0*llu", decimals,
+                      static_cast<unsigned long long>(rounded - static_cast<double>(whole) * scale));
+        result += fraction;
+    }
+    return result;
+}
+
+std::string binary_size(std::uint64_t bytes) {
+    const char* const units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    const bool whole = unit == 0 || value == std::floor(value);
+    return grouped(value, whole ? 0 : 1) + " " + units[unit];
+}

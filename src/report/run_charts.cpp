@@ -1,0 +1,177 @@
+#include "report/run_charts.hpp"
+
+#include <algorithm>
+#include <vector>
+
+#include "report/figure_names.hpp"
+#include "report/page_text.hpp"
+#include "report/rate_drop_text.hpp"
+#include "report/svg_chart.hpp"
+#include "results/rate_drop.hpp"
+#include "results/series.hpp"
+#include "results/statistics.hpp"
+
+namespace {
+
+constexpr double one_second_us = 1e6;
+constexpr double one_gib = 1024.0 * 1024 * 1024;
+
+// The phases with a series: the forced write's time adds the flush to the write's.
+struct phase_look {
+    figure_kind kind;
+    const char* verb;  // what its bytes were
+};
+
+const phase_look charted_phases[] = {
+    {figure_kind::write_cached, "written"},
+    {figure_kind::read_cached, "read"},
+    {figure_kind::read_uncached, "read"},
+};
+
+const char* name_of(const phase_look& phase) { return figure_short_names[static_cast<int>(phase.kind)]; }
+int hue_of(const phase_look& phase) { return figure_hues[static_cast<int>(phase.kind)]; }
+
+struct step_look {
+    const char* name;
+    const char* label;
+    const char* colour;
+};
+
+const step_look step_looks[] = {
+    {"eviction_write", "Eviction: writing the file that empties the controller's cache", "#64748b"},
+    {"eviction_read", "Eviction: reading that file back", "#64748b"},
+    {"flush", "Flush: forcing the files to the device", "hsl(262,75%,45%)"},
+    {"purge", "Purge: dropping the files from the OS cache", "#dc2626"},
+};
+
+}  // namespace
+
+std::string shade(int hue, std::size_t pass, std::size_t passes) {
+    const int lightness = passes < 2 ? 45 : 32 + static_cast<int>(36 * pass / (passes - 1));
+    return "hsl(" + std::to_string(hue) + ",75%," + std::to_string(lightness) + "%)";
+}
+
+namespace {
+
+std::string pass_name(const run_record& run, std::size_t pass) {
+    return run.passes.size() > 1 ? "pass " + std::to_string(pass + 1) : std::string();
+}
+
+std::string hover_text(const phase_look& phase, const std::string& pass, double seconds, const interval_rate& rate) {
+    return std::string(name_of(phase)) + (pass.empty() ? "" : ", " + pass) + ": " + grouped(seconds, 2) + " s, " +
+           grouped(rate.bytes_per_us, 0) + " MB/s, " + binary_size(rate.bytes_at_end) + " " + phase.verb;
+}
+
+// The rate of each interval of a phase, against the time from `origin_us` in seconds or the data
+// moved in GiB.
+std::vector<chart_point> rate_points(const phase_look& phase, const std::string& pass, const figure_record& figure,
+                                     std::int64_t origin_us, bool against_data) {
+    std::vector<chart_point> points;
+    for (const interval_rate& rate : series_rates(figure.series)) {
+        const double middle_us = static_cast<double>(rate.start_us + rate.end_us) / 2;
+        chart_point point{0, 0, rate.bytes_per_us, hover_text(phase, pass, middle_us / one_second_us, rate)};
+        if (against_data) {
+            point.x_from = static_cast<double>(rate.bytes_at_start) / one_gib;
+            point.x = static_cast<double>(rate.bytes_at_end) / one_gib;
+        } else {
+            point.x_from = static_cast<double>(origin_us + rate.start_us) / one_second_us;
+            point.x = static_cast<double>(origin_us + rate.end_us) / one_second_us;
+        }
+        points.push_back(point);
+    }
+    return points;
+}
+
+// What a reader of the text alternative needs: the span of time and the spread of the rate.
+std::string describe(const std::vector<chart_line>& lines, const char* x_unit) {
+    std::vector<double> rates;
+    double x_most = 0;
+    for (const chart_line& line : lines)
+        for (const chart_point& point : line.points) {
+            rates.push_back(point.y);
+            x_most = std::max(x_most, point.x);
+        }
+    if (rates.empty()) return "No data was sampled.";
+    const figure_statistics spread = statistics_of(rates);
+    return "From 0 to " + grouped(x_most, x_most < 10 ? 2 : 1) + " " + x_unit + ": median " +
+           grouped(spread.median, 0) + " MB/s, lowest " + grouped(spread.minimum, 0) + ", highest " +
+           grouped(spread.maximum, 0) + ".";
+}
+
+// Where the write rate fell, on a chart against the data written or against time from the
+// phase's start or, on the timeline, from the run's.
+void mark_drops(const run_record& run, chart& drawn, bool against_data, bool from_run_start) {
+    for (const pass_record& pass : run.passes) {
+        const figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];
+        const rate_drop drop = find_rate_drop(write.series);
+        if (!drop.found) continue;
+        const double x = against_data
+                             ? static_cast<double>(drop.at_bytes) / one_gib
+                             : static_cast<double>(drop.at_us + (from_run_start ? write.start_us : 0)) / one_second_us;
+        drawn.markers.push_back(chart_marker{x, drop.after_bytes_per_second / 1e6, rate_drop_sentence(drop)});
+    }
+}
+
+std::string phase_chart(const run_record& run, const phase_look& phase, bool against_data) {
+    chart drawn;
+    drawn.id = std::string(against_data ? "data-" : "time-") + std::to_string(static_cast<int>(phase.kind));
+    drawn.title =
+        std::string(name_of(phase)) + (against_data ? ": rate against the data written" : ": rate against time");
+    drawn.x_label = against_data ? "Data written (GiB)" : "Time from the phase's start (s)";
+    drawn.y_label = "MB/s";
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) {
+        const figure_record& figure = run.passes[pass].figures[static_cast<int>(phase.kind)];
+        if (!figure.measured || figure.series.points.empty()) continue;
+        const std::string name = pass_name(run, pass);
+        drawn.lines.push_back(chart_line{name.empty() ? name_of(phase) : "Pass " + std::to_string(pass + 1),
+                                         shade(hue_of(phase), pass, run.passes.size()),
+                                         rate_points(phase, name, figure, 0, against_data)});
+    }
+    if (drawn.lines.empty()) return "";
+    drawn.description = describe(drawn.lines, against_data ? "GiB" : "s");
+    if (phase.kind == figure_kind::write_cached) mark_drops(run, drawn, against_data, false);
+    return svg_chart(drawn);
+}
+
+}  // namespace
+
+std::string timeline_chart(const run_record& run) {
+    chart drawn;
+    drawn.id = "timeline";
+    drawn.title = "The whole run: rate against time";
+    drawn.x_label = "Time from the run's start (s)";
+    drawn.y_label = "MB/s";
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) {
+        const pass_record& record = run.passes[pass];
+        for (const phase_look& phase : charted_phases) {
+            const figure_record& figure = record.figures[static_cast<int>(phase.kind)];
+            if (!figure.measured || figure.series.points.empty()) continue;
+            drawn.lines.push_back(chart_line{name_of(phase), shade(hue_of(phase), 0, 1),
+                                             rate_points(phase, pass_name(run, pass), figure, figure.start_us, false)});
+        }
+        for (const step_record& step : record.steps)
+            for (const step_look& look : step_looks)
+                if (step.name == look.name)
+                    drawn.spans.push_back(
+                        chart_span{static_cast<double>(step.start_us) / one_second_us,
+                                   static_cast<double>(step.start_us + step.elapsed_us) / one_second_us,
+                                   std::string(look.label) + ", " +
+                                       grouped(static_cast<double>(step.elapsed_us) / one_second_us, 2) + " s",
+                                   look.colour});
+    }
+    if (drawn.lines.empty() && drawn.spans.empty()) return "";
+    drawn.description = describe(drawn.lines, "s") + " Shaded spans: the eviction, flush and purge steps.";
+    mark_drops(run, drawn, false, true);
+    return svg_chart(drawn);
+}
+
+std::string phase_charts(const run_record& run) {
+    std::string html;
+    for (const phase_look& phase : charted_phases) {
+        std::string charts = phase_chart(run, phase, false);
+        if (phase.kind == figure_kind::write_cached) charts += phase_chart(run, phase, true);
+        if (!charts.empty())
+            html += "<section class=\"phase\"><h3>" + html_escape(name_of(phase)) + "</h3>" + charts + "</section>";
+    }
+    return html;
+}

@@ -1,0 +1,16 @@
+// The report page's charts of a run: the whole run's timeline, and each phase's rate against
+// time (every pass drawn over the others), the write's also against the data written.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "results/record.hpp"
+
+// Pass `pass` of `passes` in a figure's hue, darker first; one pass in the hue's own shade.
+std::string shade(int hue, std::size_t pass, std::size_t passes);
+
+std::string timeline_chart(const run_record& run);
+
+// The write phase's and each read phase's charts, each in its own titled block.
+std::string phase_charts(const run_record& run);

@@ -1,0 +1,179 @@
+#include "report/svg_chart.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "report/page_text.hpp"
+
+namespace {
+
+constexpr double width = 960;
+constexpr double height = 340;
+constexpr double left = 70;
+constexpr double right = 20;
+constexpr double top = 40;
+constexpr double bottom = 48;
+constexpr double plot_width = width - left - right;
+constexpr double plot_height = height - top - bottom;
+// Past this many points a line keeps every n-th for hovering; the line itself keeps them all.
+constexpr std::size_t most_hover_points = 400;
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// A round step (1, 2 or 5 times a power of ten) that cuts [0, top_value] into about five.
+double tick_step(double top_value) {
+    const double rough = top_value / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double multiple : {1.0, 2.0, 5.0})
+        if (rough <= multiple * power) return multiple * power;
+    return 10 * power;
+}
+
+std::string tick_label(double value, double step) {
+    return grouped(value, step < 1 ? static_cast<int>(std::ceil(-std::log10(step))) : 0);
+}
+
+struct scale {
+    double x_top = 1;
+    double y_top = 1;
+    double x(double value) const { return left + value / x_top * plot_width; }
+    double y(double value) const { return top + plot_height - value / y_top * plot_height; }
+};
+
+scale scale_of(const chart& drawn) {
+    scale result;
+    double x_most = 0, y_most = 0;
+    for (const chart_line& line : drawn.lines)
+        for (const chart_point& point : line.points) {
+            x_most = std::max(x_most, point.x);
+            y_most = std::max(y_most, point.y);
+        }
+    for (const chart_span& span : drawn.spans) x_most = std::max(x_most, span.to);
+    if (x_most > 0) result.x_top = x_most;
+    if (y_most > 0) {
+        const double step = tick_step(y_most * 1.08);
+        result.y_top = std::ceil(y_most * 1.08 / step) * step;
+    }
+    return result;
+}
+
+std::string axes(const chart& drawn, const scale& scaled) {
+    std::string svg = "<g class=\"axes\">";
+    const double y_step = tick_step(scaled.y_top);
+    for (double value = 0; value <= scaled.y_top * 1.0001; value += y_step) {
+        const std::string y = number(scaled.y(value));
+        svg += "<line x1=\"" + number(left) + "\" x2=\"" + number(width - right) + "\" y1=\"" + y + "\" y2=\"" + y +
+               "\" class=\"grid\"/><text x=\"" + number(left - 8) + "\" y=\"" + y +
+               "\" dy=\"0.32em\" text-anchor=\"end\">" + tick_label(value, y_step) + "</text>";
+    }
+    const double x_step = tick_step(scaled.x_top);
+    for (double value = 0; value <= scaled.x_top * 1.0001; value += x_step) {
+        const std::string x = number(scaled.x(value));
+        svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top + plot_height) + "\" y2=\"" +
+               number(top + plot_height + 5) + "\" class=\"tick\"/><text x=\"" + x + "\" y=\"" +
+               number(top + plot_height + 18) + "\" text-anchor=\"middle\">" + tick_label(value, x_step) + "</text>";
+    }
+    svg += "<line x1=\"" + number(left) + "\" x2=\"" + number(width - right) + "\" y1=\"" + number(top + plot_height) +
+           "\" y2=\"" + number(top + plot_height) + "\" class=\"axis\"/>";
+    svg += "<text x=\"" + number(left + plot_width / 2) + "\" y=\"" + number(height - 8) +
+           "\" text-anchor=\"middle\" class=\"label\">" + html_escape(drawn.x_label) + "</text>";
+    svg += "<text transform=\"translate(16 " + number(top + plot_height / 2) +
+           ") rotate(-90)\" text-anchor=\"middle\" class=\"label\">" + html_escape(drawn.y_label) + "</text>";
+    return svg + "</g>";
+}
+
+std::string spans(const chart& drawn, const scale& scaled) {
+    std::string svg;
+    for (const chart_span& span : drawn.spans) {
+        const double x = scaled.x(span.from);
+        const double span_width = std::max(1.5, scaled.x(span.to) - x);
+        svg += "<rect class=\"span\" x=\"" + number(x) + "\" y=\"" + number(top) + "\" width=\"" + number(span_width) +
+               "\" height=\"" + number(plot_height) + "\" fill=\"" + span.colour + "\"><title>" +
+               html_escape(span.label) + "</title></rect>";
+    }
+    return svg;
+}
+
+std::string lines(const chart& drawn, const scale& scaled) {
+    std::string svg;
+    for (const chart_line& line : drawn.lines) {
+        if (line.points.empty()) continue;
+        svg += "<polyline fill=\"none\" stroke=\"" + line.colour +
+               "\" stroke-width=\"2\" stroke-linejoin=\"round\" points=\"";
+        for (const chart_point& point : line.points) {
+            const std::string y = number(scaled.y(point.y));
+            svg += number(scaled.x(point.x_from)) + "," + y + " " + number(scaled.x(point.x)) + "," + y + " ";
+        }
+        svg += "\"/>";
+        const std::size_t every = (line.points.size() + most_hover_points - 1) / most_hover_points;
+        const bool few = line.points.size() <= 30;
+        for (std::size_t k = 0; k < line.points.size(); k += every) {
+            const chart_point& point = line.points[k];
+            svg += "<circle cx=\"" + number(scaled.x((point.x_from + point.x) / 2)) + "\" cy=\"" +
+                   number(scaled.y(point.y)) + "\" r=\"" + (few ? "3" : "4") + "\" fill=\"" + line.colour +
+                   "\" fill-opacity=\"" + (few ? "1" : "0") + "\"><title>" + html_escape(point.hover) +
+                   "</title></circle>";
+        }
+    }
+    return svg;
+}
+
+std::string marker(const chart_marker& marked, const scale& scaled) {
+    const std::string x = number(scaled.x(marked.x));
+    const std::string y = number(scaled.y(marked.y));
+    // The label reads away from the nearer edge.
+    const bool on_right = scaled.x(marked.x) > left + plot_width / 2;
+    return "<g class=\"marker\"><line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top) + "\" y2=\"" +
+           number(top + plot_height) + "\"/><circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"6\"><title>" +
+           html_escape(marked.label) + "</title></circle><text x=\"" +
+           number(scaled.x(marked.x) + (on_right ? -8 : 8)) + "\" y=\"" + number(top + 14) + "\" text-anchor=\"" +
+           (on_right ? "end" : "start") + "\">" + html_escape(marked.label) + "</text></g>";
+}
+
+struct legend_entry {
+    std::string label;
+    std::string colour;
+    bool span = false;
+};
+
+// One entry per label, lines first, then the spans (named by their label's first words).
+std::string legend(const chart& drawn) {
+    std::vector<legend_entry> entries;
+    const auto add = [&entries](const legend_entry& added) {
+        for (const legend_entry& entry : entries)
+            if (entry.label == added.label) return;
+        entries.push_back(added);
+    };
+    for (const chart_line& line : drawn.lines) add({line.label, line.colour, false});
+    for (const chart_span& span : drawn.spans) add({span.label.substr(0, span.label.find(':')), span.colour, true});
+    std::string svg = "<g class=\"legend\">";
+    double x = left;
+    for (const legend_entry& entry : entries) {
+        if (entry.span)
+            svg += "<rect x=\"" + number(x) + "\" y=\"9\" width=\"18\" height=\"14\" class=\"span\" fill=\"" +
+                   entry.colour + "\"/>";
+        else
+            svg += "<rect x=\"" + number(x) + "\" y=\"14\" width=\"18\" height=\"4\" fill=\"" + entry.colour + "\"/>";
+        svg += "<text x=\"" + number(x + 24) + "\" y=\"20\">" + html_escape(entry.label) + "</text>";
+        x += 40 + 7.2 * static_cast<double>(entry.label.size());
+    }
+    return svg + "</g>";
+}
+
+}  // namespace
+
+std::string svg_chart(const chart& drawn) {
+    const scale scaled = scale_of(drawn);
+    std::string markers;
+    for (const chart_marker& marked : drawn.markers) markers += marker(marked, scaled);
+    return "<svg class=\"chart\" viewBox=\"0 0 " + number(width) + " " + number(height) +
+           "\" role=\"img\" aria-labelledby=\"" + drawn.id + "-title " + drawn.id + "-description\"><title id=\"" +
+           drawn.id + "-title\">" + html_escape(drawn.title) + "</title><desc id=\"" + drawn.id + "-description\">" +
+           html_escape(drawn.description) + "</desc>" + spans(drawn, scaled) + axes(drawn, scaled) +
+           lines(drawn, scaled) + markers + legend(drawn) + "</svg>";
+}

@@ -1,0 +1,47 @@
+// A line chart drawn as inline SVG for the report page: lines of points, spans shaded behind
+// them, one marked point, axes with round ticks. Every point tells its values on hover, and
+// the chart carries a title and a description for readers that don't see it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A value that holds from x_from to x: a line is drawn as steps, its points hover at their middles.
+struct chart_point {
+    double x_from = 0;
+    double x = 0;
+    double y = 0;
+    std::string hover;  // shown on hover
+};
+
+struct chart_line {
+    std::string label;  // lines with the same label share one entry of the legend
+    std::string colour;
+    std::vector<chart_point> points;
+};
+
+struct chart_span {
+    double from = 0;
+    double to = 0;
+    std::string label;
+    std::string colour;
+};
+
+struct chart_marker {
+    double x = 0;
+    double y = 0;
+    std::string label;
+};
+
+struct chart {
+    std::string id;  // unique in the page
+    std::string title;
+    std::string description;
+    std::string x_label;
+    std::string y_label;
+    std::vector<chart_line> lines;
+    std::vector<chart_span> spans;
+    std::vector<chart_marker> markers;
+};
+
+std::string svg_chart(const chart& drawn);
