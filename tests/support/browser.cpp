@@ -30,10 +30,15 @@ const std::vector<std::string> shared_flags = {
     "--host-resolver-rules=MAP * ~NOTFOUND",
 };
 
-// The last part of the browser's standard error: its first lines are noise (D-Bus and the like).
+// The last lines of the browser's standard error but its complaints about D-Bus, which there
+// is none of here: the rest says what went wrong.
 std::string tail(const std::string& text) {
+    std::istringstream lines(text);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(":ERROR:dbus/") == std::string::npos) kept += line + "\n";
     const std::size_t keep = 4000;
-    return text.size() <= keep ? text : "..." + text.substr(text.size() - keep);
+    return kept.size() <= keep ? kept : "..." + kept.substr(kept.size() - keep);
 }
 
 bool readable(const std::string& file_name, std::string& error) {

@@ -24,7 +24,8 @@ bool page_screenshot(const std::string& html_file, const std::string& work_direc
                      int width, int height, std::string& error);
 
 // Every URL the page requested while it loaded and in the moment after, in order, but its own
-// and data:, blob: and about: URLs: resources from the web, WebSockets and other local files.
+// and data:, blob: and about: URLs: resources from the web, WebSockets and other local files,
+// from markup, CSS and scripts alike.
 bool network_requests(const std::string& html_file, const std::string& work_directory, std::vector<std::string>& urls,
                       std::string& error);
 

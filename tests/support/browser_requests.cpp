@@ -40,6 +40,8 @@ struct devtools_link {
     int last_id = 0;
     std::string session;  // the page's, once attached
     std::string page_url;
+    std::string main_frame;  // the tab's, whose id is its target's
+    bool page_requested = false;
     bool loaded = false;
     std::vector<std::string> urls;
 };
@@ -64,6 +66,7 @@ void drain(int& descriptor, std::string& target) {
 // The next whole message, waiting at most until `limit`: false with `error` empty when none
 // came by then, with `error` set when the browser closed the socket or spoke nonsense.
 bool next_message(devtools_link& link, clock_type::time_point limit, json& message, std::string& error) {
+    error.clear();
     for (;;) {
         const std::size_t end = link.pending.find('\0');
         if (end != std::string::npos) {
@@ -96,16 +99,24 @@ bool next_message(devtools_link& link, clock_type::time_point limit, json& messa
     }
 }
 
-// Keeps the URL of a request the page made, and notes its load event.
+// Keeps the URL of a request the page made, and notes its load event. The tab's first document
+// request is the page's own, whatever the browser made of its URL.
 void note(devtools_link& link, const json& message) {
     const std::string method = message.value("method", "");
     const json params = message.value("params", json::object());
     if (method == "Page.loadEventFired" && message.value("sessionId", "") == link.session) link.loaded = true;
     std::string url;
-    if (method == "Network.requestWillBeSent") url = params.value("request", json::object()).value("url", "");
+    if (method == "Network.requestWillBeSent") {
+        url = params.value("request", json::object()).value("url", "");
+        if (!link.page_requested && params.value("type", "") == "Document" &&
+            params.value("frameId", "") == link.main_frame) {
+            link.page_requested = true;
+            return;
+        }
+    }
     if (method == "Network.webSocketCreated") url = params.value("url", "");
     const bool inline_data = url.rfind("data:", 0) == 0 || url.rfind("blob:", 0) == 0 || url.rfind("about:", 0) == 0;
-    if (!url.empty() && url != link.page_url && !inline_data) link.urls.push_back(url);
+    if (!url.empty() && !inline_data) link.urls.push_back(url);
 }
 
 bool send_all(int socket, const std::string& text) {
@@ -151,7 +162,8 @@ bool call(devtools_link& link, const std::string& method, const json& params, bo
 bool watch_page(devtools_link& link, std::string& error) {
     json result;
     if (!call(link, "Target.createTarget", {{"url", "about:blank"}}, false, result, error)) return false;
-    const json attach = {{"targetId", result.value("targetId", "")}, {"flatten", true}};
+    link.main_frame = result.value("targetId", "");
+    const json attach = {{"targetId", link.main_frame}, {"flatten", true}};
     if (!call(link, "Target.attachToTarget", attach, false, result, error)) return false;
     link.session = result.value("sessionId", "");
     if (!call(link, "Network.enable", json::object(), true, result, error) ||
