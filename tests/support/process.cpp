@@ -1,5 +1,6 @@
 #include "support/process.hpp"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -68,6 +69,34 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
     return result;
 }
 
+// Whether `variable` (NAME=value) is one that `environment` sets.
+bool replaced(const char* variable, const std::vector<std::string>& environment) {
+    const char* equals = std::strchr(variable, '=');
+    const std::size_t name_size =
+        equals == nullptr ? std::strlen(variable) : static_cast<std::size_t>(equals - variable);
+    for (const std::string& entry : environment)
+        if (entry.size() > name_size && entry[name_size] == '=' &&
+            entry.compare(0, name_size, variable, name_size) == 0)
+            return true;
+    return false;
+}
+
+// In the child: `descriptors` become 3, 4, ... Each is first copied above them all, so that
+// none is overwritten before its turn. No allocation: the test may have other threads.
+bool hand_over(const std::vector<int>& descriptors) {
+    int copies[8];
+    const int count = static_cast<int>(descriptors.size());
+    if (count > 8) return false;
+    for (int index = 0; index < count; ++index) {
+        copies[index] = fcntl(descriptors[static_cast<std::size_t>(index)], F_DUPFD, 3 + count);
+        if (copies[index] < 0) return false;
+    }
+    for (int index = 0; index < count; ++index)
+        if (dup2(copies[index], 3 + index) < 0) return false;
+    for (int index = 0; index < count; ++index) close(copies[index]);
+    return true;
+}
+
 }  // namespace
 
 bool launch(child_process& process, const std::string& program, const std::vector<std::string>& arguments,
@@ -76,8 +105,10 @@ bool launch(child_process& process, const std::string& program, const std::vecto
     texts.insert(texts.end(), arguments.begin(), arguments.end());
     std::vector<std::string> variables;
     for (char** variable = environ; *variable != nullptr; ++variable)
-        if (std::strncmp(*variable, "TEMP=", 5) != 0) variables.emplace_back(*variable);
+        if (std::strncmp(*variable, "TEMP=", 5) != 0 && !replaced(*variable, options.environment))
+            variables.emplace_back(*variable);
     if (options.temp != nullptr) variables.push_back(std::string("TEMP=") + options.temp);
+    variables.insert(variables.end(), options.environment.begin(), options.environment.end());
     const std::vector<char*> argv = pointers(texts);
     const std::vector<char*> envp = pointers(variables);
 
@@ -97,6 +128,7 @@ bool launch(child_process& process, const std::string& program, const std::vecto
         close(output[1]);
         close(errors[0]);
         close(errors[1]);
+        if (!hand_over(options.descriptors)) _exit(125);
         const rlimit limit{static_cast<rlim_t>(options.soft_limit), static_cast<rlim_t>(options.hard_limit)};
         if (options.soft_limit >= 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(125);
         const rlimit threads{static_cast<rlim_t>(options.thread_limit), static_cast<rlim_t>(options.thread_limit)};

@@ -33,12 +33,16 @@ struct child_process {
 // >= 0 the user and group id it takes before it runs, so that permissions apply to it; with
 // `soft_limit` >= 0 it starts under that open-files limit, and `hard_limit` above it; with
 // `thread_limit` >= 0, its user may run no more processes and threads than that.
+// `environment` holds NAME=value entries that replace or add to the test's own; the child
+// gets `descriptors` as its descriptors 3, 4, ... in that order.
 struct launch_options {
     const char* temp = nullptr;
     int user = -1;
     long soft_limit = -1;
     long hard_limit = -1;
     long thread_limit = -1;
+    std::vector<std::string> environment = {};
+    std::vector<int> descriptors = {};
 };
 
 bool launch(child_process& process, const std::string& program, const std::vector<std::string>& arguments,
