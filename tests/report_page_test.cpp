@@ -1,0 +1,80 @@
+// The report page (-html) in a real browser: opened from disk, its DOM holds the console's
+// figures and the results file's, its charts are drawn in the phases' colours, and it asks
+// for nothing, over the network or from the disk.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "report/page_text.hpp"
+#include "support/browser.hpp"
+#include "support/png_image.hpp"
+#include "support/run_program.hpp"
+#include "support/temporary_directory.hpp"
+
+namespace {
+
+struct colour {
+    int red, green, blue;
+};
+
+// Pixels of `wanted` (within a little antialiasing) in the rows from `top` down.
+int pixels_of(const image& picture, colour wanted, int top) {
+    int count = 0;
+    for (int y = top; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint8_t* pixel = &picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+            if (std::abs(pixel[0] - wanted.red) <= 8 && std::abs(pixel[1] - wanted.green) <= 8 &&
+                std::abs(pixel[2] - wanted.blue) <= 8)
+                ++count;
+        }
+    return count;
+}
+
+}  // namespace
+
+TEST(ReportPage, ABrowserShowsTheFiguresAndTheChartsAndThePageAsksForNothing) {
+    std::string browser, why_not;
+    if (!find_browser(browser, why_not)) GTEST_SKIP() << why_not;
+    temporary_directory dir, reports;
+    const std::string page = reports.path_name + "/run.html";
+    const execution_result r =
+        quorlane({"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "8", "-block", "64", "-cache",
+                  "0", "-verify", "-html", page, "-json", reports.path_name + "/run.json"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream stream(reports.path_name + "/run.json");
+    const nlohmann::json results = nlohmann::json::parse(stream);
+
+    std::string dom, error;
+    ASSERT_TRUE(page_dom(page, reports.path_name, dom, error)) << error;
+    const std::regex result_line(": ([0-9]+) Mo/s {10}\n");
+    int figures = 0;
+    for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), result_line); it != std::sregex_iterator();
+         ++it, ++figures) {
+        const nlohmann::json& figure = results["passes"][0]["figures"][figures];
+        EXPECT_NE(dom.find(grouped(std::stoull((*it)[1])) + " Mo/s on the console"), std::string::npos) << (*it)[1];
+        EXPECT_NE(dom.find(grouped(figure["mb_per_second"].get<double>(), 0) + " <small>MB/s</small>"),
+                  std::string::npos)
+            << figure;
+    }
+    EXPECT_EQ(figures, 4) << r.output;
+    EXPECT_NE(dom.find("Every byte read back (64 MiB) was what had been written."), std::string::npos);
+
+    // Below the figures' cards, in the charts: the write in blue, the reads in green and orange.
+    const std::string screenshot = reports.path_name + "/page.png";
+    ASSERT_TRUE(page_screenshot(page, reports.path_name, screenshot, 1200, 2400, error)) << error;
+    image picture;
+    ASSERT_TRUE(png_pixels(screenshot, picture, error)) << error;
+    const int charts_top = 420;
+    EXPECT_GT(distinct_colours(picture, 0, charts_top, picture.width, picture.height - charts_top), 20);
+    EXPECT_GT(pixels_of(picture, {29, 83, 201}, charts_top), 100);
+    EXPECT_GT(pixels_of(picture, {29, 201, 143}, charts_top), 100);
+    EXPECT_GT(pixels_of(picture, {201, 98, 29}, charts_top), 100);
+
+    std::vector<std::string> requests;
+    ASSERT_TRUE(network_requests(page, reports.path_name, requests, error)) << error;
+    EXPECT_TRUE(requests.empty()) << ::testing::PrintToString(requests);
+    EXPECT_EQ(reports.entries(), (std::vector<std::string>{"page.png", "run.html", "run.json"}));
+    EXPECT_TRUE(dir.entries().empty());
+}
