@@ -1,7 +1,7 @@
 // The MPI body, linked into quorlane-mpi alone. Only the main thread calls MPI. Every wait
 // for the other ranks is a non-blocking call tested in a loop that also watches for an
-// interruption: mpirun gives a rank a second between its SIGTERM and its SIGKILL, time to
-// remove its files but not to wait for ranks that may never come.
+// interruption, so that a rank interrupted by mpirun's SIGTERM removes its files at once
+// rather than wait for ranks that may never come.
 #include <mpi.h>
 
 #include <algorithm>
@@ -24,6 +24,12 @@ bool ending_together = false;
 bool left_alone = false;
 
 constexpr auto poll_interval = std::chrono::microseconds(100);
+// Only the end of an interrupted job uses it, so its one barrier can't meet another collective
+// that an interruption left pending.
+MPI_Comm ending_comm = MPI_COMM_NULL;
+// mpirun kills every rank still running as soon as one rank has ended: after an interruption
+// no rank ends before every rank has removed its files, or this long has passed.
+constexpr auto removal_wait = std::chrono::seconds(5);
 
 bool wait_watching(MPI_Request& request) {
     for (;;) {
@@ -32,6 +38,17 @@ bool wait_watching(MPI_Request& request) {
         if (done != 0) return true;
         if (interruption_status() != 0) return false;
         std::this_thread::sleep_for(poll_interval);
+    }
+}
+
+void wait_for_removal_everywhere() {
+    if (ending_comm == MPI_COMM_NULL) return;
+    MPI_Request request;
+    MPI_Ibarrier(ending_comm, &request);
+    const auto deadline = std::chrono::steady_clock::now() + removal_wait;
+    for (int done = 0; done == 0 && std::chrono::steady_clock::now() < deadline;) {
+        MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+        if (done == 0) std::this_thread::sleep_for(poll_interval);
     }
 }
 
@@ -70,6 +87,7 @@ void cluster_start(int& argc, char**& argv) {
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_number);
     MPI_Comm_size(MPI_COMM_WORLD, &rank_count);
     find_nodes();
+    MPI_Comm_dup(MPI_COMM_WORLD, &ending_comm);
     std::atexit(finalize_at_exit);
     silence_output(rank_number != 0);
 }
@@ -145,7 +163,10 @@ void cluster_end(int status, const std::string& message) {
         return;
     }
     left_alone = true;
-    if (interruption_status() != 0) return;
+    if (interruption_status() != 0) {
+        wait_for_removal_everywhere();
+        return;
+    }
     // An end that the other ranks know nothing of, such as an option refused here alone: its
     // message is shown whatever the rank, and mpirun ends the job, which interrupts the others.
     if (rank_number != 0 && !message.empty()) {

@@ -46,8 +46,8 @@ bool remove_run_file(const std::string& name, const std::string& failure_message
     return false;
 }
 
-// An interruption ends each rank at once, without waiting for any other: mpirun interrupts
-// them all and kills what is still running a second later.
+// An interruption ends each rank at once, without waiting for any other's collective step:
+// mpirun interrupts them all, and kills what is still running once one rank has ended.
 [[noreturn]] void end_interrupted(const std::vector<thread_param>& records) {
     const std::string error = recorded_fatal_error();
     if (!error.empty()) report_error(false, error);
