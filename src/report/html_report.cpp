@@ -126,10 +126,11 @@ std::string notes(const json& results) {
 
 std::string header(const json& results) {
     const std::string status = results["status"];
+    const std::string file_system = results["target"]["file_system"];
     return "<header><h1>Quorlane report: " + html_escape(results["target"]["path"].get<std::string>()) +
            "</h1><p class=\"subtitle\"><span class=\"status " + status + "\">" + status + "</span> " +
            html_escape(results["host"]["name"].get<std::string>()) + " · " +
-           html_escape(results["target"]["file_system"].get<std::string>()) + " · started " +
+           (file_system.empty() ? "file system unknown" : html_escape(file_system)) + " · started " +
            html_escape(results["started_at"].get<std::string>()) + "</p></header>";
 }
 

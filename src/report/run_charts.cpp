@@ -100,15 +100,20 @@ std::string describe(const std::vector<chart_line>& lines, const char* x_unit) {
 
 // Where the write rate fell, on a chart against the data written or against time from the
 // phase's start or, on the timeline, from the run's.
+// With several passes, each mark is named by its pass's number alone: their sentences, close
+// together, would cover each other.
 void mark_drops(const run_record& run, chart& drawn, bool against_data, bool from_run_start) {
-    for (const pass_record& pass : run.passes) {
-        const figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) {
+        const figure_record& write = run.passes[pass].figures[static_cast<int>(figure_kind::write_cached)];
         const rate_drop drop = find_rate_drop(write.series);
         if (!drop.found) continue;
         const double x = against_data
                              ? static_cast<double>(drop.at_bytes) / one_gib
                              : static_cast<double>(drop.at_us + (from_run_start ? write.start_us : 0)) / one_second_us;
-        drawn.markers.push_back(chart_marker{x, drop.after_bytes_per_second / 1e6, rate_drop_sentence(drop)});
+        const std::string sentence = rate_drop_sentence(drop);
+        drawn.markers.push_back(chart_marker{
+            x, drop.after_bytes_per_second / 1e6, run.passes.size() > 1 ? std::to_string(pass + 1) : sentence,
+            run.passes.size() > 1 ? "Pass " + std::to_string(pass + 1) + ": " + sentence : sentence});
     }
 }
 

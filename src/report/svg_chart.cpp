@@ -130,7 +130,7 @@ std::string marker(const chart_marker& marked, const scale& scaled) {
     const bool on_right = scaled.x(marked.x) > left + plot_width / 2;
     return "<g class=\"marker\"><line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top) + "\" y2=\"" +
            number(top + plot_height) + "\"/><circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"6\"><title>" +
-           html_escape(marked.label) + "</title></circle><text x=\"" +
+           html_escape(marked.hover) + "</title></circle><text x=\"" +
            number(scaled.x(marked.x) + (on_right ? -8 : 8)) + "\" y=\"" + number(top + 14) + "\" text-anchor=\"" +
            (on_right ? "end" : "start") + "\">" + html_escape(marked.label) + "</text></g>";
 }

@@ -30,7 +30,8 @@ struct chart_span {
 struct chart_marker {
     double x = 0;
     double y = 0;
-    std::string label;
+    std::string label;  // shown beside it
+    std::string hover;
 };
 
 struct chart {
