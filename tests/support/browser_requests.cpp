@@ -51,18 +51,6 @@ int remaining_ms(clock_type::time_point limit) {
     return static_cast<int>(std::max<long long>(left, 0));
 }
 
-// Keeps the browser's own output flowing, so that it never blocks on a full pipe.
-void drain(int& descriptor, std::string& target) {
-    char chunk[65536];
-    const ssize_t got = read(descriptor, chunk, sizeof chunk);
-    if (got > 0) {
-        target.append(chunk, static_cast<std::size_t>(got));
-    } else {
-        close(descriptor);
-        descriptor = -1;
-    }
-}
-
 // The next whole message, waiting at most until `limit`: false with `error` empty when none
 // came by then, with `error` set when the browser closed the socket or spoke nonsense.
 bool next_message(devtools_link& link, clock_type::time_point limit, json& message, std::string& error) {
@@ -85,8 +73,8 @@ bool next_message(devtools_link& link, clock_type::time_point limit, json& messa
             error = "poll failed";
             return false;
         }
-        if (waiting[1].revents != 0) drain(link.browser->output, link.browser->text);
-        if (waiting[2].revents != 0) drain(link.browser->errors, link.browser->error_text);
+        if (waiting[1].revents != 0) read_into(link.browser->output, link.browser->text);
+        if (waiting[2].revents != 0) read_into(link.browser->errors, link.browser->error_text);
         if (waiting[0].revents != 0) {
             char chunk[65536];
             const ssize_t got = recv(link.socket, chunk, sizeof chunk, 0);

@@ -18,25 +18,13 @@ extern char** environ;
 
 namespace {
 
-// Appends what one readable descriptor holds; closes it at end of file.
-void read_one(int& descriptor, std::string& target) {
-    char chunk[65536];
-    const ssize_t bytes_read = read(descriptor, chunk, sizeof chunk);
-    if (bytes_read > 0) {
-        target.append(chunk, static_cast<std::size_t>(bytes_read));
-    } else {
-        close(descriptor);
-        descriptor = -1;
-    }
-}
-
 // Waits up to `timeout_ms` for output and reads it; false once both streams are closed.
 bool read_available(child_process& process, int timeout_ms) {
     pollfd waiting[2] = {{process.output, POLLIN, 0}, {process.errors, POLLIN, 0}};
     if (process.output < 0 && process.errors < 0) return false;
     if (poll(waiting, 2, timeout_ms) <= 0) return true;
-    if (waiting[0].revents != 0) read_one(process.output, process.text);
-    if (waiting[1].revents != 0) read_one(process.errors, process.error_text);
+    if (waiting[0].revents != 0) read_into(process.output, process.text);
+    if (waiting[1].revents != 0) read_into(process.errors, process.error_text);
     return true;
 }
 
@@ -215,4 +203,15 @@ int occurrences(const std::string& text, const std::string& pattern) {
          position = text.find(pattern, position + pattern.size()))
         ++count;
     return count;
+}
+
+void read_into(int& descriptor, std::string& target) {
+    char chunk[65536];
+    const ssize_t bytes_read = read(descriptor, chunk, sizeof chunk);
+    if (bytes_read > 0) {
+        target.append(chunk, static_cast<std::size_t>(bytes_read));
+    } else {
+        close(descriptor);
+        descriptor = -1;
+    }
 }

@@ -72,3 +72,6 @@ void finish(child_process& process, int timeout_ms = finish_timeout_ms);
 
 // How many times `pattern` occurs in `text`.
 int occurrences(const std::string& text, const std::string& pattern);
+
+// Appends what a readable descriptor holds; closes it, and sets it to -1, at end of file.
+void read_into(int& descriptor, std::string& target);
