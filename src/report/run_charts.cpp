@@ -44,21 +44,13 @@ const step_look step_looks[] = {
     {"purge", "Purge: dropping the files from the OS cache", "#dc2626"},
 };
 
-}  // namespace
-
-std::string shade(int hue, std::size_t pass, std::size_t passes) {
-    const int lightness = passes < 2 ? 45 : 32 + static_cast<int>(36 * pass / (passes - 1));
-    return "hsl(" + std::to_string(hue) + ",75%," + std::to_string(lightness) + "%)";
-}
-
-namespace {
 
 std::string pass_name(const run_record& run, std::size_t pass) {
     return run.passes.size() > 1 ? "pass " + std::to_string(pass + 1) : std::string();
 }
 
 std::string hover_text(const phase_look& phase, const std::string& pass, double seconds, const interval_rate& rate) {
-    return std::string(name_of(phase)) + (pass.empty() ? "" : ", " + pass) + ": " + grouped(seconds, 2) + " s, " +
+    return std::string(name_of(phase)) + (pass.empty() ? "" : ", " + pass) + ": " + grouped(seconds, 2) + " s into the phase, " +
            grouped(rate.bytes_per_us, 0) + " MB/s, " + binary_size(rate.bytes_at_end) + " " + phase.verb;
 }
 
@@ -139,6 +131,11 @@ std::string phase_chart(const run_record& run, const phase_look& phase, bool aga
 }
 
 }  // namespace
+
+std::string shade(int hue, std::size_t pass, std::size_t passes) {
+    const int lightness = passes < 2 ? 45 : 32 + static_cast<int>(36 * pass / (passes - 1));
+    return "hsl(" + std::to_string(hue) + ",75%," + std::to_string(lightness) + "%)";
+}
 
 std::string timeline_chart(const run_record& run) {
     chart drawn;
