@@ -1,6 +1,7 @@
 // -verify through the real binary: a clean run passes with its four figures; a file changed
 // between the write and the reads (the run held stopped meanwhile) ends the run with the
-// file, the byte and what the sector there holds, status 1 and nothing left.
+// file, the byte and what the sector there holds, status 1 and nothing left; the results file
+// and the report page say the same.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,7 +10,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <regex>
 
@@ -38,12 +42,15 @@ void write_at(const std::string& name, off_t offset, const std::string& bytes) {
     close(descriptor);
 }
 
-// Runs with -verify, holds the run stopped once its files are written, lets `change` alter
-// them (given the two files of different workers), then lets it read them back.
+// Runs with -verify and `more` options, holds the run stopped once its files are written, lets
+// `change` alter them (given the two files of different workers), then lets it read them back.
 void run_with_change(child_process& process, const std::string& directory,
-                     const std::function<void(const std::string&, const std::string&)>& change) {
-    EXPECT_TRUE(
-        launch(process, {"-path", directory, "-thread", "2", "-file", "16", "-block", "64", "-cache", "0", "-verify"}));
+                     const std::function<void(const std::string&, const std::string&)>& change,
+                     const std::vector<std::string>& more = {}) {
+    std::vector<std::string> arguments{"-path",  directory, "-thread", "2", "-file",  "16",
+                                       "-block", "64",      "-cache",  "0", "-verify"};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    EXPECT_TRUE(launch(process, arguments));
     EXPECT_TRUE(wait_for_results(process, 1, timeout_ms)) << process.text;
     kill(process.pid, SIGSTOP);
     std::vector<std::string> files;
@@ -94,14 +101,28 @@ TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
     });
     expect_diagnosis(flipped, target, at + 100, "1 bits differ");
 
+    // The results file and the report page carry the same diagnosis.
+    temporary_directory reports;
     child_process copied;
-    run_with_change(copied, dir.path_name, [&](const std::string& first, const std::string& second) {
-        target = first;
-        source = second;
-        write_at(target, at, read_at(source, 5 * sector, sector));
-    });
-    expect_diagnosis(copied, target, at,
-                     "it holds the data written to " + source + " at byte " + std::to_string(5 * sector));
+    run_with_change(copied, dir.path_name,
+                    [&](const std::string& first, const std::string& second) {
+                        target = first;
+                        source = second;
+                        write_at(target, at, read_at(source, 5 * sector, sector));
+                    },
+                    {"-json", reports.path_name + "/run.json", "-html", reports.path_name + "/run.html"});
+    const std::string diagnosis = "it holds the data written to " + source + " at byte " + std::to_string(5 * sector);
+    expect_diagnosis(copied, target, at, diagnosis);
+    std::ifstream json_stream(reports.path_name + "/run.json");
+    const nlohmann::json mismatch = nlohmann::json::parse(json_stream)["verification"]["mismatch"];
+    EXPECT_EQ(mismatch["file"], target);
+    EXPECT_EQ(mismatch["byte"], at);
+    EXPECT_EQ(mismatch["diagnosis"], diagnosis);
+    std::ifstream page_stream(reports.path_name + "/run.html");
+    const std::string page((std::istreambuf_iterator<char>(page_stream)), std::istreambuf_iterator<char>());
+    EXPECT_NE(page.find("The data read back differs from what was written: " + target + " at byte " +
+                        std::to_string(at) + ": " + diagnosis),
+              std::string::npos);
 
     child_process earlier;
     run_with_change(earlier, dir.path_name, [&](const std::string& first, const std::string&) {

@@ -1,7 +1,5 @@
 #include "report/html_report.hpp"
 
-#include <cmath>
-
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "report/figure_names.hpp"
@@ -70,6 +68,7 @@ std::string verification_notes(const json& results) {
     const json& verification = results["verification"];
     if (!verification["enabled"].get<bool>()) return "";
     const json& mismatch = verification["mismatch"];
+    if (mismatch.is_null() && verification["bytes_verified"].get<std::uint64_t>() == 0) return "";
     if (mismatch.is_null())
         return note("Every byte read back (" + binary_size(verification["bytes_verified"].get<std::uint64_t>()) +
                     ") was what had been written.");

@@ -44,14 +44,14 @@ const step_look step_looks[] = {
     {"purge", "Purge: dropping the files from the OS cache", "#dc2626"},
 };
 
-
 std::string pass_name(const run_record& run, std::size_t pass) {
     return run.passes.size() > 1 ? "pass " + std::to_string(pass + 1) : std::string();
 }
 
 std::string hover_text(const phase_look& phase, const std::string& pass, double seconds, const interval_rate& rate) {
-    return std::string(name_of(phase)) + (pass.empty() ? "" : ", " + pass) + ": " + grouped(seconds, 2) + " s into the phase, " +
-           grouped(rate.bytes_per_us, 0) + " MB/s, " + binary_size(rate.bytes_at_end) + " " + phase.verb;
+    return std::string(name_of(phase)) + (pass.empty() ? "" : ", " + pass) + ": " + grouped(seconds, 2) +
+           " s into the phase, " + grouped(rate.bytes_per_us, 0) + " MB/s, " + binary_size(rate.bytes_at_end) + " " +
+           phase.verb;
 }
 
 // The rate of each interval of a phase, against the time from `origin_us` in seconds or the data
