@@ -1,10 +1,10 @@
 #include "results/rate_drop.hpp"
 
-#include "results/series.hpp"
-
 #include <algorithm>
 #include <cstddef>
 #include <vector>
+
+#include "results/series.hpp"
 
 namespace {
 
@@ -36,12 +36,14 @@ double time_median(std::vector<span> spans) {
     return 0;
 }
 
-// The share of the spans' time spent below `threshold`.
-double share_below(const std::vector<span>& spans, double threshold) {
-    std::int64_t below = 0;
-    for (const span& s : spans)
-        if (s.bytes_per_us < threshold) below += duration_of(s);
-    return static_cast<double>(below) / static_cast<double>(duration_of(spans));
+// The share of the time from span `first` to the end spent below `threshold`.
+double share_below(const std::vector<span>& spans, std::size_t first, double threshold) {
+    std::int64_t below = 0, total = 0;
+    for (std::size_t k = first; k < spans.size(); ++k) {
+        total += duration_of(spans[k]);
+        if (spans[k].bytes_per_us < threshold) below += duration_of(spans[k]);
+    }
+    return static_cast<double>(below) / static_cast<double>(total);
 }
 
 }  // namespace
@@ -62,11 +64,10 @@ rate_drop find_rate_drop(const series_record& series) {
         const double threshold = time_median(before) / 2;
         // The fall begins where a span below the threshold follows one above it.
         if (spans[split - 1].bytes_per_us < threshold || first_after.bytes_per_us >= threshold) continue;
-        const std::vector<span> after(spans.begin() + split, spans.end());
         // With most of the time after below the threshold, so is the median after.
-        if (share_below(after, threshold) < least_share_below) continue;
+        if (share_below(spans, split, threshold) < least_share_below) continue;
         return rate_drop{true, first_after.start_us, first_after.bytes_at_start, threshold * 2 * 1e6,
-                         time_median(after) * 1e6};
+                         time_median(std::vector<span>(spans.begin() + split, spans.end())) * 1e6};
     }
     return rate_drop{};
 }
