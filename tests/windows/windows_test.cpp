@@ -15,6 +15,7 @@
 #include <regex>
 #include <sstream>
 
+#include "report/page_text.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
 #include "support/temporary_directory.hpp"
@@ -322,7 +323,7 @@ TEST_F(UnderWine, ReportPageHoldsTheConsolesFiguresAndNeedsNothingFromAnywhere) 
     int figures = 0;
     for (auto it = std::sregex_iterator(r.output.begin(), r.output.end(), result_line); it != std::sregex_iterator();
          ++it, ++figures)
-        EXPECT_NE(page.find((*it)[1].str() + " Mo/s on the console"), std::string::npos) << (*it)[1];
+        EXPECT_NE(page.find(grouped(std::stoull((*it)[1])) + " Mo/s on the console"), std::string::npos) << (*it)[1];
     EXPECT_EQ(figures, 4) << r.output;
     EXPECT_EQ(occurrences(page, "<svg class=\"chart\""), 5);
     EXPECT_NE(page.find("<td>Windows "), std::string::npos);
