@@ -107,3 +107,35 @@ TEST(UnbufferedRun, AFileSystemThatCannotBypassItsCacheIsRefusedWithTheReason) {
     if (!memory.mounted) GTEST_SKIP() << memory.reason;
     check_refusal(point, {}, "Sorry, -direct is not possible in " + point + "/ : Invalid argument");
 }
+
+// ext4 with data=journal takes O_DIRECT opens and caches their data all the same. A kernel
+// that says so (an alignment of 0) has the run refused before any file exists; one that
+// can't say (before 6.1, played by a shim) has it run, and the pages found in the cache
+// after the write are told on a line of their own.
+TEST(UnbufferedRun, AFileSystemThatCachesUnbufferedIoIsRefusedOrToldOf) {
+    temporary_directory dir;
+    const std::string point = dir.path_name + "/disk";
+    fs::create_directory(point);
+    loop_mount disk(dir.path_name + "/image", point, 4096, "data=journal");
+    if (!disk.mounted) GTEST_SKIP() << disk.reason;
+    const std::string run = point + "/run";
+    fs::create_directory(run);
+
+    check_refusal(run, {"-block", "4"},
+                  "Sorry, -direct is not possible in " + run + "/ : its file system serves direct I/O through the OS cache");
+
+    const execution_result r = run_program(
+        "/bin/sh", {"-c", "LD_PRELOAD=\"$0\" ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" exec \"$@\"",
+                    STATX_WITHOUT_DIO_ALIGNMENT, QUORLANE_BINARY, "-path", run, "-direct", "-block", "4", "-file", "4",
+                    "-cache", "0"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::vector<std::string> screen;
+    for (const std::string& line : lines(r.output)) screen.push_back(visible(line));
+    ASSERT_EQ(screen.size(), 8u) << r.output;
+    EXPECT_EQ(screen[2] + "\n", note);
+    EXPECT_EQ(screen[4].rfind("Writing time without cache ram  : ", 0), 0u) << r.output;
+    EXPECT_EQ(screen[5],
+              "Note: 100 % of the test files are in the OS cache after an unbuffered write: this file system keeps "
+              "them there whatever -direct asks, so the figures are not all the disk's own.");
+    EXPECT_TRUE(fs::is_empty(run));
+}

@@ -29,3 +29,7 @@ bool test_files_cached(const std::vector<std::string>& files, cache_residency& r
 // Says how much of the test files the OS cache still holds, when more than 1 %: the read
 // about to start would then not be the disk's.
 void note_still_cached(const cache_residency& residency);
+
+// Says how much of the test files the OS cache holds after an unbuffered write, when more
+// than 1 %: the file system did not bypass its cache.
+void note_cached_after_unbuffered_write(const cache_residency& residency);

@@ -21,8 +21,22 @@ bool test_files_cached(const std::vector<std::string>& files, cache_residency& r
     return cached_part(test_files, residency) && residency.total_pages > 0;
 }
 
+namespace {
+// The share held, in whole percent, when more than 1 % is: below that, pages at the files'
+// edges or read by another process mean nothing.
+bool share_worth_a_note(const cache_residency& residency, unsigned long long& percent) {
+    if (residency.total_pages == 0 || residency.resident_pages * 100 <= residency.total_pages) return false;
+    percent = residency.resident_pages * 100 / residency.total_pages;
+    return true;
+}
+}  // namespace
+
 void note_still_cached(const cache_residency& residency) {
-    if (residency.resident_pages * 100 <= residency.total_pages) return;
-    const std::uint64_t percent = residency.resident_pages * 100 / residency.total_pages;
-    print_on_own_line(format_text(messages::still_cached, static_cast<unsigned long long>(percent)));
+    unsigned long long percent = 0;
+    if (share_worth_a_note(residency, percent)) print_on_own_line(format_text(messages::still_cached, percent));
+}
+
+void note_cached_after_unbuffered_write(const cache_residency& residency) {
+    unsigned long long percent = 0;
+    if (share_worth_a_note(residency, percent)) print_on_own_line(format_text(messages::direct_kept_cached, percent));
 }

@@ -48,6 +48,12 @@ inline constexpr const char* not_enough_memory = "Sorry, there is not enough mem
 inline constexpr const char* direct_unsupported = "Sorry, -direct is not possible in %s : %s";
 inline constexpr const char* direct_block = "Sorry, with -direct the argument -block must be a multiple of %u Ko here";
 inline constexpr const char* direct_note = "Note: unbuffered I/O: every phase bypasses the OS cache.";
+// The reason when the file system accepts unbuffered opens but says it caches them anyway.
+inline constexpr const char* direct_cached = "its file system serves direct I/O through the OS cache";
+// After an unbuffered write, the share of the test files the OS cache holds all the same.
+inline constexpr const char* direct_kept_cached =
+    "Note: %llu %% of the test files are in the OS cache after an unbuffered write: this file system keeps "
+    "them there whatever -direct asks, so the figures are not all the disk's own.";
 
 // quorlane-mpi: the note after the banner (ranks, nodes, threads a rank); the note after an
 // error, naming the rank and host that met it; the refusal of ranks given different options.

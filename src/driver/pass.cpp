@@ -38,6 +38,15 @@ void keep_figure(pass_record& pass, const std::vector<thread_param>& records, fi
     print_result(kind, kept.kib_per_ms);
 }
 
+// Unbuffered writes leave nothing in the OS cache, unless the file system keeps the data
+// there whatever the flag asks; then the figures to come are not all the disk's.
+void check_unbuffered_write(const std::vector<thread_param>& records) {
+    cache_residency residency;
+    bool known = test_files_cached(run_files(records), residency);
+    combine_residency(known, residency, records);
+    if (known) note_cached_after_unbuffered_write(residency);
+}
+
 }  // namespace
 
 void run_pass(std::uint32_t pass_number) {
@@ -56,6 +65,7 @@ void run_pass(std::uint32_t pass_number) {
     stop_if_requested(records);
     pass.steps.push_back(step_record{"flush", phase_start - run_start_us, phase_end - phase_start, 0});
     keep_figure(pass, records, figure_kind::write_forced, forced);
+    if (direct) check_unbuffered_write(records);
 
     for (const bool with_cache : {true, false}) {
         aim_readers(records, with_cache);

@@ -13,7 +13,9 @@ void check_unbuffered_io() {
     std::uint32_t offset_alignment = 0;
     std::uint32_t memory_alignment = 0;
     std::string reason;
-    if (!unbuffered_io_alignment(path, offset_alignment, memory_alignment, reason))
+    const unbuffered_support support = unbuffered_io_alignment(path, offset_alignment, memory_alignment, reason);
+    if (support == unbuffered_support::not_by_this_file_system) reason = messages::direct_cached;
+    if (support != unbuffered_support::supported)
         report_error(true, format_text(messages::direct_unsupported, path.c_str(), reason.c_str()));
 
     // Blocks follow one another in the files and in the writers' pools: each must start on

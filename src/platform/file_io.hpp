@@ -21,10 +21,13 @@ creation create_new_file(const std::string& name, bool unbuffered, os_file& hand
 bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason);
 
 // What unbuffered reads and writes need in `directory`: sizes and offsets multiples of
-// `offset_alignment` bytes, buffers aligned to `memory_alignment`. False, with the OS's reason,
-// when its file system can't bypass the cache at all. Leaves no file anyone can see.
-bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
-                             std::uint32_t& memory_alignment, std::string& reason);
+// `offset_alignment` bytes, buffers aligned to `memory_alignment`. `refused`, with the OS's
+// reason, when the file system refuses to bypass the cache; `not_by_this_file_system` when
+// it accepts unbuffered opens but says it serves them through the cache all the same.
+// Leaves no file anyone can see.
+enum class unbuffered_support { supported, refused, not_by_this_file_system };
+unbuffered_support unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
+                                           std::uint32_t& memory_alignment, std::string& reason);
 
 // Writes all `size` bytes, in one call unless the OS takes less.
 bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason);

@@ -29,7 +29,8 @@ tmpfs_mount::~tmpfs_mount() {
     if (mounted) umount2(point.c_str(), MNT_DETACH);
 }
 
-loop_mount::loop_mount(const std::string& image, const std::string& mount_point, int sector_bytes)
+loop_mount::loop_mount(const std::string& image, const std::string& mount_point, int sector_bytes,
+                       const char* options)
     : point(mount_point) {
     if (geteuid() != 0) {
         reason = "setting up a loop device needs root";
@@ -44,7 +45,7 @@ loop_mount::loop_mount(const std::string& image, const std::string& mount_point,
         return;
     }
     device = made.output.substr(0, made.output.find('\n'));
-    if (mount(device.c_str(), point.c_str(), "ext4", 0, nullptr) != 0) {
+    if (mount(device.c_str(), point.c_str(), "ext4", 0, options) != 0) {
         reason = "cannot mount " + device + ": " + std::strerror(errno);
         return;
     }

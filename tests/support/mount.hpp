@@ -21,9 +21,10 @@ struct tmpfs_mount {
 };
 
 // An ext4 made in the file `image` on a loop device of `sector_bytes` sectors, mounted on
-// `point`: unbuffered I/O there must be aligned to the sectors. Needs losetup and mkfs.ext4.
+// `point` with the mount's `options` (such as "data=journal"): unbuffered I/O there must be
+// aligned to the sectors. Needs losetup and mkfs.ext4.
 struct loop_mount {
-    loop_mount(const std::string& image, const std::string& point, int sector_bytes);
+    loop_mount(const std::string& image, const std::string& point, int sector_bytes, const char* options = nullptr);
     ~loop_mount();
     loop_mount(const loop_mount&) = delete;
     loop_mount& operator=(const loop_mount&) = delete;

@@ -130,8 +130,8 @@ bool replace_file(const std::string& from, const std::string& to, std::string& r
     return rename(from.c_str(), to.c_str()) == 0 || fail_with_errno(reason);
 }
 
-bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
-                             std::uint32_t& memory_alignment, std::string& reason) {
+unbuffered_support unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
+                                           std::uint32_t& memory_alignment, std::string& reason) {
     // An unnamed file, gone when closed, tells whether the file system takes O_DIRECT. When
     // unnamed files can't be made there either, the refusal is not O_DIRECT's: the run's first
     // file gives the reason.
@@ -141,20 +141,25 @@ bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset
         const int plain = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (plain >= 0) {
             close(plain);
-            return false;
+            return unbuffered_support::refused;
         }
     }
     struct statx state {};
     const bool known = probe >= 0 ? statx(probe, "", AT_EMPTY_PATH, STATX_DIOALIGN, &state) == 0
                                   : statx(AT_FDCWD, directory.c_str(), 0, STATX_DIOALIGN, &state) == 0;
     if (probe >= 0) close(probe);
-    if (known && (state.stx_mask & STATX_DIOALIGN) != 0 && state.stx_dio_offset_align != 0) {
+    // An answer of 0 is the kernel saying that this file system can't do direct I/O on its
+    // files (ext4 with data=journal): O_DIRECT opens succeed there, but go through the cache.
+    if (known && (state.stx_mask & STATX_DIOALIGN) != 0 && state.stx_dio_offset_align == 0) {
+        return unbuffered_support::not_by_this_file_system;
+    }
+    if (known && (state.stx_mask & STATX_DIOALIGN) != 0) {
         offset_alignment = state.stx_dio_offset_align;
         memory_alignment = state.stx_dio_mem_align;
-        return true;
+        return unbuffered_support::supported;
     }
     // Kernels before 6.1, and file systems that don't say: what the device's blocks ask.
     const std::uint32_t block = known ? logical_block_size(state.stx_dev_major, state.stx_dev_minor) : 0;
     offset_alignment = memory_alignment = block != 0 ? block : page_bytes;
-    return true;
+    return unbuffered_support::supported;
 }

@@ -98,8 +98,8 @@ bool replace_file(const std::string& from, const std::string& to, std::string& r
 // Unbuffered transfers are whole sectors of the volume. Their buffers must also start on the
 // device's physical sectors: 4096 bytes at most on today's devices, which every buffer is
 // aligned to already.
-bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
-                             std::uint32_t& memory_alignment, std::string& reason) {
+unbuffered_support unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
+                                           std::uint32_t& memory_alignment, std::string& reason) {
     const std::wstring wide = wide_text(directory);
     std::wstring volume(wide.size() + MAX_PATH, L'\0');
     DWORD sectors_per_cluster = 0;
@@ -107,8 +107,10 @@ bool unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset
     DWORD free_clusters = 0;
     DWORD clusters = 0;
     if (!GetVolumePathNameW(wide.c_str(), volume.data(), static_cast<DWORD>(volume.size())) ||
-        !GetDiskFreeSpaceW(volume.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters, &clusters))
-        return fail_with_last_error(reason);
+        !GetDiskFreeSpaceW(volume.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters, &clusters)) {
+        fail_with_last_error(reason);
+        return unbuffered_support::refused;
+    }
     offset_alignment = memory_alignment = bytes_per_sector;
-    return true;
+    return unbuffered_support::supported;
 }
