@@ -6,12 +6,15 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 
 #include "platform/platform.hpp"
 #include "support/file_system.hpp"
+#include "support/mount.hpp"
+#include "support/process.hpp"
 #include "support/run_program.hpp"
 #include "support/temporary_directory.hpp"
 
@@ -57,6 +60,22 @@ TEST(MemoryNotes, ARunOnADiskNotesNeither) {
     const std::vector<std::string> screen = screen_of_run(dir);
     ASSERT_EQ(screen.size(), 6u);
     for (const std::string& line : screen) EXPECT_EQ(line.find("Note"), std::string::npos) << line;
+}
+
+// ramfs reports neither a size nor free space: its free space is unknown, not none, so the
+// run goes on, saying it measures memory.
+TEST(MemoryNotes, ARunOnARamfsIsNotRefusedForSpaceAndSaysItMeasuresMemory) {
+    const temporary_directory dir;
+    const std::string point = dir.path_name + "/ramfs";
+    ASSERT_TRUE(std::filesystem::create_directory(point));
+    tmpfs_mount memory(point, "1m", false, "ramfs");
+    if (!memory.mounted) GTEST_SKIP() << memory.reason;
+    const execution_result r = quorlane({"-path", point, "-thread", "2", "-file", "2", "-cache", "0"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(occurrences(r.output, "Mo/s          \n"), 4) << r.output;
+    EXPECT_EQ(occurrences(r.output, "Note: " + point + "/ is in memory (ramfs): these figures are memory speeds, not a disk's.\n"), 1)
+        << r.output;
+    EXPECT_TRUE(std::filesystem::is_empty(point));
 }
 
 // statfs numbers ext2, ext3 and ext4 alike; the query gives the mounted type's own name.

@@ -22,7 +22,8 @@ std::uint64_t process_id();
 // returns the limit now in force.
 std::uint64_t raise_open_files_limit();
 
-// Free space available to this user on the filesystem holding `directory`.
+// Free space available to this user on the filesystem holding `directory`; false where the
+// OS can't tell, as for a file system that reports no size (ramfs).
 bool free_space(const std::string& directory, std::uint64_t& bytes);
 
 // The filesystem holding a directory: its type's name ("ext4", "xfs", "tmpfs", "nfs", ...)

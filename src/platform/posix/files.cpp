@@ -28,7 +28,8 @@ std::uint64_t raise_open_files_limit() {
 
 bool free_space(const std::string& directory, std::uint64_t& bytes) {
     struct statvfs state {};
-    if (statvfs(directory.c_str(), &state) != 0) return false;
+    // A file system that reports no size at all (ramfs) has free space no one can tell.
+    if (statvfs(directory.c_str(), &state) != 0 || state.f_blocks == 0) return false;
     bytes = static_cast<std::uint64_t>(state.f_bavail) * state.f_frsize;
     return true;
 }
