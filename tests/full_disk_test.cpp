@@ -38,13 +38,15 @@ TEST(FreeSpace, ARunThatCannotFitIsRefusedBeforeAnyFileExists) {
     struct test_case {
         std::vector<std::string> settings;
         const char* needed;
+        const char* note;
     };
     const test_case refuses[] = {
-        {{"-file", "16", "-cache", "0"}, "16"},
+        {{"-file", "16", "-cache", "0"}, "16", ""},
         // Whole blocks only: 2 MiB in 700 KiB blocks is 1400 KiB a file, 8400 KiB for six files.
-        {{"-file", "2", "-block", "700", "-thread", "3", "-file_number", "2", "-cache", "0"}, "9"},
-        // The eviction file counts: 1 GiB beside the 1 MiB test file.
-        {{"-file", "1", "-cache", "1"}, "1025"},
+        {{"-file", "2", "-block", "700", "-thread", "3", "-file_number", "2", "-cache", "0"}, "9", ""},
+        // The eviction file counts, 1 GiB beside the 1 MiB test file, and the refusal says so.
+        {{"-file", "1", "-cache", "1"}, "1025",
+         "Note: 1024 MiB of it is the eviction file (-cache 1), which -cache 0 leaves out.\n"},
     };
     for (const test_case& c : refuses) {
         std::vector<std::string> arguments{"-path", disk.point};
@@ -52,9 +54,10 @@ TEST(FreeSpace, ARunThatCannotFitIsRefusedBeforeAnyFileExists) {
         const execution_result r = quorlane(arguments);
         EXPECT_EQ(r.status, 1) << r.output;
         EXPECT_NE(r.output.find(std::string("\nSorry, the run needs ") + c.needed +
-                                " MiB of free space but the disk has only 8 MiB free\n"),
+                                " MiB of free space but the disk has only 8 MiB free\n" + c.note),
                   std::string::npos)
             << r.output;
+        EXPECT_EQ(occurrences(r.output, "Note: "), *c.note == '\0' ? 0 : 1) << r.output;
         EXPECT_EQ(r.output.find("Writing"), std::string::npos) << r.output;
         EXPECT_TRUE(std::filesystem::is_empty(disk.point));
     }

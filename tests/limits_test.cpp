@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <regex>
@@ -15,13 +17,34 @@ namespace {
 
 constexpr long limit = 64;
 constexpr int inherited = 40;
+// Root may raise its hard limit, and quorlane does: under root the limits are tried as an
+// unprivileged user, who can't.
+constexpr int unprivileged_user = 65534;
+
+int limited_user(const temporary_directory& dir) {
+    if (geteuid() != 0) return -1;
+    EXPECT_EQ(chmod(dir.path_name.c_str(), 0777), 0);
+    return unprivileged_user;
+}
+
+// Whether this process, and so a child of it, may raise its hard limit: tried one above it,
+// then put back.
+bool may_raise_hard_limit() {
+    rlimit now{};
+    if (getrlimit(RLIMIT_NOFILE, &now) != 0 || now.rlim_max == RLIM_INFINITY) return false;
+    rlimit above = now;
+    above.rlim_max = now.rlim_max + 1;
+    if (setrlimit(RLIMIT_NOFILE, &above) != 0) return false;
+    setrlimit(RLIMIT_NOFILE, &now);
+    return true;
+}
 
 void run_under_limit(child_process& process, const temporary_directory& dir, const std::string& workers,
-                     const std::string& files_per_worker, long soft, long hard) {
+                     const std::string& files_per_worker, long soft, long hard, bool as_root = false) {
     EXPECT_TRUE(launch(process,
                        {"-path", dir.path_name, "-thread", workers, "-file_number", files_per_worker, "-file", "1",
                         "-block", "1024", "-cache", "0"},
-                       -1, soft, hard));
+                       as_root ? -1 : limited_user(dir), soft, hard));
     finish(process);
 }
 
@@ -89,12 +112,15 @@ TEST(OpenFilesLimit, InheritedDescriptorsCountAgainstTheLimit) {
     EXPECT_EQ(refusal.text.find("Writing"), std::string::npos) << refusal.text;
     EXPECT_TRUE(dir.entries().empty());
 
-    if (geteuid() != 0 || access("/usr/bin/unshare", X_OK) != 0) GTEST_SKIP() << "hiding /proc needs root and unshare";
+    if (geteuid() != 0 || access("/usr/bin/unshare", X_OK) != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+        GTEST_SKIP() << "hiding /proc needs root, unshare and setpriv";
     child_process without_proc;
     ASSERT_TRUE(
         launch(without_proc, "/usr/bin/unshare",
-               {"--mount", "/bin/sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\"", QUORLANE_BINARY, "-path",
-                dir.path_name, "-thread", "1", "-file_number", std::to_string(room), "-file", "1", "-cache", "0"},
+               {"--mount", "/bin/sh", "-c",
+                "mount -t tmpfs none /proc && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"",
+                QUORLANE_BINARY, "-path", dir.path_name, "-thread", "1", "-file_number", std::to_string(room), "-file", "1",
+                "-cache", "0"},
                {nullptr, -1, limit, limit}));
     finish(without_proc);
     EXPECT_EQ(room_of_refusal(without_proc, room), room - inherited);
@@ -105,6 +131,17 @@ TEST(OpenFilesLimit, TheSoftLimitIsRaisedToTheHardOne) {
     temporary_directory dir;
     child_process raised;
     run_under_limit(raised, dir, "8", "16", limit, 4 * limit);
+    EXPECT_EQ(raised.status, 0) << raised.text << raised.error_text;
+    EXPECT_EQ(occurrences(raised.text, "Mo/s          \n"), 4) << raised.text;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Root raises the hard limit too, as far as the kernel allows (fs.nr_open).
+TEST(OpenFilesLimit, RootRaisesTheHardLimitToo) {
+    if (!may_raise_hard_limit()) GTEST_SKIP() << "this process may not raise its hard limit (root with CAP_SYS_RESOURCE)";
+    temporary_directory dir;
+    child_process raised;
+    run_under_limit(raised, dir, "8", "16", limit, limit, true);
     EXPECT_EQ(raised.status, 0) << raised.text << raised.error_text;
     EXPECT_EQ(occurrences(raised.text, "Mo/s          \n"), 4) << raised.text;
     EXPECT_TRUE(dir.entries().empty());

@@ -93,21 +93,21 @@ TEST_F(CachePurge, DropsEveryPageOfTheGivenFilesOnly) {
     EXPECT_EQ(after.resident_pages, pages_per_file());
 }
 
-// Files it cannot open are reported once, naming the first with its reason, and the others
-// are purged all the same. The residency of a missing file can't be told.
+// Files it cannot open are reported once, naming the first with the call that failed and its
+// reason, and the others are purged all the same. The residency of a missing file can't be told.
 TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
     const std::vector<std::string> names = files_in_memory(2);
     ASSERT_FALSE(HasFailure());
     const std::string absent = dir->path_name + "/absent";
     const std::vector<std::string> given{absent, names[0], absent + "_too", names[1]};
 
-    EXPECT_EQ(purge_file_cache(given), purge_failure::ntstatus);
+    EXPECT_EQ(purge_file_cache(given), purge_failure::file_pages);
     write_and_read(names[0]);
     ::testing::internal::CaptureStdout();
     purge_os_cache(given);
     const std::string output = ::testing::internal::GetCapturedStdout();
     const std::string message =
-        "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.\n" + absent + " : No such file or directory\n";
+        "Sorry, I can't drop the OS cache of " + absent + " : open: No such file or directory\n";
     // Preceded by a line end when an earlier test of this process left the console line open.
     EXPECT_TRUE(output == message || output == "\n" + message) << output;
     for (const std::string& name : names) EXPECT_EQ(resident_pages(name), 0u) << name;

@@ -10,7 +10,7 @@ namespace {
 void report_failed_file() {
     std::string file, reason;
     if (purge_failure_detail(file, reason))
-        report_error(false, format_text(messages::file_detail, file.c_str(), reason.c_str()));
+        report_error(false, format_text(messages::purge_file, file.c_str(), reason.c_str()));
 }
 }  // namespace
 
@@ -23,6 +23,9 @@ void purge_os_cache(const std::vector<std::string>& files) {
         case purge_failure::privilege: report_error(false, messages::purge_privilege); return;
         case purge_failure::ntstatus:
             report_error(false, messages::purge_ntstatus);
+            report_failed_file();
+            return;
+        case purge_failure::file_pages:
             report_failed_file();
             return;
     }

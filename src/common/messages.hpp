@@ -41,6 +41,8 @@ inline constexpr const char* too_many_open_files =
     "Sorry, the run needs %llu open files (-thread x -file_number) but this system leaves only %llu for them";
 inline constexpr const char* not_enough_space =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
+// After that refusal when the eviction file counts: its MiB and -cache's value.
+inline constexpr const char* eviction_space = "Note: %llu MiB of it is the eviction file (-cache %u), which -cache 0 leaves out.";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 // -direct: the directory's file system can't bypass the cache (the system's reason), or the
@@ -129,6 +131,8 @@ inline constexpr const char* purge_address =
 inline constexpr const char* purge_token = "Sorry, I can't get OpenProcessToken for clear de RAM Cache.";
 inline constexpr const char* purge_privilege = "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.";
 inline constexpr const char* purge_ntstatus = "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
+// A file whose cached pages could not be dropped, and the call that failed with its reason.
+inline constexpr const char* purge_file = "Sorry, I can't drop the OS cache of %s : %s";
 
 // Figures that would show memory, not the disk: the path and its filesystem's type; the
 // share of the test files' pages still cached after the purge, in whole percent.

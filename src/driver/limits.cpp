@@ -1,5 +1,6 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/stop.hpp"
 #include "driver/driver.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
@@ -39,9 +40,16 @@ std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {
 }
 
 void check_limits() {
-    const std::string refusal = open_files_refusal();
-    if (!refusal.empty()) report_error(true, refusal);
+    const std::string files_refusal = open_files_refusal();
+    if (!files_refusal.empty()) report_error(true, files_refusal);
     const std::uint64_t needed = bytes_needed(true);
     std::uint64_t free_bytes = 0;
-    if (free_space(path, free_bytes) && needed > free_bytes) report_error(true, space_refusal(needed, free_bytes));
+    if (!free_space(path, free_bytes) || needed <= free_bytes) return;
+    // The eviction file is said apart: it is what -cache 0 saves.
+    const std::string refusal = space_refusal(needed, free_bytes);
+    if (cache == 0) report_error(true, refusal);
+    report_error(false, refusal);
+    print_on_own_line(format_text(messages::eviction_space,
+                                  static_cast<unsigned long long>(std::uint64_t{cache} * 1024), cache));
+    end_process(1, refusal);
 }

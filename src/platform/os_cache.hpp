@@ -6,15 +6,17 @@
 #include <string>
 #include <vector>
 
-// Outcome of purging the OS cache of file data; each failure has its own message.
-enum class purge_failure { none, library, address, token, privilege, ntstatus };
+// Outcome of purging the OS cache of file data; each failure has its own message. The first
+// five are steps of emptying Windows' standby list; `file_pages`, a file whose cached pages
+// could not be dropped (purge_failure_detail names it).
+enum class purge_failure { none, library, address, token, privilege, ntstatus, file_pages };
 
 // Drops the OS's cached pages of `files` (and, where the OS offers it, its whole standby
 // cache), so that the next read of them comes from the device.
 purge_failure purge_file_cache(const std::vector<std::string>& files);
 
-// The first file the last purge_file_cache could not purge and the OS's reason; false when
-// none failed or the OS purged without naming files.
+// The first file the last purge_file_cache could not purge and the OS's reason, which names
+// the call that failed; false when none failed or the OS purged without naming files.
 bool purge_failure_detail(std::string& file, std::string& reason);
 
 // How much of `files` the OS cache holds now, in pages; false where the OS can't tell or a

@@ -18,8 +18,8 @@ bool is_existing_directory(const std::string& path_name);
 // This process's id, which tells apart runs started at the same moment.
 std::uint64_t process_id();
 
-// Raises the per-process limit of open files as far as the OS allows and
-// returns the limit now in force.
+// Raises the per-process limit of open files as far as the OS allows (where the process may,
+// its hard limit too) and returns the limit now in force.
 std::uint64_t raise_open_files_limit();
 
 // Free space available to this user on the filesystem holding `directory`; false where the

@@ -115,14 +115,18 @@ bool remove_file(const std::string& name, std::string& reason) {
 }
 
 // The pages are clean (forced to the device), so the kernel lets them go, for any user,
-// without touching the cache of other processes' files.
+// without touching the cache of other processes' files. The reason names the call that failed.
 bool drop_cached_pages(const std::string& name, std::string& reason) {
     const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return fail_with_errno(reason);
+    if (descriptor < 0) {
+        fail_with_errno(reason);
+        reason = "open: " + reason;
+        return false;
+    }
     const int advice = posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
     close(descriptor);
     if (advice == 0) return true;
-    reason = std::generic_category().message(advice);
+    reason = "posix_fadvise POSIX_FADV_DONTNEED: " + std::generic_category().message(advice);
     return false;
 }
 

@@ -19,7 +19,7 @@ purge_failure purge_file_cache(const std::vector<std::string>& files) {
             failure_reason = reason;
         }
     }
-    return failed_file.empty() ? purge_failure::none : purge_failure::ntstatus;
+    return failed_file.empty() ? purge_failure::none : purge_failure::file_pages;
 }
 
 bool purge_failure_detail(std::string& file, std::string& reason) {
