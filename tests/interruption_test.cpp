@@ -114,8 +114,12 @@ TEST_P(InterruptedWrite, WritersStopAtTheirNextBlockAndTheirFilesAreRemoved) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptedWrite,
-                         testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM),
-                         [](const testing::TestParamInfo<int>& info) { return std::string(sigabbrev_np(info.param)); });
+                         testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                                         SIGXCPU, SIGPOLL, SIGRTMIN, SIGRTMAX),
+                         [](const testing::TestParamInfo<int>& info) {
+                             const char* name = sigabbrev_np(info.param);
+                             return name != nullptr ? std::string(name) : "RT" + std::to_string(info.param);
+                         });
 
 TEST(Interruption, DuringTheFlushPassEndsBeforeItsFigure) {
     temporary_directory dir;
