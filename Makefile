@@ -6,23 +6,31 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR ?= /var/tmp
 # The Windows cross build, run under Wine by the tests, which look for it in this directory.
 WINDOWS_BUILD = build-windows
-WINDOWS_TOOLS := $(shell command -v x86_64-w64-mingw32-g++-posix >/dev/null && \
-                   { command -v wine64 || command -v wine; } >/dev/null && echo yes)
+# Asked when the recipe runs, after the prerequisites may have installed them.
+WINDOWS_TOOLS = command -v x86_64-w64-mingw32-g++-posix >/dev/null && { command -v wine64 || command -v wine; } >/dev/null
 
 # CMake configures the tests only when it finds GoogleTest: without it there is nothing to run.
 require_tests = test -f $(1)/tests/CTestTestfile.cmake || \
   { echo "The tests need GoogleTest, which CMake did not find: install libgtest-dev, then run this again"; exit 1; }
 
-.PHONY: all build program windows run test test-scale test-sanitize clean
+.PHONY: all build program windows run test test-scale test-sanitize clean program-prerequisites test-prerequisites
 
 all: build
+
+# What each entry point needs and is missing is installed first (as root on Debian or
+# Ubuntu; elsewhere the command to run is printed and make stops).
+program-prerequisites:
+	@sh tools/prerequisites program
+
+test-prerequisites:
+	@sh tools/prerequisites test
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The program alone: neither the tests nor GoogleTest are needed to run it.
-program:
+program: program-prerequisites
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS) --target quorlane
 
@@ -30,19 +38,19 @@ run: program
 	$(BUILD)/quorlane -path "$(RUN_DIR)" -file 256 -cache 0
 
 windows:
-ifeq ($(WINDOWS_TOOLS),yes)
-	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
-else
-	@echo "Windows build skipped: it needs x86_64-w64-mingw32-g++-posix and wine64 (or wine); its tests show as skipped"
-endif
+	@if $(WINDOWS_TOOLS); then \
+	  cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release && \
+	  cmake --build $(WINDOWS_BUILD) -j $(JOBS); \
+	else \
+	  echo "Windows build skipped: it needs x86_64-w64-mingw32-g++-posix and wine64 (or wine); its tests show as skipped"; \
+	fi
 
-test: build windows
+test: test-prerequisites build windows
 	@$(call require_tests,$(BUILD))
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE scale
 
 # 100 workers x 50 files and 1 worker x 10,000 files: about 7.5 GB written, minutes of disk.
-test-scale: build
+test-scale: test-prerequisites build
 	@$(call require_tests,$(BUILD))
 	cd $(BUILD) && ctest --output-on-failure -L scale
 
@@ -58,7 +66,7 @@ SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:exitcode=199 \
                UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=199 \
                TSAN_OPTIONS=halt_on_error=1:exitcode=199
 
-test-sanitize:
+test-sanitize: test-prerequisites
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=None -DQUORLANE_MPI=OFF \
 	  -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 	@$(call require_tests,$(ASAN_BUILD))
