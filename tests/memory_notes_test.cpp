@@ -7,6 +7,8 @@
 #include <sys/vfs.h>
 
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <map>
 #include <regex>
 #include <set>
@@ -76,6 +78,40 @@ TEST(MemoryNotes, ARunOnARamfsIsNotRefusedForSpaceAndSaysItMeasuresMemory) {
     EXPECT_EQ(occurrences(r.output, "Note: " + point + "/ is in memory (ramfs): these figures are memory speeds, not a disk's.\n"), 1)
         << r.output;
     EXPECT_TRUE(std::filesystem::is_empty(point));
+}
+
+// A FUSE daemon may serve the last read from the OS cache of the files behind it, which the
+// purge of the FUSE file's pages never reaches: said once after the banner, and in the
+// results file.
+TEST(MemoryNotes, ARunOnAFuseFileSystemSaysWhichCacheThePurgeCannotReach) {
+    const temporary_directory dir, reports;
+    const std::string source = dir.path_name + "/source", point = dir.path_name + "/fuse";
+    ASSERT_TRUE(std::filesystem::create_directory(source));
+    ASSERT_TRUE(std::filesystem::create_directory(point));
+    fuse_mount fuse(source, point);
+    if (!fuse.mounted) GTEST_SKIP() << fuse.reason;
+    file_system_type type;
+    ASSERT_TRUE(file_system_of(point, type));
+    EXPECT_EQ(type.other_cache, cache_beyond_purge::fuse_daemon);
+    EXPECT_FALSE(type.in_memory);
+
+    const std::string results = reports.path_name + "/run.json";
+    const execution_result r =
+        quorlane({"-path", point, "-thread", "2", "-file", "2", "-cache", "0", "-json", results});
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string note = "Note: " + point + "/ is on a FUSE file system (" + type.name +
+                             "): the last read's figure may come from its daemon's cache, or the OS cache of the "
+                             "files behind it, which the purge can't empty. An eviction file larger than that cache "
+                             "(-cache) keeps it out, and so does -direct where the daemon honours it.";
+    const std::vector<std::string> screen = lines(r.output);
+    ASSERT_GE(screen.size(), 3u) << r.output;
+    EXPECT_EQ(screen[2], note);
+    EXPECT_EQ(occurrences(r.output, "Note: "), 1) << r.output;
+    std::ifstream stream(results);
+    const nlohmann::json document = nlohmann::json::parse(stream);
+    EXPECT_EQ(document["target"]["cache_beyond_purge"]["cache"], "fuse_daemon");
+    EXPECT_EQ(document["target"]["cache_beyond_purge"]["text"], note.substr(6));
+    EXPECT_TRUE(std::filesystem::is_empty(source));
 }
 
 // statfs numbers ext2, ext3 and ext4 alike; the query gives the mounted type's own name.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/os_cache.hpp"
+#include "platform/platform.hpp"
 
 // True from the creation of the eviction file until it is removed.
 extern bool eviction_file_created;
@@ -21,6 +22,15 @@ void purge_os_cache(const std::vector<std::string>& files);
 
 // Says once, before any file exists, when the directory under test is a memory filesystem.
 void note_memory_file_system();
+
+// Says once, before any file exists, when the directory's reads may be served by a cache
+// the purge can't empty (ZFS's ARC, a network server's, a FUSE daemon's).
+void note_cache_beyond_purge();
+
+// That note for `directory` on `type`, empty when it has no such cache; and the cache's name
+// in the results file, null when none.
+std::string cache_beyond_purge_note(const std::string& directory, const file_system_type& type);
+const char* cache_beyond_purge_name(cache_beyond_purge cache);
 
 // The pages of the test files among `files` that the OS cache holds; false where the OS
 // can't tell.

@@ -138,6 +138,18 @@ inline constexpr const char* purge_file = "Sorry, I can't drop the OS cache of %
 // share of the test files' pages still cached after the purge, in whole percent.
 inline constexpr const char* memory_file_system =
     "Note: %s is in memory (%s): these figures are memory speeds, not a disk's.";
+// A cache of file data that the purge can't empty, said once after the banner: the path, then
+// for a network or FUSE file system its type.
+inline constexpr const char* zfs_arc_cache =
+    "Note: %s is on ZFS, whose ARC cache the purge can't empty: the last read's figure may come from it. An "
+    "eviction file larger than the ARC (-cache) keeps it out, and so does -direct where ZFS honours it.";
+inline constexpr const char* server_cache =
+    "Note: %s is on a network file system (%s): the last read's figure may come from the server's cache, which "
+    "the purge can't empty. An eviction file larger than that cache (-cache) keeps it out.";
+inline constexpr const char* fuse_daemon_cache =
+    "Note: %s is on a FUSE file system (%s): the last read's figure may come from its daemon's cache, or the OS "
+    "cache of the files behind it, which the purge can't empty. An eviction file larger than that cache (-cache) "
+    "keeps it out, and so does -direct where the daemon honours it.";
 inline constexpr const char* still_cached =
     "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
 

@@ -86,6 +86,8 @@ std::string target_notes(const json& results) {
             without_note_prefix(format_text(messages::memory_file_system, target["path"].get<std::string>().c_str(),
                                             target["file_system"].get<std::string>().c_str())),
             "warning");
+    const json& other_cache = target.value("cache_beyond_purge", json());
+    if (other_cache.is_object()) notes += note(other_cache["text"].get<std::string>(), "warning");
     if (results["settings"]["direct"].get<bool>()) notes += note(without_note_prefix(messages::direct_note));
     return notes;
 }

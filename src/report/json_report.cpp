@@ -4,8 +4,10 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "cache/cache.hpp"
 #include "common/rate.hpp"
 #include "common/stop.hpp"
+#include "platform/platform.hpp"
 #include "platform/system_info.hpp"
 #include "report/figure_names.hpp"
 #include "report/rate_drop_text.hpp"
@@ -45,11 +47,23 @@ json host_json() {
                 {"memory_bytes", host.memory_bytes}};
 }
 
+// The cache beyond the purge's reach that may serve the last read, with the console's note
+// on it; null when there is none.
+json other_cache_json() {
+    file_system_type type;
+    if (!file_system_of(path, type) || type.other_cache == cache_beyond_purge::none) return nullptr;
+    const std::string note = cache_beyond_purge_note(path, type);
+    const std::string prefix = "Note: ";
+    return json{{"cache", cache_beyond_purge_name(type.other_cache)},
+                {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
+}
+
 json target_json() {
     const volume_description volume = describe_volume(path);
     return json{{"path", path},
                 {"file_system", volume.file_system},
                 {"memory_backed", volume.memory_backed},
+                {"cache_beyond_purge", other_cache_json()},
                 {"total_bytes", volume.total_bytes},
                 {"free_bytes", volume.free_bytes}};
 }

@@ -58,6 +58,23 @@ loop_mount::~loop_mount() {
     if (!device.empty()) run_program("/bin/sh", {"-c", "losetup -d \"$0\"", device});
 }
 
+fuse_mount::fuse_mount(const std::string& source, const std::string& mount_point) : point(mount_point) {
+    if (geteuid() != 0) {
+        reason = "mounting a FUSE file system for the run's user needs root";
+        return;
+    }
+    const execution_result made = run_program("/bin/sh", {"-c", "exec bindfs \"$0\" \"$1\"", source, point});
+    if (made.status != 0) {
+        reason = "cannot mount with bindfs: " + made.errors;
+        return;
+    }
+    mounted = true;
+}
+
+fuse_mount::~fuse_mount() {
+    if (mounted) umount2(point.c_str(), MNT_DETACH);
+}
+
 long long fill_the_disk(const std::string& directory, const std::string& name) {
     const int descriptor = open((directory + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (descriptor < 0) return -1;

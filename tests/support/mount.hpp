@@ -35,6 +35,19 @@ struct loop_mount {
     std::string reason;
 };
 
+// `source` seen again through FUSE at `point`, with bindfs: its daemon reads and writes the
+// source's files, so what the OS caches of those serves the FUSE file system's reads.
+struct fuse_mount {
+    fuse_mount(const std::string& source, const std::string& point);
+    ~fuse_mount();
+    fuse_mount(const fuse_mount&) = delete;
+    fuse_mount& operator=(const fuse_mount&) = delete;
+
+    std::string point;
+    bool mounted = false;
+    std::string reason;
+};
+
 // Fills the filesystem holding `directory` with one file, `name`, until it refuses more;
 // returns the bytes written.
 long long fill_the_disk(const std::string& directory, const std::string& name);

@@ -30,6 +30,26 @@ std::string mounted_type(unsigned major_number, unsigned minor_number) {
     return std::string();
 }
 
+// statfs's numbers for the file systems whose reads a cache beyond the page cache may serve.
+constexpr long zfs_magic = 0x2fc12fc1;
+constexpr long cifs_magic = static_cast<long>(0xFF534D42);
+constexpr long smb2_magic = static_cast<long>(0xFE534D42);
+constexpr long ceph_magic = 0x00c36400;
+
+cache_beyond_purge other_cache_of(long magic) {
+    switch (magic) {
+        case zfs_magic: return cache_beyond_purge::zfs_arc;
+        case NFS_SUPER_MAGIC:
+        case SMB_SUPER_MAGIC:
+        case cifs_magic:
+        case smb2_magic:
+        case V9FS_MAGIC:
+        case ceph_magic: return cache_beyond_purge::network_server;
+        case FUSE_SUPER_MAGIC: return cache_beyond_purge::fuse_daemon;
+        default: return cache_beyond_purge::none;
+    }
+}
+
 }  // namespace
 
 bool file_system_of(const std::string& directory, file_system_type& type) {
@@ -43,5 +63,6 @@ bool file_system_of(const std::string& directory, file_system_type& type) {
     }
     type.name = mounted_type(major(entry.st_dev), minor(entry.st_dev));
     type.in_memory = false;
+    type.other_cache = other_cache_of(static_cast<long>(state.f_type));
     return true;
 }

@@ -9,9 +9,5 @@ bool purge_failure_detail(std::string&, std::string&) { return false; }
 // Windows has no query of which pages of a file its cache holds.
 bool cached_part(const std::vector<std::string>&, cache_residency&) { return false; }
 
-// The volume's type is not asked for, and RAM disks on Windows are drivers that present
-// NTFS or FAT volumes: nothing would say that a volume is memory.
-bool file_system_of(const std::string&, file_system_type&) { return false; }
-
 // The C runtime's count of its open streams is not exposed.
 bool open_descriptor_count(std::uint64_t, std::uint64_t&) { return false; }
