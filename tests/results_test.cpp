@@ -144,6 +144,11 @@ TEST(ResultsFile, AFailedOrInterruptedRunStillLeavesAWholeDocument) {
     EXPECT_EQ(document["status"], "interrupted");
     EXPECT_EQ(document["exit_status"], 130);
     EXPECT_EQ(document["passes"][0]["figures"].size(), 2u);
+    // No pass measured all four figures: none has a median.
+    EXPECT_EQ(document["summary"]["passes"], 0);
+    for (const char* name : figure_names)
+        for (const char* statistic : {"median", "minimum", "maximum", "mean", "standard_deviation"})
+            EXPECT_TRUE(document["summary"]["figures"][name]["mb_per_second"][statistic].is_null()) << name << statistic;
     // The page says so, and shows what was measured: the writes' figures, the reads' missing.
     std::ifstream page_stream(page);
     const std::string html((std::istreambuf_iterator<char>(page_stream)), std::istreambuf_iterator<char>());

@@ -69,6 +69,10 @@ inline constexpr const char* ranks_differ = "Sorry, every rank must be given the
 // failing at its end.
 inline constexpr const char* report_refused = "Sorry, the argument %s must name a file that can be written\n";
 inline constexpr const char* report_write = "Error, Cannot write the results file %s : %s";
+// The reasons of a refusal that are not the OS's.
+inline constexpr const char* report_directory = "it is a directory";
+inline constexpr const char* report_not_a_file = "it is neither a regular file nor a stream";
+inline constexpr const char* report_same_file = "it is the results file of -json too";
 inline constexpr const char* page_write = "Error, Cannot write the report %s : %s";
 
 // Phase status lines, progress labels and result lines.

@@ -171,7 +171,15 @@ json verification_json(const run_record& run) {
     return json{{"enabled", verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
 }
 
-json statistics_json(const figure_statistics& statistics) {
+// With no pass to count, no figure: every statistic is null.
+json statistics_json(const std::vector<double>& values) {
+    if (values.empty())
+        return json{{"median", nullptr},
+                    {"minimum", nullptr},
+                    {"maximum", nullptr},
+                    {"mean", nullptr},
+                    {"standard_deviation", nullptr}};
+    const figure_statistics statistics = statistics_of(values);
     return json{{"median", rounded(statistics.median)},
                 {"minimum", rounded(statistics.minimum)},
                 {"maximum", rounded(statistics.maximum)},
@@ -192,8 +200,8 @@ json summary_json(const run_record& run) {
             mb_per_second.push_back(static_cast<double>(figure.bytes) / std::max<std::int64_t>(figure.elapsed_us, 1));
         }
         complete = kib_per_ms.size();
-        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(statistics_of(kib_per_ms))},
-                                       {"mb_per_second", statistics_json(statistics_of(mb_per_second))}};
+        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(kib_per_ms)},
+                                       {"mb_per_second", statistics_json(mb_per_second)}};
     }
     return json{{"passes", complete},
                 {"console_shows", "median, rounded down, with the minimum and maximum (with one pass: its figure)"},

@@ -12,27 +12,50 @@
 
 namespace {
 
-// A file that can't be saved is said, and turns a completed run into a failed one.
-void save_report(const std::string& name, const std::string& text, const char* failure, int& status) {
+// A file that can't be saved is said, and turns a completed run into a failed one, whose
+// message it becomes.
+bool save_report(const std::string& name, const std::string& text, const char* failure, int& status,
+                 std::string& message) {
     std::string reason;
-    if (save_file(name, text, reason)) return;
-    print_on_own_line(format_text(failure, name.c_str(), reason.c_str()));
-    if (status == 0) status = 1;
+    if (save_file(name, text, reason)) return true;
+    const std::string said = format_text(failure, name.c_str(), reason.c_str());
+    print_on_own_line(said);
+    if (status == 0) {
+        status = 1;
+        message = said;
+    }
+    return false;
 }
 
+// Each file says the status the process ends with: the page first, then the results file
+// with the page's failure in it; a page saved before the results file failed is saved
+// again, saying so.
 int write_reports(int status, const std::string& message) {
-    const int run_status = status;
-    const nlohmann::ordered_json document = results_document(current_run, run_status, message);
-    if (!json_path.empty()) save_report(json_path, results_json(document), messages::report_write, status);
-    if (!html_path.empty()) save_report(html_path, html_page(current_run, document), messages::page_write, status);
+    std::string final_message = message;
+    bool page_saved = false;
+    if (!html_path.empty())
+        page_saved = save_report(html_path, html_page(current_run, results_document(current_run, status, final_message)),
+                                 messages::page_write, status, final_message);
+    if (json_path.empty()) return status;
+    const int status_before = status;
+    save_report(json_path, results_json(results_document(current_run, status, final_message)), messages::report_write,
+                status, final_message);
+    if (page_saved && status != status_before)
+        save_report(html_path, html_page(current_run, results_document(current_run, status, final_message)),
+                    messages::page_write, status, final_message);
     return status;
 }
 
-void check_can_save(const char* option, const std::string& name) {
-    std::string reason;
-    if (name.empty() || can_save_file(name, reason)) return;
+void refuse_report(const char* option, const std::string& name, const std::string& reason) {
     report_error(true, format_text(messages::report_refused, option) +
                            format_text(messages::file_detail, name.c_str(), reason.c_str()));
+}
+
+report_target check_can_save(const char* option, const std::string& name) {
+    report_target target;
+    std::string reason;
+    if (!name.empty() && !can_save_file(name, target, reason)) refuse_report(option, name, reason);
+    return target;
 }
 
 }  // namespace
@@ -40,7 +63,9 @@ void check_can_save(const char* option, const std::string& name) {
 void prepare_reports(const std::vector<std::string>& command_line) {
     current_run.command_line = command_line;
     current_run.started_utc = utc_now();
-    check_can_save("-json", json_path);
-    check_can_save("-html", html_path);
+    const report_target results = check_can_save("-json", json_path);
+    const report_target page = check_can_save("-html", html_path);
+    if (!json_path.empty() && !html_path.empty() && results.identity == page.identity)
+        refuse_report("-html", html_path, messages::report_same_file);
     if (!json_path.empty() || !html_path.empty()) install_end_hook(write_reports);
 }

@@ -1,15 +1,25 @@
 #include "report/saved_file.hpp"
 
+#include "common/messages.hpp"
 #include "common/random.hpp"
 #include "platform/file_io.hpp"
 
 namespace {
 
-// A name beside `name` that no one else uses: created exclusively, drawn again if taken.
-bool create_beside(const std::string& name, std::string& temporary, os_file& handle, std::string& reason) {
-    for (int draw = 0; draw < 8; ++draw) {
-        temporary = name + ".tmp";
-        for (int letter = 0; letter < 6; ++letter) temporary += random_letter();
+// The temporary name is short, so that a report's name of up to the system's limit still
+// has room beside it; hidden, and drawn again when taken.
+constexpr int temporary_draws = 8;
+constexpr int temporary_letters = 8;
+
+std::string directory_prefix(const std::string& file) {
+    const std::size_t separator = file.find_last_of("/\\");
+    return separator == std::string::npos ? std::string() : file.substr(0, separator + 1);
+}
+
+bool create_beside(const std::string& file, std::string& temporary, os_file& handle, std::string& reason) {
+    for (int draw = 0; draw < temporary_draws; ++draw) {
+        temporary = directory_prefix(file) + ".quorlane-";
+        for (int letter = 0; letter < temporary_letters; ++letter) temporary += random_letter();
         switch (create_new_file(temporary, false, handle, reason)) {
             case creation::created: return true;
             case creation::failed: return false;
@@ -19,12 +29,10 @@ bool create_beside(const std::string& name, std::string& temporary, os_file& han
     return false;
 }
 
-}  // namespace
-
-bool save_file(const std::string& name, const std::string& text, std::string& reason) {
+bool replace_whole(const std::string& file, const std::string& text, std::string& reason) {
     std::string temporary;
     os_file handle = no_file;
-    if (!create_beside(name, temporary, handle, reason)) return false;
+    if (!create_beside(file, temporary, handle, reason)) return false;
     bool saved = write_all(handle, reinterpret_cast<const unsigned char*>(text.data()), text.size(), reason) &&
                  force_to_device(handle, reason);
     std::string close_reason;
@@ -32,16 +40,51 @@ bool save_file(const std::string& name, const std::string& text, std::string& re
         saved = false;
         reason = close_reason;
     }
-    if (saved && replace_file(temporary, name, reason)) return true;
+    if (saved && replace_file(temporary, file, reason)) return true;
     std::string ignored;
     remove_file(temporary, ignored);
     return false;
 }
 
-bool can_save_file(const std::string& name, std::string& reason) {
-    std::string temporary;
+// A file created and removed at once, where the report will be: the name, its length and
+// the directory's permission are all tried.
+bool try_creating(const std::string& file, std::string& reason) {
     os_file handle = no_file;
-    if (!create_beside(name, temporary, handle, reason)) return false;
+    if (create_new_file(file, false, handle, reason) != creation::created) return false;
     close_file(handle, reason);
-    return remove_file(temporary, reason);
+    return remove_file(file, reason);
+}
+
+}  // namespace
+
+bool save_file(const std::string& name, const std::string& text, std::string& reason) {
+    report_target target;
+    if (!find_report_target(name, target, reason)) return false;
+    switch (target.kind) {
+        case report_target_kind::stream: return write_to_stream(target.file, text, reason);
+        case report_target_kind::new_file:
+        case report_target_kind::regular_file: return replace_whole(target.file, text, reason);
+        case report_target_kind::directory: reason = messages::report_directory; return false;
+        case report_target_kind::other: reason = messages::report_not_a_file; return false;
+    }
+    return false;
+}
+
+bool can_save_file(const std::string& name, report_target& target, std::string& reason) {
+    if (!find_report_target(name, target, reason)) return false;
+    switch (target.kind) {
+        case report_target_kind::stream: return true;
+        case report_target_kind::new_file: return try_creating(target.file, reason);
+        case report_target_kind::regular_file: {
+            if (!may_replace(target.file, reason)) return false;
+            std::string temporary;
+            os_file handle = no_file;
+            if (!create_beside(target.file, temporary, handle, reason)) return false;
+            close_file(handle, reason);
+            return remove_file(temporary, reason);
+        }
+        case report_target_kind::directory: reason = messages::report_directory; return false;
+        case report_target_kind::other: reason = messages::report_not_a_file; return false;
+    }
+    return false;
 }

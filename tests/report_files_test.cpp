@@ -1,0 +1,150 @@
+// Where the results file and the report page go, through the real binary: a link is followed
+// and stays, a stream is written through, what can't be saved at the end is refused before
+// any test file exists, and the files never contradict the status the process ends with.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "support/mount.hpp"
+#include "support/process.hpp"
+#include "support/run_program.hpp"
+#include "support/temporary_directory.hpp"
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+namespace {
+
+const std::string banner = "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark\n\n";
+
+std::vector<std::string> small_run(const temporary_directory& dir, std::initializer_list<std::string> reports) {
+    std::vector<std::string> arguments{"-path", dir.path_name, "-file", "1", "-cache", "0"};
+    arguments.insert(arguments.end(), reports);
+    return arguments;
+}
+
+json read_results(const std::string& name) {
+    std::ifstream stream(name);
+    return json::parse(stream, nullptr, false);
+}
+
+void expect_refused(const temporary_directory& dir, std::initializer_list<std::string> reports, const std::string& option,
+                    const std::string& name, const std::string& reason) {
+    const execution_result r = quorlane(small_run(dir, reports));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, banner + "Sorry, the argument " + option + " must name a file that can be written\n" + name +
+                            " : " + reason + "\n");
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+}  // namespace
+
+// A link is followed: the file it names gets the results, in its own directory, and the link
+// stays a link. A stream is written through, never replaced.
+TEST(ReportFiles, ALinkIsFollowedAndAStreamIsWrittenThrough) {
+    temporary_directory dir, reports, elsewhere;
+    const std::string real = elsewhere.path_name + "/real.json", link = reports.path_name + "/run.json";
+    { std::ofstream(real) << "old"; }
+    fs::create_symlink(real, link);
+    execution_result r = quorlane(small_run(dir, {"-json", link}));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(read_results(real)["status"], "completed");
+    EXPECT_EQ(elsewhere.entries(), std::vector<std::string>{"real.json"});
+    EXPECT_EQ(reports.entries(), std::vector<std::string>{"run.json"});
+
+    // Standard output, a pipe here: the document follows the console's lines.
+    r = quorlane(small_run(dir, {"-json", "/dev/stdout"}));
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::size_t start = r.output.find("\n{");
+    ASSERT_NE(start, std::string::npos) << r.output;
+    EXPECT_EQ(json::parse(r.output.substr(start + 1))["status"], "completed");
+
+    // A FIFO with a reader.
+    const std::string fifo = reports.path_name + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    child_process reader;
+    ASSERT_TRUE(launch(reader, "/bin/cat", {fifo}, {}));
+    r = quorlane(small_run(dir, {"-json", fifo}));
+    EXPECT_EQ(r.status, 0) << r.output;
+    finish(reader);
+    EXPECT_EQ(json::parse(reader.text, nullptr, false)["status"], "completed") << reader.text;
+
+    EXPECT_TRUE(dir.entries().empty());
+
+    // A null device of the test's own (never the system's) stays a device.
+    if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+    const std::string null_device = reports.path_name + "/null";
+    ASSERT_EQ(mknod(null_device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    r = quorlane(small_run(dir, {"-json", null_device}));
+    EXPECT_EQ(r.status, 0) << r.output;
+    struct stat entry {};
+    ASSERT_EQ(stat(null_device.c_str(), &entry), 0);
+    EXPECT_TRUE(S_ISCHR(entry.st_mode));
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// What the save at the end could not do is refused first: a directory, a path under a file,
+// one file named twice (through a link or ./); a name as long as the system allows is saved.
+TEST(ReportFiles, WhatCannotBeSavedAtTheEndIsRefusedBeforeTheRun) {
+    temporary_directory dir, reports;
+    expect_refused(dir, {"-json", reports.path_name}, "-json", reports.path_name, "it is a directory");
+    expect_refused(dir, {"-html", reports.path_name + "/"}, "-html", reports.path_name + "/", "it is a directory");
+    const std::string file = reports.path_name + "/file";
+    { std::ofstream(file) << "x"; }
+    expect_refused(dir, {"-json", file + "/run.json"}, "-json", file + "/run.json", "Not a directory");
+
+    const std::string results = reports.path_name + "/run.json";
+    fs::create_symlink(results, reports.path_name + "/link");
+    for (const std::string& same : {results, reports.path_name + "/./run.json", reports.path_name + "/link"})
+        expect_refused(dir, {"-json", results, "-html", same}, "-html", same, "it is the results file of -json too");
+    EXPECT_FALSE(fs::exists(results));
+
+    const std::string longest = reports.path_name + "/" + std::string(250, 'r') + ".json";
+    const execution_result r = quorlane(small_run(dir, {"-json", longest}));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(read_results(longest)["status"], "completed");
+    EXPECT_TRUE(dir.entries().empty());
+
+    // In a sticky directory, another user's file can't be replaced.
+    if (geteuid() != 0) GTEST_SKIP() << "a file of another user needs root";
+    const std::string sticky = reports.path_name + "/sticky";
+    fs::create_directory(sticky);
+    ASSERT_EQ(chmod(reports.path_name.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(sticky.c_str(), 01777), 0);
+    ASSERT_EQ(chmod(dir.path_name.c_str(), 0777), 0);
+    const std::string owned = sticky + "/root.json";
+    { std::ofstream(owned) << "root's"; }
+    child_process other;
+    ASSERT_TRUE(launch(other, small_run(dir, {"-json", owned}), 65534));
+    finish(other);
+    EXPECT_EQ(other.status, 1) << other.text;
+    EXPECT_NE(other.text.find(owned + " : Operation not permitted"), std::string::npos) << other.text;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A page that can't be saved at the end (its disk full) fails the run, and the results file
+// says so rather than "completed".
+TEST(ReportFiles, TheResultsFileAgreesWithTheExitStatus) {
+    temporary_directory dir, reports;
+    const std::string tiny = reports.path_name + "/tiny";
+    fs::create_directory(tiny);
+    tmpfs_mount disk(tiny, "4k");
+    if (!disk.mounted) GTEST_SKIP() << disk.reason;
+    const std::string results = reports.path_name + "/run.json", page = tiny + "/run.html";
+    const execution_result r = quorlane(small_run(dir, {"-json", results, "-html", page}));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("Error, Cannot write the report " + page + " : No space left on device"), std::string::npos)
+        << r.output;
+    const json document = read_results(results);
+    EXPECT_EQ(document["status"], "error");
+    EXPECT_EQ(document["exit_status"], 1);
+    EXPECT_EQ(document["message"], "Error, Cannot write the report " + page + " : No space left on device");
+    EXPECT_TRUE(dir.entries().empty());
+}
