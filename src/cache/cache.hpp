@@ -19,7 +19,8 @@ void read_eviction_file();
 // Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
 void purge_os_cache(const std::vector<std::string>& files);
 
-// Says once, before any file exists, when the directory under test is a memory filesystem.
+// Says once, before any file exists, when the directory under test is a memory filesystem;
+// in quorlane-mpi, once for each rank whose directory is, naming the rank.
 void note_memory_file_system();
 
 // The pages of the test files among `files` that the OS cache holds; false where the OS
@@ -27,5 +28,6 @@ void note_memory_file_system();
 bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency);
 
 // Says how much of the test files the OS cache still holds, when more than 1 %: the read
-// about to start would then not be the disk's.
-void note_still_cached(const cache_residency& residency);
+// about to start would then not be the disk's. By rank, from combine_residency; in
+// quorlane-mpi each rank's note names it.
+void note_still_cached(const std::vector<cache_residency>& of_rank);

@@ -130,6 +130,9 @@ inline constexpr const char* memory_file_system =
     "Note: %s is in memory (%s): these figures are memory speeds, not a disk's.";
 inline constexpr const char* still_cached =
     "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
+// quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
+inline constexpr const char* note_start = "Note: ";
+inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";
 
 // The results file's sentence on a write whose rate fell for good part way through, in MB/s,
 // with the amount written before the fall.

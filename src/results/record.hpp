@@ -82,6 +82,8 @@ struct rank_description {
     std::uint32_t node = 0;       // numbered from 0 in the order of the nodes' first ranks
     std::uint32_t directory = 0;  // the lowest rank that shares its directory
     std::uint32_t reads_from = 0;
+    std::string file_system;  // the type of its directory's, empty when unknown
+    bool in_memory = false;   // its directory is on a memory file system
 };
 
 struct run_record {
