@@ -1,6 +1,7 @@
-// quorlane-mpi through mpirun: ranks that add up to one set of figures, reads of another
-// node's files, a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of
-// whose files each rank reads, on made-up node maps.
+// quorlane-mpi through mpirun: ranks that add up to one set of figures, a second figure that
+// waits for the slowest rank's flush, each rank's memory notes, reads of another node's files,
+// a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of whose files
+// each rank reads, on made-up node maps.
 #include <gtest/gtest.h>
 
 #include <signal.h>

@@ -19,7 +19,7 @@ void print_note(std::uint32_t rank, const std::string& note) {
         print_on_own_line(note);
         return;
     }
-    const std::string& host = rank < current_run.ranks.size() ? current_run.ranks[rank].host : std::string();
+    const std::string host = rank < current_run.ranks.size() ? current_run.ranks[rank].host : std::string();
     print_on_own_line(format_text(messages::rank_note_start, rank, host.c_str()) +
                       note.substr(std::strlen(messages::note_start)));
 }

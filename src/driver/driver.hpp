@@ -29,11 +29,11 @@ void run_pass(std::uint32_t pass_number);
 // The run's start on the phase clock, from which the record places every phase and step.
 extern std::int64_t run_start_us;
 
-// Each phase returns its figure, its workers' results and its series. The write phase starts
-// forcing this rank's files to the device as soon as its writers end (start_flush).
+// Each phase returns its figure, its workers' results and its series. With several ranks the
+// write phase starts forcing this rank's files to the device as soon as its writers end.
 figure_record write_phase(std::vector<thread_param>& records);
-// Waits for that flush; the figure counts the write's bytes over the time from the write's
-// start to the end of the flush.
+// Forces the files (one process) or waits for that flush (a rank); the figure counts the
+// write's bytes over the time from the write's start to the end of the flush.
 figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written);
 
 // Forces every open test file to the device, then closes it, on a thread of its own.

@@ -19,11 +19,11 @@
 
 namespace {
 
-// The flush runs on a thread of its own over a copy of the handles, which it alone closes:
-// it starts as soon as this rank's writers end, without waiting for the other ranks, while
-// main goes on with the ranks' collective steps; and a rank of quorlane-mpi interrupted while
-// the device takes its time can remove its files and end within the second mpirun gives it,
-// the flush thread left to the process's end.
+// The flush runs on a thread of its own over a copy of the handles, which it alone closes: a
+// rank of quorlane-mpi starts it as soon as its writers end and goes on meanwhile with the
+// ranks' collective steps; and a rank interrupted while the device takes its time can remove
+// its files and end within the second mpirun gives it, the flush thread left to the process's
+// end.
 struct flush_state {
     std::vector<os_file> handles;
     std::size_t done = 0;  // handles forced and closed (or never opened), in order
@@ -89,9 +89,9 @@ void start_flush() {
 
 bool settle_flush() {
     const std::shared_ptr<flush_state> state = std::move(started);
-    started.reset();
     if (!state) return true;
     if (!wait_for_flush(*state)) {
+        // The files are removed while the flush thread still holds some of them open.
         flusher.detach();
         write_handles.assign(write_handles.size(), no_file);
         return false;
@@ -104,6 +104,8 @@ bool settle_flush() {
 figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
     figure_record figure;
     print("%s", messages::flush_status);
+    // One process forces its files once the status line is out; a rank has started already.
+    if (!cluster_mode()) start_flush();
     const std::shared_ptr<flush_state> state = started;
     if (!settle_flush()) stop_if_requested(records);
     phase_start = state->start_us;

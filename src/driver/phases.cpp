@@ -113,7 +113,8 @@ figure_record write_phase(std::vector<thread_param>& records) {
     }
     print("%s", messages::write_status);
     const figure_record figure = run_phase(records, write_worker);
-    start_flush();
+    // A rank forces its files as soon as its own writers end, without waiting for the others.
+    if (cluster_mode()) start_flush();
     return figure;
 }
 
