@@ -1,6 +1,7 @@
-// quorlane-mpi through mpirun: ranks that add up to one set of figures, reads of another
-// node's files, a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of
-// whose files each rank reads, on made-up node maps.
+// quorlane-mpi through mpirun: ranks that add up to one set of figures, a second figure that
+// waits for the slowest rank's flush, each rank's memory notes, reads of another node's files,
+// a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of whose files
+// each rank reads, on made-up node maps.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <regex>
 
 #include "cluster/read_sources.hpp"
+#include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/temporary_directory.hpp"
@@ -52,6 +54,13 @@ protected:
         if (!std::filesystem::exists(MPIEXEC_BINARY)) GTEST_SKIP() << "no mpirun at " << MPIEXEC_BINARY;
     }
 };
+
+// The entry of `list` whose "name" is `name`; null when there is none.
+json named(const json& list, const std::string& name) {
+    for (const json& entry : list)
+        if (entry["name"] == name) return entry;
+    return nullptr;
+}
 
 // How many ranks read files of their own node; checks that `sources` is a permutation.
 int same_node_reads(const std::vector<std::uint32_t>& nodes, const std::vector<std::uint32_t>& sources) {
@@ -137,6 +146,88 @@ TEST_F(Mpi, ThreeRanksOfTwoThreadsGiveOneSetOfFiguresForThreeTimesTheBytes) {
         }
     }
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// Each rank forces its files as soon as its own writing ends, and the second figure lasts until
+// the last rank's data is on its device. Rank 1 is slowed in writing (16 writes of 100 ms),
+// rank 0 in forcing its file (600 ms): rank 0's flush, the `flush` step, must start before rank 1
+// is done writing and end within the second figure's time.
+TEST_F(Mpi, TheSecondFigureLastsUntilTheLastRanksDataIsOnItsDevice) {
+    temporary_directory dir, elsewhere;
+    const std::string results = elsewhere.path_name + "/run.json";
+    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_FSYNC=0:600",
+                                       "-x", "SLOW_WRITE=1:100"};
+    for (const std::string& argument :
+         ranks_on(2, dir.path_name,
+                  {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results}))
+        arguments.push_back(argument);
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    finish(process);
+    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
+    const json document = read_results(results);
+    ASSERT_FALSE(document.is_discarded());
+    const json& pass = document["passes"][0];
+    const json written = named(pass["figures"], "write_with_cache");
+    const json forced = named(pass["figures"], "write_without_cache");
+    const json flush = named(pass["steps"], "flush");
+    ASSERT_FALSE(written.is_null() || forced.is_null() || flush.is_null()) << pass.dump(1);
+    const auto time_of = [](const json& entry) { return entry["microseconds"].get<std::int64_t>(); };
+    const auto start_of = [](const json& entry) { return entry["start_us"].get<std::int64_t>(); };
+    const std::int64_t slow_writing = time_of(written["ranks"][1]);
+    ASSERT_GE(slow_writing, 16 * 100000) << "the write of rank 1 was not slowed";
+    ASSERT_GE(time_of(flush), 600000) << "the flush of rank 0 was not slowed";
+
+    EXPECT_LT(start_of(flush), start_of(written) + slow_writing) << "rank 0 waited for rank 1 before its flush";
+    EXPECT_GE(start_of(forced) + time_of(forced), start_of(flush) + time_of(flush))
+        << "the second figure ends before rank 0's data is on its device";
+    EXPECT_EQ(start_of(forced), start_of(written));
+    for (int rank = 0; rank < 2; ++rank) EXPECT_GE(time_of(forced["ranks"][rank]), time_of(written["ranks"][rank]));
+    EXPECT_GE(time_of(forced["ranks"][0]), time_of(written["ranks"][0]) + 600000);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A rank whose directory is in memory says so, once and by its rank, beside a rank on a disk,
+// which says nothing; the results file gives each rank's file system.
+TEST_F(Mpi, EachRanksMemoryNotesComeOnceWithItsRank) {
+    const std::string parent = disk_backed_parent(), shared_memory = "/dev/shm";
+    if (parent.empty()) GTEST_SKIP() << "neither the temp directory nor /var/tmp is on a disk-backed filesystem";
+    if (!on_memory_file_system(shared_memory)) GTEST_SKIP() << shared_memory << " is not a tmpfs here";
+    temporary_directory disk(parent), memory(shared_memory), elsewhere;
+    ASSERT_FALSE(memory.path_name.empty());
+    const std::string results = elsewhere.path_name + "/run.json";
+    const std::vector<std::string> settings{"-thread", "1", "-file_number", "2", "-file", "2",
+                                            "-cache",  "0", "-json",        results};
+    std::vector<std::string> arguments = ranks_on(1, disk.path_name, settings);
+    arguments.push_back(":");
+    for (const std::string& argument : ranks_on(1, memory.path_name, settings)) arguments.push_back(argument);
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    finish(process);
+    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
+    const json document = read_results(results);
+    ASSERT_FALSE(document.is_discarded());
+    const json& details = document["cluster"]["rank_details"];
+    ASSERT_EQ(details.size(), 2u);
+    EXPECT_EQ(details[0]["memory_backed"], false);
+    EXPECT_NE(details[0]["file_system"], "tmpfs");
+    EXPECT_NE(details[0]["file_system"], "");
+    EXPECT_EQ(details[1]["memory_backed"], true);
+    EXPECT_EQ(details[1]["file_system"], "tmpfs");
+
+    const std::string rank_1 = "Note: rank 1 (" + details[1]["host"].get<std::string>() + "): ";
+    EXPECT_EQ(occurrences(process.text, rank_1 + memory.path_name +
+                                            "/ is in memory (tmpfs): these figures are memory speeds, not a disk's.\n"),
+              1)
+        << process.text;
+    EXPECT_EQ(occurrences(process.text, rank_1 + "100 % of the test files are still in the OS cache: the next figure "
+                                                 "is not the disk's own speed.\n"),
+              1)
+        << process.text;
+    // The two above and the ranks' note after the banner: nothing of rank 0.
+    EXPECT_EQ(occurrences(process.text, "Note: "), 3) << process.text;
+    EXPECT_TRUE(disk.entries().empty());
+    EXPECT_TRUE(memory.entries().empty());
 }
 
 // Two nodes made on this machine (support/local_rsh.sh): each rank reads, and verifies, the

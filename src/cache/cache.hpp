@@ -20,7 +20,8 @@ void read_eviction_file();
 // Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
 void purge_os_cache(const std::vector<std::string>& files);
 
-// Says once, before any file exists, when the directory under test is a memory filesystem.
+// Says once, before any file exists, when the directory under test is a memory filesystem;
+// in quorlane-mpi, once for each rank whose directory is, naming the rank.
 void note_memory_file_system();
 
 // Says once, before any file exists, when the directory's reads may be served by a cache
@@ -37,9 +38,10 @@ const char* cache_beyond_purge_name(cache_beyond_purge cache);
 bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency);
 
 // Says how much of the test files the OS cache still holds, when more than 1 %: the read
-// about to start would then not be the disk's.
-void note_still_cached(const cache_residency& residency);
+// about to start would then not be the disk's. By rank, from combine_residency; in
+// quorlane-mpi each rank's note names it.
+void note_still_cached(const std::vector<cache_residency>& of_rank);
 
-// Says how much of the test files the OS cache holds after an unbuffered write, when more
-// than 1 %: the file system did not bypass its cache.
-void note_cached_after_unbuffered_write(const cache_residency& residency);
+// Says, the same way, how much of the test files the OS cache holds after an unbuffered
+// write, when more than 1 %: the file system did not bypass its cache.
+void note_cached_after_unbuffered_write(const std::vector<cache_residency>& of_rank);

@@ -1,16 +1,44 @@
 // Notes for figures that would show memory speeds as the disk's; none of them stops the run.
+#include <cstring>
+
 #include "cache/cache.hpp"
+#include "cluster/cluster.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
+#include "results/record.hpp"
 #include "settings/settings.hpp"
 
+namespace {
+
+// With several ranks, rank 0 prints every rank's notes, each naming its rank and host.
+void print_note(std::uint32_t rank, const std::string& note) {
+    if (!cluster_mode()) {
+        print_on_own_line(note);
+        return;
+    }
+    const std::string host = rank < current_run.ranks.size() ? current_run.ranks[rank].host : std::string();
+    print_on_own_line(format_text(messages::rank_note_start, rank, host.c_str()) +
+                      note.substr(std::strlen(messages::note_start)));
+}
+
+}  // namespace
+
 void note_memory_file_system() {
-    file_system_type type;
-    if (file_system_of(path, type) && type.in_memory)
-        print_on_own_line(format_text(messages::memory_file_system, path.c_str(), type.name.c_str()));
+    if (!cluster_mode()) {
+        file_system_type type;
+        if (file_system_of(path, type) && type.in_memory)
+            print_note(0, format_text(messages::memory_file_system, path.c_str(), type.name.c_str()));
+        return;
+    }
+    for (std::uint32_t rank = 0; rank < current_run.ranks.size(); ++rank) {
+        const rank_description& description = current_run.ranks[rank];
+        if (description.in_memory)
+            print_note(rank, format_text(messages::memory_file_system, description.path.c_str(),
+                                         description.file_system.c_str()));
+    }
 }
 
 bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency) {
@@ -22,21 +50,20 @@ bool test_files_cached(const std::vector<std::string>& files, cache_residency& r
 }
 
 namespace {
-// The share held, in whole percent, when more than 1 % is: below that, pages at the files'
-// edges or read by another process mean nothing.
-bool share_worth_a_note(const cache_residency& residency, unsigned long long& percent) {
-    if (residency.total_pages == 0 || residency.resident_pages * 100 <= residency.total_pages) return false;
-    percent = residency.resident_pages * 100 / residency.total_pages;
-    return true;
+// Each rank's share held, in whole percent, when more than 1 % is: below that, pages at the
+// files' edges or read by another process mean nothing.
+void note_shares(const std::vector<cache_residency>& of_rank, const char* message) {
+    for (std::uint32_t rank = 0; rank < of_rank.size(); ++rank) {
+        const cache_residency& residency = of_rank[rank];
+        if (residency.resident_pages * 100 <= residency.total_pages) continue;
+        const std::uint64_t percent = residency.resident_pages * 100 / residency.total_pages;
+        print_note(rank, format_text(message, static_cast<unsigned long long>(percent)));
+    }
 }
 }  // namespace
 
-void note_still_cached(const cache_residency& residency) {
-    unsigned long long percent = 0;
-    if (share_worth_a_note(residency, percent)) print_on_own_line(format_text(messages::still_cached, percent));
-}
+void note_still_cached(const std::vector<cache_residency>& of_rank) { note_shares(of_rank, messages::still_cached); }
 
-void note_cached_after_unbuffered_write(const cache_residency& residency) {
-    unsigned long long percent = 0;
-    if (share_worth_a_note(residency, percent)) print_on_own_line(format_text(messages::direct_kept_cached, percent));
+void note_cached_after_unbuffered_write(const std::vector<cache_residency>& of_rank) {
+    note_shares(of_rank, messages::direct_kept_cached);
 }

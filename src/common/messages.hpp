@@ -156,6 +156,9 @@ inline constexpr const char* fuse_daemon_cache =
     "keeps it out, and so does -direct where the daemon honours it.";
 inline constexpr const char* still_cached =
     "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
+// quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
+inline constexpr const char* note_start = "Note: ";
+inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";
 
 // The results file's sentence on a write whose rate fell for good part way through, in MB/s,
 // with the amount written before the fall.

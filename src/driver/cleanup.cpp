@@ -61,8 +61,9 @@ bool remove_run_file(const std::string& name, const std::string& failure_message
 bool remove_run_files(const std::vector<thread_param>& records) {
     removal_starting();
     bool all_removed = true;
-    // A file still open can't be removed everywhere; whatever the flush pass did not reach
-    // is closed first.
+    // A file still open can't be removed everywhere; whatever the flush did not reach is
+    // closed first.
+    settle_flush();
     for (os_file& handle : write_handles) {
         std::string ignored;
         if (handle != no_file) close_file(handle, ignored);

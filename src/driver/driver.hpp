@@ -29,11 +29,18 @@ void run_pass(std::uint32_t pass_number);
 // The run's start on the phase clock, from which the record places every phase and step.
 extern std::int64_t run_start_us;
 
-// Each phase returns its figure, its workers' results and its series.
+// Each phase returns its figure, its workers' results and its series. With several ranks the
+// write phase starts forcing this rank's files to the device as soon as its writers end.
 figure_record write_phase(std::vector<thread_param>& records);
-// Forces every written file to the device; the figure counts the write's bytes over the
-// write's time and the flush's together.
+// Forces the files (one process) or waits for that flush (a rank); the figure counts the
+// write's bytes over the time from the write's start to the end of the flush.
 figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written);
+
+// Forces every open test file to the device, then closes it, on a thread of its own.
+void start_flush();
+// Waits for the flush started last, if any, and gives back to write_handles the handles it
+// did not close; false, with none given back, when an interruption comes first in quorlane-mpi.
+bool settle_flush();
 figure_record read_phase(std::vector<thread_param>& records, bool with_cache);
 
 // Every file of the run that the OS may have cached: the test files and the eviction file.

@@ -19,18 +19,26 @@
 
 namespace {
 
-// The flush runs on a thread of its own over a copy of the handles, which it alone closes:
-// a rank of quorlane-mpi interrupted while the device takes its time can then remove its
-// files and end within the second mpirun gives it, the flush thread left to the process's end.
+// The flush runs on a thread of its own over a copy of the handles, which it alone closes: a
+// rank of quorlane-mpi starts it as soon as its writers end and goes on meanwhile with the
+// ranks' collective steps; and a rank interrupted while the device takes its time can remove
+// its files and end within the second mpirun gives it, the flush thread left to the process's
+// end.
 struct flush_state {
     std::vector<os_file> handles;
     std::size_t done = 0;  // handles forced and closed (or never opened), in order
     bool failed = false;   // the handle after the last done could not be forced or closed
     std::string reason;
+    std::int64_t start_us = 0;
+    std::int64_t end_us = 0;
     std::mutex lock;
     std::condition_variable ended;
     bool over = false;
 };
+
+// The flush started by start_flush, until settle_flush takes it.
+std::shared_ptr<flush_state> started;
+std::thread flusher;
 
 void force_all(flush_state& state) {
     for (const os_file handle : state.handles)
@@ -53,6 +61,7 @@ void force_all(flush_state& state) {
         }
     }
     std::lock_guard<std::mutex> guard(state.lock);
+    state.end_us = now_us();
     state.over = true;
     state.ended.notify_all();
 }
@@ -67,40 +76,52 @@ bool wait_for_flush(flush_state& state) {
 
 }  // namespace
 
-figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
-    figure_record figure;
-    print("%s", messages::flush_status);
-    wait_for_every_rank(records);
-    phase_start = now_us();
-    const auto state = std::make_shared<flush_state>();
-    state->handles = write_handles;
-    std::thread flusher;
+void start_flush() {
+    started = std::make_shared<flush_state>();
+    started->handles = write_handles;
+    started->start_us = now_us();
     try {
-        flusher = std::thread([state] { force_all(*state); });
+        flusher = std::thread([state = started] { force_all(*state); });
     } catch (const std::system_error&) {
-        force_all(*state);
+        force_all(*started);
     }
+}
+
+bool settle_flush() {
+    const std::shared_ptr<flush_state> state = std::move(started);
+    if (!state) return true;
     if (!wait_for_flush(*state)) {
         // The files are removed while the flush thread still holds some of them open.
         flusher.detach();
         write_handles.assign(write_handles.size(), no_file);
-        stop_if_requested(records);
+        return false;
     }
     if (flusher.joinable()) flusher.join();
-    phase_end = now_us();
     for (std::size_t k = 0; k < state->done + (state->failed ? 1 : 0); ++k) write_handles[k] = no_file;
+    return true;
+}
+
+figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
+    figure_record figure;
+    print("%s", messages::flush_status);
+    // One process forces its files once the status line is out; a rank has started already.
+    if (!cluster_mode()) start_flush();
+    const std::shared_ptr<flush_state> state = started;
+    if (!settle_flush()) stop_if_requested(records);
+    phase_start = state->start_us;
+    phase_end = state->end_us;
     if (state->failed) {
         const std::string name = test_file_name(records[state->done / file_number].file_prefix,
                                                 static_cast<std::uint32_t>(state->done % file_number));
         report_fatal_error(format_text(messages::flush_failed, name.c_str(), state->reason.c_str()));
     }
     if (stop_requested.load()) return figure;
-    // This figure covers writing and forcing together: the time between them, when a rank
-    // waits for the others, is neither.
+    // From the write's start, when every rank left the barrier, to this rank's data on its
+    // device: combined, the last rank's end.
     figure.measured = true;
     figure.bytes = written.bytes;
     figure.start_us = written.start_us;
-    figure.elapsed_us = written.elapsed_us + elapsed_us(phase_start, phase_end);
+    figure.elapsed_us = elapsed_us(run_start_us + written.start_us, state->end_us);
     figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
     return figure;
 }

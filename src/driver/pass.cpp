@@ -42,9 +42,10 @@ void keep_figure(pass_record& pass, const std::vector<thread_param>& records, fi
 // there whatever the flag asks; then the figures to come are not all the disk's.
 void check_unbuffered_write(const std::vector<thread_param>& records) {
     cache_residency residency;
+    std::vector<cache_residency> of_rank;
     bool known = test_files_cached(run_files(records), residency);
-    combine_residency(known, residency, records);
-    if (known) note_cached_after_unbuffered_write(residency);
+    combine_residency(known, residency, of_rank, records);
+    note_cached_after_unbuffered_write(of_rank);
 }
 
 }  // namespace
@@ -74,13 +75,14 @@ void run_pass(std::uint32_t pass_number) {
             purge_os_cache(read_files(records));
             pass.steps.push_back(step_record{"purge", start - run_start_us, now_us() - start, 0});
             cache_residency residency;
+            std::vector<cache_residency> of_rank;
             bool known = test_files_cached(read_files(records), residency);
-            combine_residency(known, residency, records);
+            combine_residency(known, residency, of_rank, records);
             if (known && residency.total_pages > 0) {
                 pass.cached_after_purge_known = true;
                 pass.cached_after_purge = static_cast<double>(residency.resident_pages) / residency.total_pages;
-                note_still_cached(residency);
             }
+            note_still_cached(of_rank);
         }
         if (cache != 0) run_eviction_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
         keep_figure(pass, records, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,

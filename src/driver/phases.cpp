@@ -112,7 +112,10 @@ figure_record write_phase(std::vector<thread_param>& records) {
         records[t].stream = cluster_rank() * streams_per_rank + t;
     }
     print("%s", messages::write_status);
-    return run_phase(records, write_worker);
+    const figure_record figure = run_phase(records, write_worker);
+    // A rank forces its files as soon as its own writers end, without waiting for the others.
+    if (cluster_mode()) start_flush();
+    return figure;
 }
 
 figure_record read_phase(std::vector<thread_param>& records, bool with_cache) {

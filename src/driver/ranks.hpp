@@ -28,8 +28,10 @@ void aim_readers(std::vector<thread_param>& records, bool with_cache);
 // Turns this rank's figure into all ranks' (once every rank has measured it whole).
 void combine_ranks(figure_record& figure, const std::vector<thread_param>& records);
 
-// Adds up what every rank found still cached; `known` when some rank could tell.
-void combine_residency(bool& known, cache_residency& residency, const std::vector<thread_param>& records);
+// Adds up what every rank found still cached; `known` when some rank could tell. `of_rank`
+// keeps each rank's own, with no pages where it could not tell.
+void combine_residency(bool& known, cache_residency& residency, std::vector<cache_residency>& of_rank,
+                       const std::vector<thread_param>& records);
 
 // The first fatal error of the ranks (the lowest rank's that met one), once every rank knows
 // the run stops: false when an interruption came first. Keeps its rank and mismatch in

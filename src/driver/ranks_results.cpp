@@ -35,17 +35,20 @@ void combine_ranks(figure_record& figure, const std::vector<thread_param>& recor
     figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
 }
 
-void combine_residency(bool& known, cache_residency& residency, const std::vector<thread_param>& records) {
+void combine_residency(bool& known, cache_residency& residency, std::vector<cache_residency>& of_rank,
+                       const std::vector<thread_param>& records) {
     std::vector<std::uint64_t> all;
     if (!cluster_gather({known ? 1u : 0u, residency.resident_pages, residency.total_pages}, all))
         stop_if_requested(records);
     known = false;
     residency = cache_residency{};
-    for (std::size_t rank = 0; rank < all.size() / 3; ++rank) {
+    of_rank.assign(all.size() / 3, cache_residency{});
+    for (std::size_t rank = 0; rank < of_rank.size(); ++rank) {
         if (all[rank * 3] == 0) continue;
         known = true;
-        residency.resident_pages += all[rank * 3 + 1];
-        residency.total_pages += all[rank * 3 + 2];
+        of_rank[rank] = cache_residency{all[rank * 3 + 1], all[rank * 3 + 2]};
+        residency.resident_pages += of_rank[rank].resident_pages;
+        residency.total_pages += of_rank[rank].total_pages;
     }
 }
 

@@ -104,14 +104,21 @@ void check_rank_limits(const std::vector<std::uint32_t>& directory) {
 void prepare_ranks() {
     live_progress = false;
     const std::string host = describe_host().name;
-    std::vector<std::string> hosts, paths;
-    if (!cluster_gather_text(host, hosts) || !cluster_gather_text(path, paths)) stop_if_requested(no_files);
+    file_system_type type;
+    if (!file_system_of(path, type)) type = file_system_type{};
+    std::vector<std::string> hosts, paths, types;
+    std::vector<std::uint64_t> in_memory;
+    if (!cluster_gather_text(host, hosts) || !cluster_gather_text(path, paths) ||
+        !cluster_gather_text(type.name, types) || !cluster_gather({type.in_memory ? 1u : 0u}, in_memory))
+        stop_if_requested(no_files);
     const std::vector<std::uint32_t> nodes = cluster_nodes();
     current_run.ranks.assign(cluster_size(), rank_description{});
     for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
         current_run.ranks[rank].host = hosts[rank];
         current_run.ranks[rank].path = paths[rank];
         current_run.ranks[rank].node = nodes[rank];
+        current_run.ranks[rank].file_system = types[rank];
+        current_run.ranks[rank].in_memory = in_memory[rank] != 0;
     }
     agree_on_settings();
     share_seed(host);

@@ -220,6 +220,8 @@ json ranks_json(const run_record& run) {
                          {"host", description.host},
                          {"node", description.node},
                          {"path", description.path},
+                         {"file_system", description.file_system},
+                         {"memory_backed", description.in_memory},
                          {"directory_of_rank", description.directory},
                          {"reads_files_of", description.reads_from}});
     }

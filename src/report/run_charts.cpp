@@ -16,7 +16,7 @@ namespace {
 constexpr double one_second_us = 1e6;
 constexpr double one_gib = 1024.0 * 1024 * 1024;
 
-// The phases with a series: the forced write's time adds the flush to the write's.
+// The phases with a series: the forced write's time runs on to the flush's end, unsampled.
 struct phase_look {
     figure_kind kind;
     const char* verb;  // what its bytes were

@@ -44,8 +44,8 @@ struct figure_record {
     std::int64_t elapsed_us = 0;
     std::uint64_t kib_per_ms = 0;  // the console's figure
     std::vector<worker_result> workers;
-    // Empty for the forced write, whose time adds the flush to the write's, and with several
-    // ranks, whose samples no single clock orders.
+    // Empty for the forced write, whose time runs on from the write's start to the flush's end,
+    // and with several ranks, whose samples no single clock orders.
     series_record series;
     std::vector<rank_result> ranks;  // by rank; empty in a single process
     std::int64_t first_done_us = 0;
@@ -82,6 +82,8 @@ struct rank_description {
     std::uint32_t node = 0;       // numbered from 0 in the order of the nodes' first ranks
     std::uint32_t directory = 0;  // the lowest rank that shares its directory
     std::uint32_t reads_from = 0;
+    std::string file_system;  // the type of its directory's, empty when unknown
+    bool in_memory = false;   // its directory is on a memory file system
 };
 
 struct run_record {

@@ -1,0 +1,49 @@
+// Ranks of different speeds for the MPI tests: loaded with LD_PRELOAD into every rank, it
+// sleeps before each write to a regular file in the rank that SLOW_WRITE names, and before
+// each fsync in the rank that SLOW_FSYNC names, each given as "rank:milliseconds".
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+// The milliseconds `variable` asks of this rank: 0 when it names another rank, or is unset.
+long delay_ms(const char* variable) {
+    const char* setting = std::getenv(variable);
+    const char* rank = std::getenv("OMPI_COMM_WORLD_RANK");
+    if (setting == nullptr || rank == nullptr) return 0;
+    const std::string text(setting);
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || text.substr(0, colon) != rank) return 0;
+    return std::atol(text.c_str() + colon + 1);
+}
+
+void pause_for(const char* variable) {
+    const long milliseconds = delay_ms(variable);
+    if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+template <typename function>
+function next_definition(const char* name) {
+    return reinterpret_cast<function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
+    static const auto real_write = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
+    struct stat state {};
+    if (fstat(descriptor, &state) == 0 && S_ISREG(state.st_mode)) pause_for("SLOW_WRITE");
+    return real_write(descriptor, data, size);
+}
+
+extern "C" int fsync(int descriptor) {
+    static const auto real_fsync = next_definition<int (*)(int)>("fsync");
+    pause_for("SLOW_FSYNC");
+    return real_fsync(descriptor);
+}
