@@ -11,6 +11,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "report/exact_bytes.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
@@ -147,4 +148,38 @@ TEST(ReportFiles, TheResultsFileAgreesWithTheExitStatus) {
     EXPECT_EQ(document["exit_status"], 1);
     EXPECT_EQ(document["message"], "Error, Cannot write the report " + page + " : No space left on device");
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// A directory named in a legacy encoding: the text fields stay readable, and its exact bytes
+// are kept beside them, percent-encoded.
+TEST(ReportFiles, APathThatIsNotUtf8IsKeptByteForByte) {
+    temporary_directory dir, reports;
+    const std::string latin1 = dir.path_name + "/caf\xe9";
+    ASSERT_TRUE(fs::create_directory(latin1));
+    const std::string results = reports.path_name + "/run.json";
+    const execution_result r = quorlane({"-path", latin1, "-file", "1", "-cache", "0", "-json", results});
+    EXPECT_EQ(r.status, 0) << r.output;
+    const json document = read_results(results);
+    EXPECT_EQ(document["target"]["path_bytes"], dir.path_name + "/caf%E9/");
+    EXPECT_EQ(document["target"]["path"], dir.path_name + "/caf\xef\xbf\xbd/");
+    EXPECT_EQ(document["command_line_bytes"][2], dir.path_name + "/caf%E9");
+    EXPECT_TRUE(fs::is_empty(latin1));
+
+    // A name that is UTF-8 gets no such field.
+    const std::string japanese = dir.path_name + "/\xe6\x97\xa5\xe6\x9c\xac";
+    ASSERT_TRUE(fs::create_directory(japanese));
+    EXPECT_EQ(quorlane({"-path", japanese, "-file", "1", "-cache", "0", "-json", results}).status, 0);
+    const json document_utf8 = read_results(results);
+    EXPECT_FALSE(document_utf8["target"].contains("path_bytes"));
+    EXPECT_FALSE(document_utf8.contains("command_line_bytes"));
+    EXPECT_EQ(document_utf8["target"]["path"], japanese + "/");
+}
+
+// What UTF-8 is not: a lone or truncated sequence, an overlong form, a surrogate, a code point
+// above U+10FFFF.
+TEST(ReportFiles, OnlyWellFormedUtf8CountsAsText) {
+    EXPECT_TRUE(is_utf8("plain /tmp/\xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x92\xbe"));
+    for (const std::string bad : {"\xe9", "\xe6\x97", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\x80"})
+        EXPECT_FALSE(is_utf8("a" + bad + "b")) << percent_encoded(bad);
+    EXPECT_EQ(percent_encoded("100%\n\xff"), "100%25%0A%FF");
 }

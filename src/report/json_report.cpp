@@ -9,6 +9,7 @@
 #include "common/stop.hpp"
 #include "platform/platform.hpp"
 #include "platform/system_info.hpp"
+#include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
 #include "report/rate_drop_text.hpp"
 #include "results/rate_drop.hpp"
@@ -60,12 +61,14 @@ json other_cache_json() {
 
 json target_json() {
     const volume_description volume = describe_volume(path);
-    return json{{"path", path},
-                {"file_system", volume.file_system},
+    json target{{"path", path}};
+    if (!is_utf8(path)) target["path_bytes"] = percent_encoded(path);
+    target.update(json{{"file_system", volume.file_system},
                 {"memory_backed", volume.memory_backed},
                 {"cache_beyond_purge", other_cache_json()},
                 {"total_bytes", volume.total_bytes},
-                {"free_bytes", volume.free_bytes}};
+                {"free_bytes", volume.free_bytes}});
+    return target;
 }
 
 json settings_json() {
@@ -168,6 +171,7 @@ json verification_json(const run_record& run) {
     json mismatch = nullptr;
     if (run.mismatch.found)
         mismatch = {{"file", run.mismatch.file}, {"byte", run.mismatch.byte}, {"diagnosis", run.mismatch.diagnosis}};
+    if (run.mismatch.found && !is_utf8(run.mismatch.file)) mismatch["file_bytes"] = percent_encoded(run.mismatch.file);
     return json{{"enabled", verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
 }
 
@@ -236,14 +240,19 @@ json ranks_json(const run_record& run) {
 json results_document(const run_record& run, int status, const std::string& message) {
     json document{{"schema_version", results_schema_version},
                   {"program", {{"name", "quorlane"}, {"version", QUORLANE_VERSION}}},
-                  {"command_line", run.command_line},
-                  {"started_at", run.started_utc},
-                  {"status", status_name(status)},
-                  {"exit_status", status},
-                  {"message", message},
-                  {"host", host_json()},
-                  {"target", target_json()},
-                  {"settings", settings_json()}};
+                  {"command_line", run.command_line}};
+    if (!std::all_of(run.command_line.begin(), run.command_line.end(), is_utf8)) {
+        json exact = json::array();
+        for (const std::string& argument : run.command_line) exact.push_back(percent_encoded(argument));
+        document["command_line_bytes"] = exact;
+    }
+    document.update(json{{"started_at", run.started_utc},
+                         {"status", status_name(status)},
+                         {"exit_status", status},
+                         {"message", message},
+                         {"host", host_json()},
+                         {"target", target_json()},
+                         {"settings", settings_json()}});
     json passes = json::array();
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
         passes.push_back(pass_json(run.passes[pass], pass, run.ranks));
@@ -251,6 +260,7 @@ json results_document(const run_record& run, int status, const std::string& mess
     document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
+
     return document;
 }
 
