@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "report/page_text.hpp"
 #include "results/series.hpp"
 #include "results/statistics.hpp"
 #include "support/mount.hpp"
@@ -152,7 +153,7 @@ TEST(ResultsFile, AFailedOrInterruptedRunStillLeavesAWholeDocument) {
     // The page says so, and shows what was measured: the writes' figures, the reads' missing.
     std::ifstream page_stream(page);
     const std::string html((std::istreambuf_iterator<char>(page_stream)), std::istreambuf_iterator<char>());
-    EXPECT_NE(html.find("The run was interrupted: "), std::string::npos);
+    EXPECT_NE(html.find("The run was interrupted: the run&#39;s files have been removed."), std::string::npos) << html;
     EXPECT_EQ(occurrences(html, "Mo/s on the console"), 2);
     EXPECT_EQ(occurrences(html, ">not measured<"), 2);
     EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
@@ -204,4 +205,39 @@ TEST(Statistics, MedianOfAnEvenCountAndTheSampleDeviation) {
     EXPECT_EQ(statistics.mean, 2.5);
     EXPECT_NEAR(statistics.standard_deviation, 1.2909944, 1e-6);
     EXPECT_EQ(statistics_of({7}).standard_deviation, 0);
+}
+
+// A repeated run interrupted in its second pass: the cards say the figures are the first
+// pass's alone, and a phase under a second is said once for all passes.
+TEST(ReportPage, APartialRepeatSaysWhichPassTheCardsShowAndShortPhasesOnce) {
+    temporary_directory dir, elsewhere;
+    const std::string page = elsewhere.path_name + "/run.html";
+    child_process process;
+    ASSERT_TRUE(launch(process, {"-path", dir.path_name, "-file", "64", "-block", "4", "-file_number", "8", "-cache",
+                                 "0", "-repeat", "2", "-html", page}));
+    ASSERT_TRUE(wait_for_text(process, "Pass 2 of 2", timeout_ms)) << process.text;
+    kill(process.pid, SIGINT);
+    finish(process);
+    EXPECT_EQ(process.status, 130);
+    std::ifstream stream(page);
+    const std::string html((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(occurrences(html, "pass 1 alone, of 2 asked"), 4) << html;
+    EXPECT_LE(occurrences(html, "under a second"), 1);
+
+    const execution_result r = quorlane(
+        {"-path", dir.path_name, "-file", "1", "-cache", "0", "-repeat", "12", "-html", page});
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream again(page);
+    const std::string repeated((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+    EXPECT_LE(occurrences(repeated, "under a second"), 1);
+    EXPECT_EQ(occurrences(repeated, "Pass 12</text>"), 4) << "each phase's charts name every pass";
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Sizes keep the digits that tell them from a round one.
+TEST(ReportPage, SizesAreNotRoundedToAWholeTheyAreNot) {
+    EXPECT_EQ(binary_size(64 * 1048576ULL), "64 MiB");
+    EXPECT_EQ(binary_size(3 * 536870912ULL), "1.5 GiB");
+    EXPECT_EQ(binary_size(655 * 102400ULL), "63.96 MiB");
+    EXPECT_EQ(binary_size(1000 * 1024ULL), "1,000 KiB");
 }

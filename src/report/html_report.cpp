@@ -35,6 +35,7 @@ const json* pass_figure(const json& pass, const char* name) {
 std::string figure_card(const json& results, int kind) {
     const json& summary = results["summary"];
     const bool medians = summary["passes"].get<std::size_t>() > 1;
+    const std::size_t asked = results["settings"]["repeat"].get<std::size_t>();
     std::string value = "not measured", other;
     if (medians) {
         const json& spread = summary["figures"][figure_names[kind]];
@@ -43,13 +44,22 @@ std::string figure_card(const json& results, int kind) {
         other = grouped(mb * 1e6 / bytes_per_mib, 0) + " MiB/s · " +
                 grouped(static_cast<std::uint64_t>(spread["kib_per_ms"]["median"].get<double>())) +
                 " Mo/s on the console<br>median of " + std::to_string(summary["passes"].get<std::size_t>()) +
-                " passes, " + grouped(spread["mb_per_second"]["minimum"].get<double>(), 0) + " to " +
+                " passes" +
+                (summary["passes"].get<std::size_t>() < asked ? " of " + std::to_string(asked) + " asked" : "") +
+                ", " + grouped(spread["mb_per_second"]["minimum"].get<double>(), 0) + " to " +
                 grouped(spread["mb_per_second"]["maximum"].get<double>(), 0) + " MB/s";
-    } else if (!results["passes"].empty()) {
-        if (const json* figure = pass_figure(results["passes"][0], figure_names[kind])) {
+    } else {
+        // The one pass that measured it; with several asked, the card says which.
+        for (const json& pass : results["passes"]) {
+            const json* figure = pass_figure(pass, figure_names[kind]);
+            if (figure == nullptr) continue;
             value = grouped((*figure)["mb_per_second"].get<double>(), 0) + " <small>MB/s</small>";
             other = grouped((*figure)["mib_per_second"].get<double>(), 0) + " MiB/s · " +
                     grouped((*figure)["kib_per_ms"].get<std::uint64_t>()) + " Mo/s on the console";
+            if (asked > 1)
+                other += "<br>pass " + std::to_string(pass["pass"].get<std::size_t>()) + " alone, of " +
+                         std::to_string(asked) + " asked";
+            break;
         }
     }
     return "<div class=\"figure\" style=\"--accent: " + shade(figure_hues[kind], 0, 1) + "\"><div class=\"name\">" +
@@ -60,8 +70,12 @@ std::string figure_card(const json& results, int kind) {
 std::string status_notes(const json& results) {
     const std::string status = results["status"];
     if (status == "completed") return "";
+    std::string message = results["message"].get<std::string>();
+    // The console's line begins with the word the note begins with.
+    const std::string said = "Interrupted: ";
+    if (status == "interrupted" && message.compare(0, said.size(), said) == 0) message.erase(0, said.size());
     const std::string what = status == "interrupted" ? "The run was interrupted" : "The run failed";
-    return note(what + ": " + results["message"].get<std::string>(), "failure");
+    return note(what + ": " + message, "failure");
 }
 
 std::string verification_notes(const json& results) {
@@ -101,22 +115,58 @@ std::string pass_notes(const json& pass, std::size_t passes) {
         notes += note(prefix + without_note_prefix(format_text(messages::still_cached,
                                                                static_cast<unsigned long long>(cached.get<double>()))),
                       "warning");
-    std::string short_phases;
-    for (const json& figure : pass["figures"]) {
-        if (figure["under_one_second"].get<bool>())
-            short_phases += std::string(short_phases.empty() ? "" : ", ") + figure["label"].get<std::string>() + " " +
-                            grouped(figure["microseconds"].get<double>() / 1e6, 3) + " s";
+    for (const json& figure : pass["figures"])
         if (figure.contains("rate_drop") && !figure["rate_drop"].is_null())
             notes += note(prefix + figure["rate_drop"]["text"].get<std::string>(), "warning");
-    }
-    if (!short_phases.empty())
-        notes += note(prefix + "under a second, too short for a figure to mean much: " + short_phases + ".", "warning");
     return notes;
+}
+
+// Pass numbers as runs: 1, 2, 3, 5 → "1–3, 5".
+std::string pass_ranges(const std::vector<std::size_t>& passes) {
+    std::string text;
+    for (std::size_t k = 0; k < passes.size();) {
+        std::size_t last = k;
+        while (last + 1 < passes.size() && passes[last + 1] == passes[last] + 1) ++last;
+        text += (text.empty() ? "" : ", ") + std::to_string(passes[k]) +
+                (last > k ? "\u2013" + std::to_string(passes[last]) : std::string());
+        k = last + 1;
+    }
+    return text;
+}
+
+// Phases under a second, said once: each figure with its time, or with several passes, the
+// passes where it was that short and its shortest and longest time there.
+std::string short_phase_note(const json& results) {
+    const std::size_t passes = results["passes"].size();
+    std::string phases;
+    for (int kind = 0; kind < figure_count; ++kind) {
+        std::vector<std::size_t> short_passes;
+        double shortest = 0, longest = 0;
+        for (const json& pass : results["passes"]) {
+            const json* figure = pass_figure(pass, figure_names[kind]);
+            if (figure == nullptr || !(*figure)["under_one_second"].get<bool>()) continue;
+            const double seconds = (*figure)["microseconds"].get<double>() / 1e6;
+            shortest = short_passes.empty() ? seconds : std::min(shortest, seconds);
+            longest = short_passes.empty() ? seconds : std::max(longest, seconds);
+            short_passes.push_back(pass["pass"].get<std::size_t>());
+        }
+        if (short_passes.empty()) continue;
+        std::string times = grouped(shortest, 3) + " s";
+        if (passes > 1) {
+            if (longest != shortest) times = grouped(shortest, 3) + " to " + grouped(longest, 3) + " s";
+            times = std::string(short_passes.size() > 1 ? "in passes " : "in pass ") + pass_ranges(short_passes) +
+                    " (" + times + ")";
+        }
+        phases += std::string(phases.empty() ? "" : ", ") + figure_labels[kind] + " " + times;
+    }
+    if (phases.empty()) return "";
+    return note("under a second, too short for a figure to mean much: " + phases + ".", "warning");
 }
 
 std::string notes(const json& results) {
     std::string items = status_notes(results) + verification_notes(results) + target_notes(results);
     for (const json& pass : results["passes"]) items += pass_notes(pass, results["passes"].size());
+    items += short_phase_note(results);
     if (results.contains("cluster"))
         items += note(std::to_string(results["cluster"]["ranks"].get<std::size_t>()) + " ranks on " +
                       std::to_string(results["cluster"]["nodes"].get<std::size_t>()) +

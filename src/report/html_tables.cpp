@@ -128,7 +128,7 @@ std::string context_tables(const json& results) {
            facts("Settings",
                  {{"Block", grouped(settings["block_kib"].get<std::uint64_t>()) + " KiB"},
                   {"File", grouped(settings["file_mib"].get<std::uint64_t>()) + " MiB asked, " +
-                               binary_size(settings["bytes_per_file"].get<std::uint64_t>()) + " written"},
+                               binary_size(settings["bytes_per_file"].get<std::uint64_t>()) + " in whole blocks"},
                   {"Files per worker", grouped(settings["file_number"].get<std::uint64_t>())},
                   {"Workers", grouped(settings["thread"].get<std::uint64_t>())},
                   {"Data per pass", binary_size(settings["bytes_per_pass"].get<std::uint64_t>())},

@@ -8,7 +8,7 @@ inline constexpr const char* page_style = R"(
 body { margin: 0; font: 15px/1.5 system-ui, -apple-system, "Segoe UI", Roboto, "Helvetica Neue", Arial, sans-serif;
        color: var(--ink); background: #fff; }
 main { max-width: 1080px; margin: 0 auto; padding: 28px 24px 48px; }
-h1 { font-size: 26px; margin: 0 0 4px; }
+h1 { font-size: 26px; margin: 0 0 4px; overflow-wrap: anywhere; }
 h2 { font-size: 19px; margin: 36px 0 10px; padding-bottom: 4px; border-bottom: 1px solid var(--line); }
 h3 { font-size: 16px; margin: 22px 0 6px; }
 .subtitle { color: var(--muted); margin: 0; }
@@ -39,6 +39,7 @@ svg.chart .marker circle { fill: #b91c1c; }
 svg.chart .marker text { fill: #b91c1c; font-weight: 600; font-size: 13px; }
 table { border-collapse: collapse; margin: 8px 0 16px; font-size: 14px; }
 th, td { text-align: left; padding: 4px 14px 4px 0; border-bottom: 1px solid var(--line); vertical-align: top; }
+td:last-child { overflow-wrap: anywhere; }
 td.number, th.number { text-align: right; font-variant-numeric: tabular-nums; }
 .columns { display: grid; grid-template-columns: repeat(auto-fit, minmax(300px, 1fr)); gap: 0 28px; }
 code { font-family: ui-monospace, "Cascadia Mono", Consolas, monospace; font-size: 13px; word-break: break-all; }

@@ -54,6 +54,10 @@ std::string binary_size(std::uint64_t bytes) {
         value /= 1024;
         ++unit;
     }
-    const bool whole = unit == 0 || value == std::floor(value);
-    return grouped(value, whole ? 0 : 1) + " " + units[unit];
+    if (unit == 0 || value == std::floor(value)) return grouped(value, 0) + " " + units[unit];
+    // One decimal, or more where one would show a size that is not whole as whole (63.96 MiB
+    // is not 64.0).
+    int decimals = 1;
+    while (decimals < 3 && static_cast<std::uint64_t>(std::round(value * std::pow(10, decimals))) % 10 == 0) ++decimals;
+    return grouped(value, decimals) + " " + units[unit];
 }

@@ -141,8 +141,11 @@ struct legend_entry {
     bool span = false;
 };
 
-// One entry per label, lines first, then the spans (named by their label's first words).
-std::string legend(const chart& drawn) {
+constexpr double legend_row_height = 20;
+
+// One entry per label, lines first, then the spans (named by their label's first words), in
+// as many rows as they need: `rows` tells how many, for the chart to make room for them.
+std::string legend(const chart& drawn, int& rows) {
     std::vector<legend_entry> entries;
     const auto add = [&entries](const legend_entry& added) {
         for (const legend_entry& entry : entries)
@@ -153,14 +156,23 @@ std::string legend(const chart& drawn) {
     for (const chart_span& span : drawn.spans) add({span.label.substr(0, span.label.find(':')), span.colour, true});
     std::string svg = "<g class=\"legend\">";
     double x = left;
+    rows = 1;
     for (const legend_entry& entry : entries) {
+        const double entry_width = 40 + 7.2 * static_cast<double>(entry.label.size());
+        if (x > left && x + entry_width > width - right) {
+            x = left;
+            ++rows;
+        }
+        const double row_top = (rows - 1) * legend_row_height;
         if (entry.span)
-            svg += "<rect x=\"" + number(x) + "\" y=\"9\" width=\"18\" height=\"14\" class=\"span\" fill=\"" +
-                   entry.colour + "\"/>";
+            svg += "<rect x=\"" + number(x) + "\" y=\"" + number(row_top + 9) +
+                   "\" width=\"18\" height=\"14\" class=\"span\" fill=\"" + entry.colour + "\"/>";
         else
-            svg += "<rect x=\"" + number(x) + "\" y=\"14\" width=\"18\" height=\"4\" fill=\"" + entry.colour + "\"/>";
-        svg += "<text x=\"" + number(x + 24) + "\" y=\"20\">" + html_escape(entry.label) + "</text>";
-        x += 40 + 7.2 * static_cast<double>(entry.label.size());
+            svg += "<rect x=\"" + number(x) + "\" y=\"" + number(row_top + 14) + "\" width=\"18\" height=\"4\" fill=\"" +
+                   entry.colour + "\"/>";
+        svg += "<text x=\"" + number(x + 24) + "\" y=\"" + number(row_top + 20) + "\">" + html_escape(entry.label) +
+               "</text>";
+        x += entry_width;
     }
     return svg + "</g>";
 }
@@ -171,9 +183,13 @@ std::string svg_chart(const chart& drawn) {
     const scale scaled = scale_of(drawn);
     std::string markers;
     for (const chart_marker& marked : drawn.markers) markers += marker(marked, scaled);
-    return "<svg class=\"chart\" viewBox=\"0 0 " + number(width) + " " + number(height) +
+    int legend_rows = 1;
+    const std::string key = legend(drawn, legend_rows);
+    // Rows of the legend beyond the first push the plot down.
+    const double extra = (legend_rows - 1) * legend_row_height;
+    return "<svg class=\"chart\" viewBox=\"0 0 " + number(width) + " " + number(height + extra) +
            "\" role=\"img\" aria-labelledby=\"" + drawn.id + "-title " + drawn.id + "-description\"><title id=\"" +
            drawn.id + "-title\">" + html_escape(drawn.title) + "</title><desc id=\"" + drawn.id + "-description\">" +
-           html_escape(drawn.description) + "</desc>" + spans(drawn, scaled) + axes(drawn, scaled) +
-           lines(drawn, scaled) + markers + legend(drawn) + "</svg>";
+           html_escape(drawn.description) + "</desc><g transform=\"translate(0 " + number(extra) + ")\">" +
+           spans(drawn, scaled) + axes(drawn, scaled) + lines(drawn, scaled) + markers + "</g>" + key + "</svg>";
 }
