@@ -104,8 +104,8 @@ void add_ranks(json& object, const figure_record& figure, const std::vector<rank
 }
 
 // Where the write's rate fell for good, as the write cache filled; null when it held.
-json rate_drop_json(const series_record& series) {
-    const rate_drop drop = find_rate_drop(series);
+json rate_drop_json(const figure_record& write) {
+    const rate_drop drop = find_rate_drop(write);
     if (!drop.found) return nullptr;
     return json{{"after_us", drop.at_us},
                 {"after_bytes", drop.at_bytes},
@@ -136,7 +136,7 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
         object["series"] = {{"interval_us", figure.series.interval_us}, {"points", points}};
     }
-    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure.series);
+    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure);
     if (!figure.ranks.empty()) add_ranks(object, figure, ranks);
     return object;
 }

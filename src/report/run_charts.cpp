@@ -97,7 +97,7 @@ std::string describe(const std::vector<chart_line>& lines, const char* x_unit) {
 void mark_drops(const run_record& run, chart& drawn, bool against_data, bool from_run_start) {
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass) {
         const figure_record& write = run.passes[pass].figures[static_cast<int>(figure_kind::write_cached)];
-        const rate_drop drop = find_rate_drop(write.series);
+        const rate_drop drop = find_rate_drop(write);
         if (!drop.found) continue;
         const double x = against_data
                              ? static_cast<double>(drop.at_bytes) / one_gib

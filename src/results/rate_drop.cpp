@@ -2,72 +2,87 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <vector>
-
-#include "results/series.hpp"
 
 namespace {
 
-constexpr std::int64_t before_window_us = 5000000;
-constexpr std::int64_t least_before_us = 2000000;
+// Long enough to hold several of the bursts in which an OS writes its cache back, so that a
+// window's rate is the device's, not a burst's or a pause's.
+constexpr std::int64_t window_us = 1000000;
+// A stall of a second or two, as another program's burst on a shared machine makes, is no fall
+// for good.
 constexpr std::int64_t least_after_us = 3000000;
-constexpr double least_share_below = 0.8;
+// Less than a write cache holds: with less on either side, a small run shows no fall however
+// its machine stutters.
+constexpr std::uint64_t least_bytes = 16 * 1048576;
+// The share of a side's windows allowed on the other side of the rate midway between the two.
+constexpr double most_astray = 0.2;
 
-// The series' intervals, their rates in bytes per µs: the thresholds below are in the same unit.
-using span = interval_rate;
-
-std::int64_t duration_of(const span& s) { return s.end_us - s.start_us; }
-
-std::int64_t duration_of(const std::vector<span>& spans) {
-    std::int64_t total = 0;
-    for (const span& s : spans) total += duration_of(s);
-    return total;
+// In bytes per µs (= MB/s, 10^6 bytes a second).
+double rate_between(const series_point& from, const series_point& to) {
+    return static_cast<double>(to.bytes - from.bytes) / static_cast<double>(to.elapsed_us - from.elapsed_us);
 }
 
-// The rate half of the time is spent below, so that a short last span counts for little.
-double time_median(std::vector<span> spans) {
-    std::sort(spans.begin(), spans.end(), [](const span& a, const span& b) { return a.bytes_per_us < b.bytes_per_us; });
-    const std::int64_t half = (duration_of(spans) + 1) / 2;
-    std::int64_t so_far = 0;
-    for (const span& s : spans) {
-        so_far += duration_of(s);
-        if (so_far >= half) return s.bytes_per_us;
-    }
-    return 0;
+// The phase's start, then its points up to the first worker's end.
+std::vector<series_point> points_while_all_ran(const figure_record& phase) {
+    std::int64_t first_end = std::numeric_limits<std::int64_t>::max();
+    for (const worker_result& worker : phase.workers)
+        if (worker.elapsed_us > 0) first_end = std::min(first_end, worker.elapsed_us);
+    std::vector<series_point> points{series_point{}};
+    for (const series_point& point : phase.series.points)
+        if (point.elapsed_us > points.back().elapsed_us && point.elapsed_us <= first_end) points.push_back(point);
+    return points;
 }
 
-// The share of the time from span `first` to the end spent below `threshold`.
-double share_below(const std::vector<span>& spans, std::size_t first, double threshold) {
-    std::int64_t below = 0, total = 0;
-    for (std::size_t k = first; k < spans.size(); ++k) {
-        total += duration_of(spans[k]);
-        if (spans[k].bytes_per_us < threshold) below += duration_of(spans[k]);
+// Of the windows from points[first] to points[last], one starting at each point, the share
+// whose rate is not on the side of `midway` wanted. A stretch shorter than a window has none.
+double share_astray(const std::vector<series_point>& points, std::size_t first, std::size_t last, double midway,
+                    bool want_above) {
+    std::size_t windows = 0, astray = 0;
+    std::size_t end = first;
+    for (std::size_t start = first; start < last; ++start) {
+        while (end <= last && points[end].elapsed_us - points[start].elapsed_us < window_us) ++end;
+        if (end > last) break;
+        ++windows;
+        if ((rate_between(points[start], points[end]) > midway) != want_above) ++astray;
     }
-    return static_cast<double>(below) / static_cast<double>(total);
+    return windows == 0 ? 0 : static_cast<double>(astray) / static_cast<double>(windows);
 }
 
 }  // namespace
 
-rate_drop find_rate_drop(const series_record& series) {
-    const std::vector<span> spans = series_rates(series);
-    if (spans.empty()) return rate_drop{};
-    const std::int64_t end_us = spans.back().end_us;
-    std::size_t first_before = 0;
-    // The fall begins where span `split` starts: the spans of the window before it give the
-    // rate it fell from, those from it to the end the rate it fell to.
-    for (std::size_t split = 1; split < spans.size(); ++split) {
-        const span& first_after = spans[split];
-        if (end_us - first_after.start_us < least_after_us) break;
-        while (spans[first_before].start_us < first_after.start_us - before_window_us) ++first_before;
-        const std::vector<span> before(spans.begin() + first_before, spans.begin() + split);
-        if (duration_of(before) < least_before_us) continue;
-        const double threshold = time_median(before) / 2;
-        // The fall begins where a span below the threshold follows one above it.
-        if (spans[split - 1].bytes_per_us < threshold || first_after.bytes_per_us >= threshold) continue;
-        // With most of the time after below the threshold, so is the median after.
-        if (share_below(spans, split, threshold) < least_share_below) continue;
-        return rate_drop{true, first_after.start_us, first_after.bytes_at_start, threshold * 2 * 1e6,
-                         time_median(std::vector<span>(spans.begin() + split, spans.end())) * 1e6};
+rate_drop find_rate_drop(const figure_record& phase) {
+    const std::vector<series_point> points = points_while_all_ran(phase);
+    const std::size_t last = points.size() - 1;
+    const series_point& start = points.front();
+    const series_point& end = points[last];
+    // The change point: the split whose two rates, each held over its side, leave the least
+    // squared error about them, which is where time before × time after × the difference of
+    // the rates squared is the largest.
+    std::size_t split = 0;
+    double best = 0;
+    for (std::size_t k = 1; k < last; ++k) {
+        const double difference = rate_between(start, points[k]) - rate_between(points[k], end);
+        if (difference <= 0) continue;
+        const double score = static_cast<double>(points[k].elapsed_us) *
+                             static_cast<double>(end.elapsed_us - points[k].elapsed_us) * difference * difference;
+        if (score > best) {
+            best = score;
+            split = k;
+        }
     }
-    return rate_drop{};
+    // A single interval before could be the phase's ramp alone.
+    if (split < 2) return rate_drop{};
+    const series_point& at = points[split];
+    if (at.bytes < least_bytes || end.bytes - at.bytes < least_bytes || end.elapsed_us - at.elapsed_us < least_after_us)
+        return rate_drop{};
+    const double before = rate_between(start, at), after = rate_between(at, end);
+    if (after > before / 2) return rate_drop{};
+    // For good: the rate stays low after the point, as it stayed high before, window after window.
+    const double midway = (before + after) / 2;
+    if (share_astray(points, 0, split, midway, true) > most_astray ||
+        share_astray(points, split, last, midway, false) > most_astray)
+        return rate_drop{};
+    return rate_drop{true, at.elapsed_us, at.bytes, before * 1e6, after * 1e6};
 }
