@@ -14,7 +14,8 @@
 namespace {
 
 // Reads one file to its end, counting every byte read, and with a pattern (-verify) checks
-// every byte against what was written; false when the run must stop.
+// every byte against what was written; a difference found, it reads on until the damage is
+// told. False when the run must stop.
 bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
     const std::size_t bytes = bytes_per_block();
     const std::string name = test_file_name(record.read_prefix, index);
@@ -25,6 +26,7 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
     progress_state progress;
     if (record.thread_index == 0) start_file(progress);
     bool complete = true;
+    file_check check;
     const std::uint64_t written = std::uint64_t{blocks_per_file} * bytes;
     for (std::uint64_t offset = 0; !stop_requested.load(std::memory_order_relaxed);) {
         std::string reason;
@@ -37,16 +39,13 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
         bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
         record.bytes += static_cast<std::uint64_t>(got);
         const std::size_t size = static_cast<std::size_t>(got);
-        if (pattern != nullptr && size > 0 && !check_block(*pattern, index, offset, buffer, size, name)) {
+        if (pattern != nullptr && size > 0 && !check_block(*pattern, check, index, offset, buffer, size, name)) {
             complete = false;
             break;
         }
         offset += size;
         if (size < bytes) {
-            if (pattern != nullptr && offset < written) {
-                report_short_file(name, offset, written - offset);
-                complete = false;
-            }
+            if (pattern != nullptr && !check_file_end(check, name, offset, written)) complete = false;
             break;
         }
         if (record.thread_index == 0) progress_step(progress, label);
