@@ -1,4 +1,5 @@
 #include "common/buffer.hpp"
+#include "common/clock.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
@@ -22,9 +23,7 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
     os_file handle = no_file;
     if (!open_run_file(name, messages::read_open, handle)) return false;
 
-    const char* label = record.with_cache ? messages::read_label : messages::read_without_cache_label;
-    progress_state progress;
-    if (record.thread_index == 0) start_file(progress);
+    if (record.thread_index == 0) progress_file_started(now_us());
     bool complete = true;
     file_check check;
     const std::uint64_t written = std::uint64_t{blocks_per_file} * bytes;
@@ -48,7 +47,6 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
             if (pattern != nullptr && !check_file_end(check, name, offset, written)) complete = false;
             break;
         }
-        if (record.thread_index == 0) progress_step(progress, label);
     }
     std::string ignored;
     close_file(handle, ignored);
