@@ -51,7 +51,7 @@ int fill_output_pipe(pid_t child) {
 
 }  // namespace
 
-// The run is held stopped while its worker is in its first file; its output pipe is filled, the
+// The run is held stopped while its worker writes its first file; its output pipe is filled, the
 // clock moves on past a whole second, so that a progress sample is due, and the run goes on: its
 // files are written whole while the test reads nothing.
 TEST(BlockedOutput, TheWorkersWriteOnWhileTheConsoleTakesNoOutput) {
@@ -60,7 +60,9 @@ TEST(BlockedOutput, TheWorkersWriteOnWhileTheConsoleTakesNoOutput) {
     ASSERT_TRUE(launch(run, {"-path", dir.path_name, "-thread", "1", "-file_number", "4", "-file", "16", "-block",
                              "4", "-cache", "0"}));
     ASSERT_TRUE(wait_for_text(run, "Writing time with cache ram ...", timeout_ms)) << run.text;
-    ASSERT_TRUE(wait_until([&dir] { return !dir.entries().empty(); }));
+    // Its first block written, the worker is past its file's start: a sample is due once a
+    // whole second has gone by.
+    ASSERT_TRUE(wait_until([&dir] { return bytes_in(dir) > 0; }));
     kill(run.pid, SIGSTOP);
     if (bytes_in(dir) == run_bytes) {
         kill(run.pid, SIGCONT);

@@ -2,7 +2,7 @@
 // between the write and the reads (the run held stopped meanwhile) ends the run with the
 // file, the byte and what the sector there holds, status 1 and nothing left; the damage is told
 // by the sectors it covers whatever the block size; the results file and the report page say
-// the same.
+// the same. The comparison itself, on a long damage, block by block as the reader feeds it.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,7 +21,13 @@
 #include <random>
 #include <regex>
 
+#include "common/file_name.hpp"
+#include "common/stop.hpp"
 #include "data/stamp.hpp"
+#include "data/verify.hpp"
+#include "results/record.hpp"
+#include "settings/settings.hpp"
+#include "support/arguments.hpp"
 #include "support/file_system.hpp"
 #include "support/process.hpp"
 #include "support/temporary_directory.hpp"
@@ -212,4 +220,69 @@ TEST(Verify, TheDamageIsToldByTheSectorsItCoversWhateverTheBlockSize) {
             << block;
     }
     EXPECT_TRUE(dir.entries().empty());
+}
+
+namespace {
+
+// File 0 of writer 0 as written in blocks of `block_kib`, damaged from sector 10: sectors 10
+// and 11 hold its sectors 100 and 101, sectors 12 and 13 sectors of another run, and 2 MiB of
+// zeros follow. Compares it block by block as the reader does; exits 0 when the mismatch
+// recorded says so, else prints what differs and exits 1.
+[[noreturn]] void compare_long_damage(std::uint32_t block_kib) {
+    const std::size_t block = block_kib * 1024;
+    const std::size_t size = (4 * 1048576 / block + 1) * block;
+    data_pattern pattern;
+    if (!make_pattern(pattern, 0, block)) std::exit(2);
+    std::string written(size, '\0');
+    for (std::size_t offset = 0; offset < size; offset += block)
+        std::memcpy(written.data() + offset, pattern_block(pattern, 0, offset), block);
+    std::string read = written;
+    read.replace(10 * sector, 2 * sector, written.substr(100 * sector, 2 * sector));
+    std::mt19937_64 random(block_kib);
+    for (off_t k = 12 * sector; k < 14 * sector; ++k) read[k] = static_cast<char>(random());
+    for (const off_t at : {12 * sector, 13 * sector})
+        write_stamp(sector_stamp{random(), 0, 0, static_cast<std::uint64_t>(at)},
+                    reinterpret_cast<unsigned char*>(read.data() + at));
+    std::fill(read.begin() + 14 * sector, read.begin() + 14 * sector + 2097152, '\0');
+
+    file_check check;
+    bool reported = false;
+    for (std::size_t offset = 0; offset < size && !reported; offset += block)
+        reported = !check_block(pattern, check, 0, offset, reinterpret_cast<const unsigned char*>(read.data()) + offset,
+                                block, "damaged");
+
+    const std::uint64_t first = std::mismatch(read.begin(), read.end(), written.begin()).first - read.begin();
+    const std::uint64_t window_end = 10 * sector + 1048576;
+    std::uint64_t last = window_end - 1;
+    while (read[last] == written[last]) --last;
+    std::uint64_t bits = 0;
+    for (std::uint64_t k = first; k <= last; ++k)
+        bits += std::popcount(static_cast<unsigned>(static_cast<unsigned char>(read[k] ^ written[k])));
+    const std::string name = path + writer_prefixes[0] + "0";
+    const std::vector<std::string> details{
+        "the damage runs from byte " + std::to_string(first) + " to byte " + std::to_string(last) + ": " +
+            std::to_string(bits) + " bits differ over it",
+        "the damage goes on past byte " + std::to_string(window_end - 1) + ", where the comparison stopped",
+        "bytes 40960 to 49151 hold the data written to " + name + " at bytes 409600 to 417791",
+        "bytes 49152 to 57343 hold data from an earlier run"};
+    const mismatch_record& found = current_run.mismatch;
+    const bool as_expected = reported && found.byte == first &&
+                             found.diagnosis == "it holds the data written to " + name + " at byte " +
+                                                    std::to_string(409600 + first - 10 * sector) &&
+                             found.damage && found.last_byte == last && found.bits == bits && found.goes_on &&
+                             found.details == details;
+    std::fputs(recorded_fatal_error().c_str(), stderr);
+    std::exit(as_expected ? 0 : 1);
+}
+
+}  // namespace
+
+// Past its window the damage is said to go on; the comparison reads no further. Consecutive
+// sectors from consecutive places, and from other runs, are told as one stretch each.
+TEST(VerifyDeathTest, ALongDamageIsFollowedForOneMebibyteAndToldByStretches) {
+    temporary_directory dir;
+    apply_arguments({"-path", dir.path_name, "-cache", "0"});
+    writer_prefixes = {"vellumcrate_abcdefgh"};
+    for (const std::uint32_t block_kib : {1u, 64u, 1024u})
+        EXPECT_EXIT(compare_long_damage(block_kib), ::testing::ExitedWithCode(0), "") << block_kib << " KiB blocks";
 }
