@@ -95,10 +95,10 @@ bool end_sector(file_check& check) {
     return check.sector + sector_bytes < check.window_end;
 }
 
-std::vector<std::string> detail_lines(const file_check& check, bool goes_on) {
+std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
     std::vector<std::string> lines{
         format_text(messages::damage_extent, as_ull(check.first_byte), as_ull(check.last_byte), as_ull(check.bits))};
-    if (goes_on) lines.push_back(format_text(messages::damage_goes_on, as_ull(check.window_end - 1)));
+    if (may_go_on) lines.push_back(format_text(messages::damage_cut_short, as_ull(check.window_end - 1)));
     std::uint64_t unlisted = 0;
     for (std::size_t k = 0; k < check.foreign.size(); ++k) {
         const foreign_stretch& stretch = check.foreign[k];
@@ -124,9 +124,9 @@ void record_mismatch(const mismatch_record& mismatch) {
     report_fatal_error(message);
 }
 
-void record_damage(file_check& check, const std::string& name, bool goes_on) {
+void record_damage(file_check& check, const std::string& name, bool may_go_on) {
     record_mismatch(mismatch_record{true, name, check.first_byte, check.diagnosis, true, check.last_byte, check.bits,
-                                    goes_on, detail_lines(check, goes_on)});
+                                    may_go_on, detail_lines(check, may_go_on)});
     check.damaged = false;
 }
 
@@ -170,7 +170,7 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
         check.sector_seen += to - from;
         at = offset + to;
         if (check.sector_seen == sector_bytes && !end_sector(check)) {
-            // A sector that still differs is the window's last: the damage goes on.
+            // A sector that still differs is the window's last: the damage may go on.
             record_damage(check, name, check.sector_bits > 0);
             return false;
         }
@@ -180,7 +180,7 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
 
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written) {
     if (check.damaged) {
-        // A last sector cut short by the file's end, or the damaged sector it ends in.
+        // The file ended inside the first damaged sector: it is told from the part there is.
         if (check.sector_seen > 0 && check.sector_bits > 0 && check.diagnosis.empty())
             check.diagnosis = sector_diagnosis(check);
         record_damage(check, name, false);

@@ -59,7 +59,7 @@ bool first_error_of_ranks(std::string& error, std::string& host) {
     if (!cluster_gather_text(error, errors) || !cluster_gather_text(mismatch.file, files) ||
         !cluster_gather_text(mismatch.diagnosis, diagnoses) || !cluster_gather_text(details, all_details) ||
         !cluster_gather({mismatch.found, mismatch.byte, mismatch.damage, mismatch.last_byte, mismatch.bits,
-                         mismatch.goes_on},
+                         mismatch.may_go_on},
                         numbers))
         return false;
     for (std::uint32_t rank = 0; rank < errors.size(); ++rank) {

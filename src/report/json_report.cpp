@@ -159,7 +159,7 @@ json verification_json(const run_record& run) {
             damage = {{"first_byte", found.byte},
                       {"last_byte", found.last_byte},
                       {"bits_differ", found.bits},
-                      {"goes_on", found.goes_on}};
+                      {"may_go_on", found.may_go_on}};
         mismatch = {{"file", found.file},       {"byte", found.byte},     {"diagnosis", found.diagnosis},
                     {"details", found.details}, {"damage", damage}};
     }

@@ -78,7 +78,7 @@ struct mismatch_record {
     bool damage = false;
     std::uint64_t last_byte = 0;  // the damage's last differing byte
     std::uint64_t bits = 0;       // differing from `byte` to `last_byte`
-    bool goes_on = false;         // past the comparison's end
+    bool may_go_on = false;       // the run of damaged sectors filled what was compared
     std::vector<std::string> details;
 };
 
