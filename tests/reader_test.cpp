@@ -1,4 +1,4 @@
-// The reader on real files, and the progress line it shares with the writer.
+// The reader on real files, and the progress line of the read and write phases.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -80,12 +80,14 @@ TEST(ReaderDeathTest, AReadErrorIsToldApartFromTheEndOfTheFile) {
 TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-cache", "0"});
-    progress_state state;
-    start_file(state);
+    // Worker 0 is in a file.
+    const std::int64_t file_start = now_us();
+    progress_file_started(file_start);
+    progress_state state{0, 0, file_start};
     // The clock's whole second has not moved past the last sample's: no sample.
     state.last_sample = now_us() + 10000000;
     ::testing::internal::CaptureStdout();
-    progress_step(state, messages::read_label);
+    progress_tick(state, messages::read_label, now_us());
     EXPECT_EQ(::testing::internal::GetCapturedStdout().find("Mo/s"), std::string::npos);
 
     // 10,500 KiB moved by all workers, just over 1 s after the phase started: 10 KiB/ms.
@@ -95,7 +97,7 @@ TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
         phase_start = now_us() - 1000000;
         state.last_sample = now_us() - 2000000;  // the last sample is 2 s old
         ::testing::internal::CaptureStdout();
-        progress_step(state, messages::read_without_cache_label);
+        progress_tick(state, messages::read_without_cache_label, now_us());
         output += ::testing::internal::GetCapturedStdout();
     }
     std::string expected;
@@ -103,4 +105,16 @@ TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
          {" .        ", " ..       ", " ...      ", " ....     ", " .....    ", " .        ", " ..       "})
         expected += std::string("\rReading time without cache ram  : 10 Mo/s") + dots;
     EXPECT_EQ(output, expected);
+
+    // Worker 0's next file starts the dots again, from its own start; none once it has ended.
+    progress_file_started(now_us() - 3000000);
+    phase_start = now_us() - 1000000;
+    ::testing::internal::CaptureStdout();
+    progress_tick(state, messages::read_label, now_us());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "\rReading time with cache ram     : 10 Mo/s .        ");
+    progress_files_ended();
+    state.last_sample = now_us() - 2000000;
+    ::testing::internal::CaptureStdout();
+    progress_tick(state, messages::read_label, now_us());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }

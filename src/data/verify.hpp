@@ -1,18 +1,55 @@
 // Proving the data came back as written: what was read is compared with the same bytes made
-// again from the pattern, never stored; a sector that differs is named and diagnosed from
-// its stamp: another file's data, an earlier run's, no data of this run, or flipped bits.
+// again from the pattern, never stored. The damage is told by the 4 KiB sectors it covers,
+// whatever the block size: from the first byte that differs, the comparison goes on, across
+// blocks, to the end of the run of consecutive sectors that differ, and each sector is
+// diagnosed from its stamp: another file's data, an earlier run's, no data of this run, or
+// flipped bits.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/pattern.hpp"
+#include "data/stamp.hpp"
 
-// Compares `size` bytes read at `offset` of the pattern's file `file`, named `name`. At the
-// first byte that differs, records the fatal error with its diagnosis and returns false.
-bool check_block(data_pattern& pattern, std::uint32_t file, std::uint64_t offset, const unsigned char* data,
-                 std::size_t size, const std::string& name);
+// How far the comparison follows a damaged run: 1 MiB from the start of its first sector, the
+// largest block, so the reader reads at most that much more of the file to finish.
+inline constexpr std::uint64_t damage_window_bytes = 1048576;
 
-// The file `name` ended at `offset`, `missing` bytes short of what was written there.
-void report_short_file(const std::string& name, std::uint64_t offset, std::uint64_t missing);
+// Consecutive whole sectors whose stamps name another place, as one stretch of it.
+struct foreign_stretch {
+    std::uint64_t first = 0;  // the first sector's first byte and the last sector's last byte
+    std::uint64_t last = 0;
+    sector_stamp stamp;  // the first sector's
+};
+
+// One file's comparison. Once a byte differs, `damaged` holds until the diagnosis is reported.
+struct file_check {
+    bool damaged = false;
+    sector_stamp own;  // the file's stamps, but for their offsets
+    std::uint64_t first_byte = 0;
+    std::uint64_t last_byte = 0;
+    std::uint64_t bits = 0;  // differing over first_byte to last_byte
+    std::uint64_t window_end = 0;
+    std::string diagnosis;  // of the sector holding first_byte
+    std::vector<foreign_stretch> foreign;
+    // The sector being compared: its start, its bytes compared so far and their differing
+    // bits, and what its stamp says.
+    std::uint64_t sector = 0;
+    std::uint64_t sector_seen = 0;
+    std::uint64_t sector_bits = 0;
+    bool sector_stamped = false;  // a stamp could be read from it
+    sector_stamp sector_stamp_found;
+};
+
+// Compares `size` bytes read at `offset` of the pattern's file `file`, named `name`. True while
+// the reader must go on: all matched, or a damaged run is not over yet; false once the
+// diagnosis is complete and recorded as the fatal error.
+bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
+                 const unsigned char* data, std::size_t size, const std::string& name);
+
+// The file `name` ended at `offset` of the `written` bytes written to it: records the damage
+// still being followed, else a file short of what was written. False when it recorded one.
+bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written);

@@ -13,6 +13,7 @@
 #include "driver/driver.hpp"
 #include "results/series.hpp"
 #include "settings/settings.hpp"
+#include "workers/progress.hpp"
 
 namespace {
 
@@ -40,11 +41,15 @@ void sample_until_ended(workers_running& running, series_record& series) {
     }
 }
 
-// Runs `worker_function` on every record in a thread of its own and waits for all of them.
-// A worker that can't be started is a fatal error: a figure from fewer workers than asked
-// would be presented as the one asked for. The workers already started stop at their next
-// block.
-void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*), figure_record& figure) {
+// Runs `worker_function` on every record in a thread of its own and waits for all of them,
+// the progress line printed meanwhile with `label`; stamps the phase's end when the last has
+// ended, before the printer's last sample, which may wait on the console. A worker that can't
+// be started is a fatal error: a figure from fewer workers than asked would be presented as
+// the one asked for. The workers already started stop at their next block.
+void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*), const char* label,
+                 figure_record& figure) {
+    progress_printer printer;
+    start_progress(printer, label);
     workers_running running;
     running.count = static_cast<std::uint32_t>(records.size());
     std::vector<std::thread> threads(records.size());
@@ -54,6 +59,7 @@ void run_workers(std::vector<thread_param>& records, void (*worker_function)(thr
             threads[t] = std::thread([&running, &record = records[t], worker_function] {
                 worker_function(&record);
                 record.end_us = now_us();
+                if (record.thread_index == 0) progress_files_ended();
                 end_worker(running);
             });
         } catch (const std::system_error& error) {
@@ -64,6 +70,8 @@ void run_workers(std::vector<thread_param>& records, void (*worker_function)(thr
         }
     }
     sample_until_ended(running, figure.series);
+    phase_end = now_us();
+    stop_progress(printer);
     for (std::thread& thread : threads) {
         if (!thread.joinable()) continue;
         try {
@@ -87,13 +95,13 @@ void measure(figure_record& figure, std::uint64_t bytes) {
 
 // Each rank times its phase from the moment every rank is ready: no two nodes' clocks are
 // compared.
-figure_record run_phase(std::vector<thread_param>& records, void (*worker_function)(thread_param*)) {
+figure_record run_phase(std::vector<thread_param>& records, void (*worker_function)(thread_param*),
+                        const char* label) {
     figure_record figure;
     bytes_moved.store(0);
     wait_for_every_rank(records);
     phase_start = now_us();
-    run_workers(records, worker_function, figure);
-    phase_end = now_us();
+    run_workers(records, worker_function, label, figure);
     measure(figure, bytes_moved.load());
     end_series(figure.series, figure.elapsed_us, figure.bytes);
     for (std::uint32_t t = 0; t < records.size(); ++t)
@@ -112,7 +120,7 @@ figure_record write_phase(std::vector<thread_param>& records) {
         records[t].stream = cluster_rank() * streams_per_rank + t;
     }
     print("%s", messages::write_status);
-    const figure_record figure = run_phase(records, write_worker);
+    const figure_record figure = run_phase(records, write_worker, messages::write_label);
     // A rank forces its files as soon as its own writers end, without waiting for the others.
     if (cluster_mode()) start_flush();
     return figure;
@@ -120,5 +128,5 @@ figure_record write_phase(std::vector<thread_param>& records) {
 
 figure_record read_phase(std::vector<thread_param>& records, bool with_cache) {
     for (thread_param& record : records) record.with_cache = with_cache;
-    return run_phase(records, read_worker);
+    return run_phase(records, read_worker, with_cache ? messages::read_label : messages::read_without_cache_label);
 }

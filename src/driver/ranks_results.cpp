@@ -54,10 +54,16 @@ void combine_residency(bool& known, cache_residency& residency, std::vector<cach
 
 bool first_error_of_ranks(std::string& error, std::string& host) {
     const mismatch_record mismatch = current_run.mismatch;
-    std::vector<std::string> errors, files, diagnoses;
-    std::vector<std::uint64_t> bytes;
+    std::string details;
+    for (const std::string& line : mismatch.details) details += line + "\n";
+    std::vector<std::string> errors, files, diagnoses, all_details;
+    std::vector<std::uint64_t> numbers;
+    constexpr std::size_t count = 6;
     if (!cluster_gather_text(error, errors) || !cluster_gather_text(mismatch.file, files) ||
-        !cluster_gather_text(mismatch.diagnosis, diagnoses) || !cluster_gather({mismatch.found, mismatch.byte}, bytes))
+        !cluster_gather_text(mismatch.diagnosis, diagnoses) || !cluster_gather_text(details, all_details) ||
+        !cluster_gather({mismatch.found, mismatch.byte, mismatch.damage, mismatch.last_byte, mismatch.bits,
+                         mismatch.may_go_on},
+                        numbers))
         return false;
     for (std::uint32_t rank = 0; rank < errors.size(); ++rank) {
         if (errors[rank].empty()) continue;
@@ -66,7 +72,15 @@ bool first_error_of_ranks(std::string& error, std::string& host) {
             current_run.error_rank = rank;
             host = current_run.ranks[rank].host;
         }
-        if (bytes[2 * rank] != 0) current_run.mismatch = {true, files[rank], bytes[2 * rank + 1], diagnoses[rank]};
+        const std::uint64_t* found = numbers.data() + count * rank;
+        if (found[0] != 0) {
+            std::vector<std::string> lines;
+            for (std::size_t from = 0, end; (end = all_details[rank].find('\n', from)) != std::string::npos;
+                 from = end + 1)
+                lines.push_back(all_details[rank].substr(from, end - from));
+            current_run.mismatch = {true,     files[rank], found[1], diagnoses[rank], found[2] != 0,
+                                    found[3], found[4],    found[5] != 0, lines};
+        }
         break;
     }
     return true;

@@ -89,7 +89,9 @@ std::string verification_notes(const json& results) {
     std::string first = format_text(messages::data_differs, mismatch["file"].get<std::string>().c_str(),
                                     static_cast<unsigned long long>(mismatch["byte"].get<std::uint64_t>()));
     if (!first.empty() && first.back() == '\n') first.pop_back();
-    return note(first + ": " + mismatch["diagnosis"].get<std::string>(), "failure");
+    std::string text = first + ": " + mismatch["diagnosis"].get<std::string>();
+    for (const json& line : mismatch["details"]) text += "; " + line.get<std::string>();
+    return note(text, "failure");
 }
 
 std::string target_notes(const json& results) {

@@ -169,9 +169,18 @@ json verification_json(const run_record& run) {
         for (const figure_kind kind : {figure_kind::read_cached, figure_kind::read_uncached})
             if (verify) bytes_verified += pass.figures[static_cast<int>(kind)].bytes;
     json mismatch = nullptr;
-    if (run.mismatch.found)
-        mismatch = {{"file", run.mismatch.file}, {"byte", run.mismatch.byte}, {"diagnosis", run.mismatch.diagnosis}};
-    if (run.mismatch.found && !is_utf8(run.mismatch.file)) mismatch["file_bytes"] = percent_encoded(run.mismatch.file);
+    if (run.mismatch.found) {
+        const mismatch_record& found = run.mismatch;
+        json damage = nullptr;
+        if (found.damage)
+            damage = {{"first_byte", found.byte},
+                      {"last_byte", found.last_byte},
+                      {"bits_differ", found.bits},
+                      {"may_go_on", found.may_go_on}};
+        mismatch = {{"file", found.file},       {"byte", found.byte},     {"diagnosis", found.diagnosis},
+                    {"details", found.details}, {"damage", damage}};
+        if (!is_utf8(found.file)) mismatch["file_bytes"] = percent_encoded(found.file);
+    }
     return json{{"enabled", verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
 }
 

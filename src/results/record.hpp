@@ -67,12 +67,19 @@ struct pass_record {
     double cached_after_purge = 0;
 };
 
-// Where -verify found the data read back differing from what was written, and what it holds.
+// Where -verify found the data read back differing from what was written, and what it holds:
+// `diagnosis` is the error's second line, `details` the lines after it. A file that ends
+// early has no damage.
 struct mismatch_record {
     bool found = false;
     std::string file;
     std::uint64_t byte = 0;
     std::string diagnosis;
+    bool damage = false;
+    std::uint64_t last_byte = 0;  // the damage's last differing byte
+    std::uint64_t bits = 0;       // differing from `byte` to `last_byte`
+    bool may_go_on = false;       // the run of damaged sectors filled what was compared
+    std::vector<std::string> details;
 };
 
 // With several ranks, where each ran and whose files it read without cache.

@@ -1,20 +1,42 @@
-// The live progress line that worker 0 keeps during a phase.
+// The live progress line of a phase. A thread of its own prints it from the bytes every worker
+// has moved, so that a console that takes no output (a paused terminal, a slow pipe) holds up
+// no worker's I/O; worker 0's files still set its cadence.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 
 // Off with several ranks: no rank sees the bytes the others move as they go, and one rank's
 // rate is not the run's.
 extern bool live_progress;
 
-// Reset for every file of worker 0.
+// Worker 0 says when (on the phase clock) it starts each file, and when it has ended.
+void progress_file_started(std::int64_t at);
+void progress_files_ended();
+
+// The printer's own state, reset for every file of worker 0.
 struct progress_state {
     std::uint32_t dots = 0;  // which dots text comes next, 0 to 4
     std::int64_t last_sample = 0;
+    std::int64_t file_start = 0;  // of worker 0's file the two above are for
 };
 
-void start_file(progress_state& state);
+// At `now`, while worker 0 is in a file: once the clock's whole second has moved past the last
+// sample's (or the file's start), prints `label` and the rate of all the bytes moved so far.
+void progress_tick(progress_state& state, const char* label, std::int64_t now);
 
-// Taken by worker 0 after every block. Stamps phase_end; at most once per whole-second
-// change, prints `label` and the rate of all the bytes moved so far by every worker.
-void progress_step(progress_state& state, const char* label);
+struct progress_printer {
+    std::thread thread;
+    std::mutex lock;
+    std::condition_variable stop_asked;
+    bool stopping = false;
+};
+
+// Ticks at every whole second of the clock until stopped; with live progress off, or no
+// thread to be had, there is no progress line.
+void start_progress(progress_printer& printer, const char* label);
+
+// Returns once the printer has printed its last sample.
+void stop_progress(progress_printer& printer);

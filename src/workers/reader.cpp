@@ -1,4 +1,5 @@
 #include "common/buffer.hpp"
+#include "common/clock.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
@@ -14,17 +15,17 @@
 namespace {
 
 // Reads one file to its end, counting every byte read, and with a pattern (-verify) checks
-// every byte against what was written; false when the run must stop.
+// every byte against what was written; a difference found, it reads on until the damage is
+// told. False when the run must stop.
 bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
     const std::size_t bytes = bytes_per_block();
     const std::string name = test_file_name(record.read_prefix, index);
     os_file handle = no_file;
     if (!open_run_file(name, messages::read_open, handle)) return false;
 
-    const char* label = record.with_cache ? messages::read_label : messages::read_without_cache_label;
-    progress_state progress;
-    if (record.thread_index == 0) start_file(progress);
+    if (record.thread_index == 0) progress_file_started(now_us());
     bool complete = true;
+    file_check check;
     const std::uint64_t written = std::uint64_t{blocks_per_file} * bytes;
     for (std::uint64_t offset = 0; !stop_requested.load(std::memory_order_relaxed);) {
         std::string reason;
@@ -37,19 +38,15 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
         bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
         record.bytes += static_cast<std::uint64_t>(got);
         const std::size_t size = static_cast<std::size_t>(got);
-        if (pattern != nullptr && size > 0 && !check_block(*pattern, index, offset, buffer, size, name)) {
+        if (pattern != nullptr && size > 0 && !check_block(*pattern, check, index, offset, buffer, size, name)) {
             complete = false;
             break;
         }
         offset += size;
         if (size < bytes) {
-            if (pattern != nullptr && offset < written) {
-                report_short_file(name, offset, written - offset);
-                complete = false;
-            }
+            if (pattern != nullptr && !check_file_end(check, name, offset, written)) complete = false;
             break;
         }
-        if (record.thread_index == 0) progress_step(progress, label);
     }
     std::string ignored;
     close_file(handle, ignored);

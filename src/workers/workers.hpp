@@ -5,9 +5,9 @@
 #include <string>
 
 struct thread_param {
-    std::uint32_t thread_index = 0;  // 0 to thread_count - 1; worker 0 shows progress
+    std::uint32_t thread_index = 0;  // 0 to thread_count - 1; worker 0's files pace the progress line
     std::string file_prefix;         // "vellumcrate_" + 8 random letters
-    bool with_cache = false;         // selects the reader's progress label
+    bool with_cache = false;         // selects the read phase's progress label
     std::uint64_t bytes = 0;         // moved by this worker in the current phase
     std::int64_t end_us = 0;         // when it finished the phase, on the phase clock
     std::uint32_t stream = 0;        // the writer's number in the stamps, unique among all ranks

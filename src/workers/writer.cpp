@@ -1,3 +1,4 @@
+#include "common/clock.hpp"
 #include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
@@ -38,8 +39,7 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
     files_created[record.thread_index] = index + 1;
 
     const std::size_t bytes = bytes_per_block();
-    progress_state progress;
-    if (record.thread_index == 0) start_file(progress);
+    if (record.thread_index == 0) progress_file_started(now_us());
     std::uint64_t offset = 0;
     for (std::uint32_t block = 0; block < blocks_per_file; ++block, offset += bytes) {
         if (stop_requested.load(std::memory_order_relaxed)) return false;
@@ -51,7 +51,6 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
         }
         bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
         record.bytes += bytes;
-        if (record.thread_index == 0) progress_step(progress, messages::write_label);
     }
     return true;
 }
