@@ -135,6 +135,7 @@ TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
     EXPECT_NE(page.find("The data read back differs from what was written: " + target + " at byte " +
                         std::to_string(at) + ": " + diagnosis),
               std::string::npos);
+    EXPECT_EQ(occurrences(page, "differs from what was written"), 1) << "said once, on the page too";
 
     child_process earlier;
     run_with_change(earlier, dir.path_name, [&](const std::string& first, const std::string&) {
@@ -154,6 +155,14 @@ TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
         EXPECT_EQ(truncate(target.c_str(), at), 0);
     });
     expect_diagnosis(truncated, target, at, "the file ends there, " + std::to_string(file_bytes - at) + " bytes short");
+
+    child_process grown;
+    run_with_change(grown, dir.path_name, [&](const std::string& first, const std::string&) {
+        target = first;
+        write_at(target, file_bytes, std::string(100, 'x'));
+    });
+    expect_diagnosis(grown, target, file_bytes,
+                     "the file goes on past the " + std::to_string(file_bytes) + " bytes written to it");
     EXPECT_TRUE(dir.entries().empty());
 }
 

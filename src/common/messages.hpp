@@ -115,6 +115,8 @@ inline constexpr const char* earlier_run = "it holds data from an earlier run";
 inline constexpr const char* no_data_of_this_run = "it holds no data this run wrote";
 inline constexpr const char* bits_differ = "%llu bits differ";
 inline constexpr const char* file_ends_early = "the file ends there, %llu bytes short";
+// Data found past the end of what was written (the written size).
+inline constexpr const char* file_goes_on = "the file goes on past the %llu bytes written to it";
 // The lines after those two: the damage from its first differing byte to its last, over the
 // run of consecutive sectors that differ; where the comparison stopped if the run filled it; the
 // stretches of whole sectors whose stamps name another place (at most max_listed_stretches,

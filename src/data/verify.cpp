@@ -118,8 +118,8 @@ std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
 
 void record_mismatch(const mismatch_record& mismatch) {
     keep_first_mismatch(mismatch);
-    std::string message = format_text(messages::data_differs, mismatch.file.c_str(), as_ull(mismatch.byte)) +
-                          mismatch.diagnosis;
+    std::string message =
+        format_text(messages::data_differs, mismatch.file.c_str(), as_ull(mismatch.byte)) + mismatch.diagnosis;
     for (const std::string& line : mismatch.details) message += "\n" + line;
     report_fatal_error(message);
 }
@@ -178,7 +178,8 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
     return true;
 }
 
-bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written) {
+bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
+                    bool more) {
     if (check.damaged) {
         // The file ended inside the first damaged sector: it is told from the part there is.
         if (check.sector_seen > 0 && check.sector_bits > 0 && check.diagnosis.empty())
@@ -186,9 +187,13 @@ bool check_file_end(file_check& check, const std::string& name, std::uint64_t of
         record_damage(check, name, false);
         return false;
     }
+    if (more) {
+        record_mismatch(mismatch_record{
+            true, name, written, format_text(messages::file_goes_on, as_ull(written)), false, 0, 0, false, {}});
+        return false;
+    }
     if (offset >= written) return true;
-    record_mismatch(mismatch_record{true, name, offset,
-                                    format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0,
-                                    false, {}});
+    record_mismatch(mismatch_record{
+        true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}});
     return false;
 }

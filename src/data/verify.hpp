@@ -50,6 +50,8 @@ struct file_check {
 bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
                  const unsigned char* data, std::size_t size, const std::string& name);
 
-// The file `name` ended at `offset` of the `written` bytes written to it: records the damage
-// still being followed, else a file short of what was written. False when it recorded one.
-bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written);
+// The file `name` ended at `offset` of the `written` bytes written to it, or, when `more`,
+// holds more than them: records the damage still being followed, else a file short of what
+// was written or longer. False when it recorded one.
+bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
+                    bool more = false);

@@ -70,7 +70,12 @@ std::string figure_card(const json& results, int kind) {
 std::string status_notes(const json& results) {
     const std::string status = results["status"];
     if (status == "completed") return "";
+    // A run that failed on data read back wrong is told by the verification's note, whole.
+    if (status == "error" && !results["verification"]["mismatch"].is_null()) return "";
     std::string message = results["message"].get<std::string>();
+    // The console's lines, one sentence on the page.
+    for (std::size_t line_end; (line_end = message.find('\n')) != std::string::npos;)
+        message.replace(line_end, 1, line_end + 1 == message.size() ? "" : "; ");
     // The console's line begins with the word the note begins with.
     const std::string said = "Interrupted: ";
     if (status == "interrupted" && message.compare(0, said.size(), said) == 0) message.erase(0, said.size());
@@ -89,7 +94,8 @@ std::string verification_notes(const json& results) {
     std::string first = format_text(messages::data_differs, mismatch["file"].get<std::string>().c_str(),
                                     static_cast<unsigned long long>(mismatch["byte"].get<std::uint64_t>()));
     if (!first.empty() && first.back() == '\n') first.pop_back();
-    std::string text = first + ": " + mismatch["diagnosis"].get<std::string>();
+    std::string text = (results["status"] == "error" ? "The run failed: " : "") + first + ": " +
+                       mismatch["diagnosis"].get<std::string>();
     for (const json& line : mismatch["details"]) text += "; " + line.get<std::string>();
     return note(text, "failure");
 }

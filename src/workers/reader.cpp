@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "common/buffer.hpp"
 #include "common/clock.hpp"
 #include "common/file_name.hpp"
@@ -38,7 +40,16 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
         bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
         record.bytes += static_cast<std::uint64_t>(got);
         const std::size_t size = static_cast<std::size_t>(got);
-        if (pattern != nullptr && size > 0 && !check_block(*pattern, check, index, offset, buffer, size, name)) {
+        // Only what was written is compared; anything past it is a file that grew.
+        const std::size_t written_part =
+            offset >= written ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, written - offset));
+        if (pattern != nullptr && written_part > 0 &&
+            !check_block(*pattern, check, index, offset, buffer, written_part, name)) {
+            complete = false;
+            break;
+        }
+        if (pattern != nullptr && size > written_part) {
+            check_file_end(check, name, offset + written_part, written, true);
             complete = false;
             break;
         }
