@@ -18,8 +18,9 @@ namespace {
 constexpr long limit = 64;
 constexpr int inherited = 40;
 // Root may raise its hard limit, and quorlane does: under root the limits are tried as an
-// unprivileged user, who can't.
-constexpr int unprivileged_user = 65534;
+// unprivileged user, who can't; not the one whose process limit another test sets, since
+// tests run side by side.
+constexpr int unprivileged_user = 65533;
 
 int limited_user(const temporary_directory& dir) {
     if (geteuid() != 0) return -1;
@@ -118,7 +119,7 @@ TEST(OpenFilesLimit, InheritedDescriptorsCountAgainstTheLimit) {
     ASSERT_TRUE(
         launch(without_proc, "/usr/bin/unshare",
                {"--mount", "/bin/sh", "-c",
-                "mount -t tmpfs none /proc && exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"",
+                "mount -t tmpfs none /proc && exec setpriv --reuid=65533 --regid=65533 --clear-groups \"$0\" \"$@\"",
                 QUORLANE_BINARY, "-path", dir.path_name, "-thread", "1", "-file_number", std::to_string(room), "-file", "1",
                 "-cache", "0"},
                {nullptr, -1, limit, limit}));
