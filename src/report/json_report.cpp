@@ -156,6 +156,8 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
     object["figures"] = figures;
     object["cached_after_purge_percent"] =
         pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
+    // Whether the OS could say what the purge left in its cache; Windows can't.
+    object["purge_confirmed"] = pass.cached_after_purge_known;
     return object;
 }
 
