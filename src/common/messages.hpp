@@ -164,6 +164,12 @@ inline constexpr const char* fuse_daemon_cache =
     "keeps it out, and so does -direct where the daemon honours it.";
 inline constexpr const char* still_cached =
     "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
+// The directory, whose compression or encryption its files inherit (Windows).
+inline constexpr const char* compressed_directory =
+    "Note: %s is compressed: the test files inherit NTFS compression, so the figures depend on how well their "
+    "data compresses.";
+inline constexpr const char* encrypted_directory =
+    "Note: %s is encrypted: the test files inherit EFS encryption, so the figures include its cost.";
 // quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
 inline constexpr const char* note_start = "Note: ";
 inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";

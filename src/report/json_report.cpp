@@ -63,6 +63,8 @@ json target_json() {
     return json{{"path", path},
                 {"file_system", volume.file_system},
                 {"memory_backed", volume.memory_backed},
+                {"compressed", volume.compressed},
+                {"encrypted", volume.encrypted},
                 {"cache_beyond_purge", other_cache_json()},
                 {"total_bytes", volume.total_bytes},
                 {"free_bytes", volume.free_bytes}};
