@@ -42,6 +42,7 @@ inline constexpr const char* too_many_open_files =
 inline constexpr const char* not_enough_space =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
 // After that refusal when the eviction file counts: its MiB and -cache's value.
+inline constexpr const char* eviction_space = "Note: %llu MiB of it is the eviction file (-cache %u), which -cache 0 leaves out.";
 // A FAT file system and its name, the largest file it holds, then the file that would not fit.
 inline constexpr const char* fat_test_file =
     "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: each test file would be %llu bytes "
@@ -49,7 +50,6 @@ inline constexpr const char* fat_test_file =
 inline constexpr const char* fat_eviction_file =
     "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: the eviction file would be %llu bytes "
     "(-cache %u)";
-inline constexpr const char* eviction_space = "Note: %llu MiB of it is the eviction file (-cache %u), which -cache 0 leaves out.";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 // -direct: the directory's file system can't bypass the cache (the system's reason), or the

@@ -50,7 +50,7 @@ std::string utc_now() {
 // volume is memory, so memory_backed stays false.
 volume_description describe_volume(const std::string& directory) {
     volume_description volume;
-    const std::wstring wide = wide_text(directory);
+    const std::wstring wide = file_api_path(directory);
     wchar_t root[MAX_PATH];
     wchar_t file_system[MAX_PATH];
     if (GetVolumePathNameW(wide.c_str(), root, MAX_PATH) &&
