@@ -1,4 +1,8 @@
 #include "platform/file_io.hpp"
+
+#include <map>
+#include <mutex>
+
 #include "platform/windows/text.hpp"
 
 namespace {
@@ -73,15 +77,77 @@ std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, s
     return static_cast<std::int64_t>(done);
 }
 
+namespace {
+
+// Windows has no call that starts a file's write-back without waiting for it: a flush of the
+// file's own handle, from the system's thread pool, stands in for it, so that files forced
+// one after the other are written out together, as Linux does. Each has its event, set once
+// its flush is over.
+struct background_flush {
+    HANDLE file;
+    HANDLE over;
+};
+std::mutex background_lock;
+std::map<os_file, HANDLE> flush_over;
+
+void CALLBACK flush_in_background(PTP_CALLBACK_INSTANCE, void* context) {
+    const auto* flush = static_cast<background_flush*>(context);
+    FlushFileBuffers(flush->file);
+    CloseHandle(flush->file);
+    SetEvent(flush->over);
+    delete flush;
+}
+
+}  // namespace
+
+// The background flush has a handle of its own: the file may be closed, or deleted, before it
+// ends. Where it can't be started, force_to_device does the whole work.
+void start_write_back(os_file handle) {
+    HANDLE file = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), as_handle(handle), GetCurrentProcess(), &file, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return;
+    const HANDLE over = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto* flush = new background_flush{file, over};
+    if (over == nullptr || !TrySubmitThreadpoolCallback(flush_in_background, flush, nullptr)) {
+        CloseHandle(file);
+        if (over != nullptr) CloseHandle(over);
+        delete flush;
+        return;
+    }
+    std::lock_guard<std::mutex> guard(background_lock);
+    flush_over[handle] = over;
+}
+
+// After the background flush, a flush of what is left, quick, which gives the result.
 bool force_to_device(os_file handle, std::string& reason) {
+    HANDLE over = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(background_lock);
+        const auto found = flush_over.find(handle);
+        if (found != flush_over.end()) {
+            over = found->second;
+            flush_over.erase(found);
+        }
+    }
+    if (over != nullptr) {
+        WaitForSingleObject(over, INFINITE);
+        CloseHandle(over);
+    }
     return FlushFileBuffers(as_handle(handle)) || fail_with_last_error(reason);
 }
 
-// Windows has no call that starts a file's write-back without waiting for it; each file is
-// forced in turn by force_to_device.
-void start_write_back(os_file) {}
-
+// A file closed unforced, as a stopped run closes its files, leaves its background flush to
+// end on its own handle.
 bool close_file(os_file handle, std::string& reason) {
+    {
+        std::lock_guard<std::mutex> guard(background_lock);
+        const auto found = flush_over.find(handle);
+        if (found != flush_over.end()) {
+            CloseHandle(found->second);
+            flush_over.erase(found);
+        }
+    }
     return CloseHandle(as_handle(handle)) || fail_with_last_error(reason);
 }
 
