@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <regex>
 
+#include "driver/driver.hpp"
+#include "settings/settings.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
@@ -110,4 +112,47 @@ TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {
     EXPECT_TRUE(std::regex_search(r.output, error)) << r.output;
     EXPECT_EQ(r.output.find("Mo/s"), std::string::npos) << r.output;
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// FAT holds no file of 4 GiB: a run that would make one is refused before any file exists,
+// with the file system's name and its limit, whatever the free space; by the file's exact size.
+TEST(FileSizeLimit, FatRefusesAFileOf4GiBBeforeAnyFileExists) {
+    const std::uint32_t saved[] = {block_size, file_size, blocks_per_file, cache};
+    const auto refusal = [](std::uint32_t block, std::uint32_t file, std::uint32_t gib, const char* name) {
+        block_size = block;
+        file_size = file;
+        blocks_per_file = static_cast<std::uint32_t>(std::uint64_t{file} * 1024 / block);
+        cache = gib;
+        return file_size_refusal("D:\\", name);
+    };
+    EXPECT_EQ(refusal(1024, 4096, 0, "FAT32"),
+              "Sorry, D:\\ is on FAT (FAT32), which holds files of at most 4294967295 bytes: each test file would be "
+              "4294967296 bytes (-file 4096, -block 1024)");
+    EXPECT_EQ(refusal(100, 1, 4, "vfat"),
+              "Sorry, D:\\ is on FAT (vfat), which holds files of at most 4294967295 bytes: the eviction file would "
+              "be 4294967296 bytes (-cache 4)");
+    EXPECT_NE(refusal(1024, 8192, 1, "fat16"), "");
+    EXPECT_NE(refusal(1024, 8192, 1, "msdos"), "");
+    // 41943 blocks of 100 KiB: 4,096 bytes short of 4 GiB.
+    EXPECT_EQ(refusal(100, 4096, 3, "FAT32"), "");
+    for (const char* other : {"exFAT", "NTFS", "ext4", "fuse.bindfs"}) EXPECT_EQ(refusal(1024, 8192, 8, other), "");
+    block_size = saved[0], file_size = saved[1], blocks_per_file = saved[2], cache = saved[3];
+
+    temporary_directory dir;
+    const std::string point = dir.path_name + "/fat";
+    ASSERT_TRUE(std::filesystem::create_directory(point));
+    fat_mount fat(dir.path_name + "/image", point, 40);
+    if (!fat.mounted) GTEST_SKIP() << fat.reason;
+    const execution_result test_file = quorlane({"-path", point, "-file", "4096", "-block", "1024", "-cache", "0"});
+    EXPECT_EQ(test_file.status, 1) << test_file.output;
+    EXPECT_NE(test_file.output.find("\nSorry, " + point + "/ is on FAT (fuse.fusefat), which holds files of at most "
+                                    "4294967295 bytes: each test file would be 4294967296 bytes (-file 4096, "
+                                    "-block 1024)\n"),
+              std::string::npos)
+        << test_file.output;
+    const execution_result eviction = quorlane({"-path", point, "-file", "1", "-cache", "4"});
+    EXPECT_EQ(eviction.status, 1) << eviction.output;
+    EXPECT_NE(eviction.output.find("the eviction file would be 4294967296 bytes (-cache 4)\n"), std::string::npos)
+        << eviction.output;
+    EXPECT_TRUE(std::filesystem::is_empty(point));
 }

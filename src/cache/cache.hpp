@@ -23,6 +23,8 @@ void purge_os_cache(const std::vector<std::string>& files);
 // Says once, before any file exists, when the directory under test is a memory filesystem;
 // in quorlane-mpi, once for each rank whose directory is, naming the rank.
 void note_memory_file_system();
+// Says when the test files inherit the directory's compression or encryption (Windows).
+void note_inherited_transforms();
 
 // Says once, before any file exists, when the directory's reads may be served by a cache
 // the purge can't empty (ZFS's ARC, a network server's, a FUSE daemon's).

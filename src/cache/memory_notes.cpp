@@ -8,6 +8,7 @@
 #include "common/output.hpp"
 #include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
+#include "platform/system_info.hpp"
 #include "results/record.hpp"
 #include "settings/settings.hpp"
 
@@ -39,6 +40,12 @@ void note_memory_file_system() {
             print_note(rank, format_text(messages::memory_file_system, description.path.c_str(),
                                          description.file_system.c_str()));
     }
+}
+
+void note_inherited_transforms() {
+    const volume_description volume = describe_volume(path);
+    if (volume.compressed) print_note(0, format_text(messages::compressed_directory, path.c_str()));
+    if (volume.encrypted) print_note(0, format_text(messages::encrypted_directory, path.c_str()));
 }
 
 bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency) {

@@ -43,6 +43,13 @@ inline constexpr const char* not_enough_space =
     "Sorry, the run needs %llu MiB of free space but the disk has only %llu MiB free";
 // After that refusal when the eviction file counts: its MiB and -cache's value.
 inline constexpr const char* eviction_space = "Note: %llu MiB of it is the eviction file (-cache %u), which -cache 0 leaves out.";
+// A FAT file system and its name, the largest file it holds, then the file that would not fit.
+inline constexpr const char* fat_test_file =
+    "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: each test file would be %llu bytes "
+    "(-file %u, -block %u)";
+inline constexpr const char* fat_eviction_file =
+    "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: the eviction file would be %llu bytes "
+    "(-cache %u)";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 // -direct: the directory's file system can't bypass the cache (the system's reason), or the
@@ -146,6 +153,7 @@ inline constexpr const char* purge_address =
 inline constexpr const char* purge_token = "Sorry, I can't get OpenProcessToken for clear de RAM Cache.";
 inline constexpr const char* purge_privilege = "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.";
 inline constexpr const char* purge_ntstatus = "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
+inline constexpr const char* purge_system_cache = "Sorry, I can't flush the system file cache for clear de RAM Cache.";
 // A file whose cached pages could not be dropped, and the call that failed with its reason.
 inline constexpr const char* purge_file = "Sorry, I can't drop the OS cache of %s : %s";
 
@@ -167,6 +175,12 @@ inline constexpr const char* fuse_daemon_cache =
     "keeps it out, and so does -direct where the daemon honours it.";
 inline constexpr const char* still_cached =
     "Note: %llu %% of the test files are still in the OS cache: the next figure is not the disk's own speed.";
+// The directory, whose compression or encryption its files inherit (Windows).
+inline constexpr const char* compressed_directory =
+    "Note: %s is compressed: the test files inherit NTFS compression, so the figures depend on how well their "
+    "data compresses.";
+inline constexpr const char* encrypted_directory =
+    "Note: %s is encrypted: the test files inherit EFS encryption, so the figures include its cost.";
 // quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
 inline constexpr const char* note_start = "Note: ";
 inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "cluster/cluster.hpp"
+#include "platform/interruption.hpp"
 
 std::atomic<bool> stop_requested{false};
 
@@ -46,7 +47,9 @@ void end_process(int status, const std::string& message) {
     // The hook runs once: an error while it writes ends the process without it.
     const end_hook hook = installed_end_hook;
     installed_end_hook = nullptr;
+    results_saving();
     const int final_status = hook != nullptr ? hook(status, message) : status;
+    results_saved();
     cluster_end(final_status, message);
     std::exit(final_status);
 }

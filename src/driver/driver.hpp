@@ -19,6 +19,9 @@ void check_unbuffered_io();
 // Its parts, for ranks that decide together: the open-files check's refusal (empty when the
 // run fits); the bytes the run writes, with the eviction file or not; the free-space refusal.
 std::string open_files_refusal();
+// The refusal of a file larger than the file system `file_system_name` of `directory` holds
+// (FAT's 4 GiB less one byte), the test files' or the eviction file's; empty when they fit.
+std::string file_size_refusal(const std::string& directory, const std::string& file_system_name);
 std::uint64_t bytes_needed(bool with_eviction_file);
 std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes);
 

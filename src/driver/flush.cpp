@@ -15,15 +15,16 @@
 #include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
+#include "platform/interruption.hpp"
 #include "settings/settings.hpp"
 
 namespace {
 
 // The flush runs on a thread of its own over a copy of the handles, which it alone closes: a
 // rank of quorlane-mpi starts it as soon as its writers end and goes on meanwhile with the
-// ranks' collective steps; and a rank interrupted while the device takes its time can remove
-// its files and end within the second mpirun gives it, the flush thread left to the process's
-// end.
+// ranks' collective steps; and a rank interrupted while the device takes its time, or a
+// process whose console is closed, can remove its files and end within the time it is given,
+// the flush thread left to the process's end.
 struct flush_state {
     std::vector<os_file> handles;
     std::size_t done = 0;  // handles forced and closed (or never opened), in order
@@ -66,11 +67,12 @@ void force_all(flush_state& state) {
     state.ended.notify_all();
 }
 
-// True once the flush is over; false when an interruption comes first in quorlane-mpi.
+// True once the flush is over; false when an interruption comes first in quorlane-mpi, or a
+// closed console leaves the process too little time to wait for the device.
 bool wait_for_flush(flush_state& state) {
     std::unique_lock<std::mutex> lock(state.lock);
     while (!state.ended.wait_for(lock, std::chrono::milliseconds(10), [&state] { return state.over; }))
-        if (cluster_mode() && interruption_status() != 0) return false;
+        if ((cluster_mode() && interruption_status() != 0) || process_closing()) return false;
     return true;
 }
 

@@ -12,7 +12,32 @@ constexpr std::uint64_t run_descriptors = 2;
 // Where the OS can't count its open descriptors: the standard streams.
 constexpr std::uint64_t standard_streams = 3;
 constexpr std::uint64_t bytes_per_mib = 1048576;
+// FAT keeps a file's size in 32 bits. Linux names it vfat or msdos, Windows FAT, FAT12, FAT16
+// or FAT32, and fusefat's FUSE mount shows as fuse.fusefat; exFAT has no such limit.
+constexpr std::uint64_t fat_largest_file = 4294967295;
+constexpr const char* fat_names[] = {"vfat", "msdos", "fuse.fusefat", "FAT", "FAT12", "FAT16", "FAT32"};
+
+bool is_fat(const std::string& file_system_name) {
+    for (const char* name : fat_names)
+        if (compare_ignoring_case(file_system_name.c_str(), name) == 0) return true;
+    return false;
+}
 }  // namespace
+
+std::string file_size_refusal(const std::string& directory, const std::string& file_system_name) {
+    if (!is_fat(file_system_name)) return std::string();
+    const std::uint64_t test_file = std::uint64_t{blocks_per_file} * bytes_per_block();
+    const std::uint64_t eviction_file = std::uint64_t{cache} * 1024 * bytes_per_mib;
+    if (test_file > fat_largest_file)
+        return format_text(messages::fat_test_file, directory.c_str(), file_system_name.c_str(),
+                           static_cast<unsigned long long>(fat_largest_file),
+                           static_cast<unsigned long long>(test_file), file_size, block_size);
+    if (eviction_file > fat_largest_file)
+        return format_text(messages::fat_eviction_file, directory.c_str(), file_system_name.c_str(),
+                           static_cast<unsigned long long>(fat_largest_file),
+                           static_cast<unsigned long long>(eviction_file), cache);
+    return std::string();
+}
 
 std::string open_files_refusal() {
     const std::uint64_t files = std::uint64_t{thread_count} * file_number;
@@ -42,6 +67,11 @@ std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {
 void check_limits() {
     const std::string files_refusal = open_files_refusal();
     if (!files_refusal.empty()) report_error(true, files_refusal);
+    file_system_type type;
+    if (file_system_of(path, type)) {
+        const std::string size_refusal = file_size_refusal(path, type.name);
+        if (!size_refusal.empty()) report_error(true, size_refusal);
+    }
     const std::uint64_t needed = bytes_needed(true);
     std::uint64_t free_bytes = 0;
     if (!free_space(path, free_bytes) || needed <= free_bytes) return;

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     else
         check_limits();
     note_memory_file_system();
+    note_inherited_transforms();
     note_cache_beyond_purge();
 
     run_start_us = now_us();

@@ -86,6 +86,9 @@ std::vector<std::uint32_t> find_directories() {
 void check_rank_limits(const std::vector<std::uint32_t>& directory) {
     const std::string refusal = open_files_refusal();
     if (!refusal.empty()) report_fatal_error(refusal);
+    file_system_type type;
+    const std::string size_refusal = file_system_of(path, type) ? file_size_refusal(path, type.name) : std::string();
+    if (!size_refusal.empty()) report_fatal_error(size_refusal);
     std::uint64_t free_bytes = 0;
     const bool known = free_space(path, free_bytes);
     std::vector<std::uint64_t> all;

@@ -4,8 +4,16 @@
 // Routes Ctrl+C and the other termination requests to `request_interruption`.
 void install_interruption_handlers();
 
+// True once the console is closed or the system shuts down: the process has seconds left,
+// so main waits no longer for the flush, removes the files and saves the results.
+bool process_closing();
+
 // Bracket main's removal of the run's files. After a close of the console, the I/O that main
-// has under way is cancelled so that it reaches the removal in time, but never during it;
-// once removal_finished follows a stop, the process may end.
+// has under way is cancelled so that it reaches the removal in time, but never during it.
 void removal_starting();
 void removal_finished();
+
+// Bracket the saving of the results as the process ends: nothing of main's is cancelled from
+// the first, and once the second has come the process may end.
+void results_saving();
+void results_saved();

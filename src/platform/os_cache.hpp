@@ -7,17 +7,22 @@
 #include <vector>
 
 // Outcome of purging the OS cache of file data; each failure has its own message. The first
-// five are steps of emptying Windows' standby list; `file_pages`, a file whose cached pages
-// could not be dropped (purge_failure_detail names it).
-enum class purge_failure { none, library, address, token, privilege, ntstatus, file_pages };
+// five are steps of emptying Windows' standby list; `system_cache`, flushing Windows' system
+// file cache, where the account holds the privilege; `file_pages`, files whose cached pages
+// could not be dropped (purge_failure_details names them).
+enum class purge_failure { none, library, address, token, privilege, ntstatus, system_cache, file_pages };
 
 // Drops the OS's cached pages of `files` (and, where the OS offers it, its whole standby
 // cache), so that the next read of them comes from the device.
 purge_failure purge_file_cache(const std::vector<std::string>& files);
 
-// The first file the last purge_file_cache could not purge and the OS's reason, which names
-// the call that failed; false when none failed or the OS purged without naming files.
-bool purge_failure_detail(std::string& file, std::string& reason);
+// Files the last purge_file_cache could not purge, each with the OS's reason, which names the
+// call that failed: on Linux the first, on Windows every one. Empty when none failed.
+struct purge_file_failure {
+    std::string file;
+    std::string reason;
+};
+std::vector<purge_file_failure> purge_failure_details();
 
 // How much of `files` the OS cache holds now, in pages; false where the OS can't tell or a
 // file could not be looked at.

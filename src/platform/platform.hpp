@@ -12,6 +12,11 @@ int compare_ignoring_case(const char* a, const char* b);
 // The character every directory path is made to end with.
 char directory_separator();
 
+// `path_name` as the OS resolves it, before any other use: on Windows a drive letter alone
+// ("D:") is the current directory on that drive, and `.` and `..` are resolved, so that the
+// directory checked is the one written to; elsewhere unchanged.
+std::string resolved_directory(const std::string& path_name);
+
 // True when `path_name` names a directory that can be opened.
 bool is_existing_directory(const std::string& path_name);
 

@@ -20,6 +20,9 @@ std::string utc_now();
 struct volume_description {
     std::string file_system;  // "ext4", "xfs", "tmpfs", "nfs", "NTFS", ...; empty when unknown
     bool memory_backed = false;
+    // Files made in the directory inherit its NTFS compression or EFS encryption (Windows).
+    bool compressed = false;
+    bool encrypted = false;
     std::uint64_t total_bytes = 0;
     std::uint64_t free_bytes = 0;  // available to this user
 };

@@ -65,6 +65,8 @@ json target_json() {
     if (!is_utf8(path)) target["path_bytes"] = percent_encoded(path);
     target.update(json{{"file_system", volume.file_system},
                 {"memory_backed", volume.memory_backed},
+                {"compressed", volume.compressed},
+                {"encrypted", volume.encrypted},
                 {"cache_beyond_purge", other_cache_json()},
                 {"total_bytes", volume.total_bytes},
                 {"free_bytes", volume.free_bytes}});
@@ -159,6 +161,8 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
     object["figures"] = figures;
     object["cached_after_purge_percent"] =
         pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
+    // Whether the OS could say what the purge left in its cache; Windows can't.
+    object["purge_confirmed"] = pass.cached_after_purge_known;
     return object;
 }
 

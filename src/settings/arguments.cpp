@@ -77,7 +77,7 @@ const name_option* name_option_named(const char* argument) {
 }
 
 void read_path(const char* value) {
-    path = value;
+    path = resolved_directory(value);
     if (!is_existing_directory(path)) report_error(true, messages::invalid_path);
     if (path.back() != directory_separator()) path += directory_separator();
 }

@@ -75,6 +75,23 @@ fuse_mount::~fuse_mount() {
     if (mounted) umount2(point.c_str(), MNT_DETACH);
 }
 
+fat_mount::fat_mount(const std::string& image, const std::string& point_name, int megabytes) : point(point_name) {
+    const execution_result made =
+        run_program("/bin/sh", {"-c",
+                                "truncate -s \"$2\"M \"$0\" && mkfs.vfat -F 32 \"$0\" >/dev/null && "
+                                "exec fusefat -o rw+ \"$0\" \"$1\" >/dev/null",
+                                image, point, std::to_string(megabytes)});
+    if (made.status != 0) {
+        reason = "cannot mount a FAT32 image with mkfs.vfat and fusefat: " + made.errors;
+        return;
+    }
+    mounted = true;
+}
+
+fat_mount::~fat_mount() {
+    if (mounted) umount2(point.c_str(), MNT_DETACH);
+}
+
 long long fill_the_disk(const std::string& directory, const std::string& name) {
     const int descriptor = open((directory + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (descriptor < 0) return -1;

@@ -48,6 +48,19 @@ struct fuse_mount {
     std::string reason;
 };
 
+// A FAT32 made in the file `image` of `megabytes` MiB, mounted on `point` through FUSE with
+// fusefat, which works where the kernel has no vfat. Needs mkfs.vfat and fusefat.
+struct fat_mount {
+    fat_mount(const std::string& image, const std::string& point, int megabytes);
+    ~fat_mount();
+    fat_mount(const fat_mount&) = delete;
+    fat_mount& operator=(const fat_mount&) = delete;
+
+    std::string point;
+    bool mounted = false;
+    std::string reason;
+};
+
 // Fills the filesystem holding `directory` with one file, `name`, until it refuses more;
 // returns the bytes written.
 long long fill_the_disk(const std::string& directory, const std::string& name);

@@ -1,6 +1,7 @@
 // Ranks of different speeds for the MPI tests: loaded with LD_PRELOAD into every rank, it
 // sleeps before each write to a regular file in the rank that SLOW_WRITE names, and before
-// each fsync in the rank that SLOW_FSYNC names, each given as "rank:milliseconds".
+// each fsync in the rank that SLOW_FSYNC names, each given as "rank:milliseconds". Also
+// loaded into Wine, as rank 0, to slow what FlushFileBuffers becomes.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,8 +43,18 @@ extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
     return real_write(descriptor, data, size);
 }
 
+// With SLOW_FSYNC_NAME set, only the files whose path holds it are slowed.
+bool named_for_slow_fsync(int descriptor) {
+    const char* part = std::getenv("SLOW_FSYNC_NAME");
+    if (part == nullptr) return true;
+    char target[4096];
+    const ssize_t length =
+        readlink(("/proc/self/fd/" + std::to_string(descriptor)).c_str(), target, sizeof target - 1);
+    return length > 0 && std::string(target, static_cast<std::size_t>(length)).find(part) != std::string::npos;
+}
+
 extern "C" int fsync(int descriptor) {
     static const auto real_fsync = next_definition<int (*)(int)>("fsync");
-    pause_for("SLOW_FSYNC");
+    if (named_for_slow_fsync(descriptor)) pause_for("SLOW_FSYNC");
     return real_fsync(descriptor);
 }

@@ -1,10 +1,13 @@
 // Closes the console of a program the way Windows does, for the tests under Wine, which has
 // no console window to close: starts the program, waits until DIRECTORY holds COUNT of its
-// files, then runs the system's control routine in it with CTRL_CLOSE_EVENT, and ends the
-// process once the handler has returned or after the system's 5 s.
-//   console_close.exe DIRECTORY COUNT PROGRAM ARGUMENT...
-// Prints "handler ended after N ms" (it returned, or the program ended first) or "deadline
-// passed"; exits 1 when it can't do its part.
+// files, then runs the system's control routine in it with the EVENT's code.
+//   console_close.exe EVENT[@DELAY] DIRECTORY COUNT PROGRAM ARGUMENT...
+// DELAY, in milliseconds, is waited after the files appear, to reach a later phase.
+// `close` ends the process once the handler has returned or after the system's 5 s, and
+// prints "handler ended after N ms" (it returned, or the program ended first) or "deadline
+// passed". `logoff`, and `ctrl_c` (to a program started in a new process group, as a service
+// or a scheduler may start it) let the program go on, and print "exited with N" when it
+// ends. Exits 1 when it can't do its part.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -31,21 +34,34 @@ unsigned long files_in(const std::string& directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) return 1;
-    const unsigned long count = std::strtoul(argv[2], nullptr, 10);
+    if (argc < 5) return 1;
+    const std::string event_argument = argv[1];
+    const std::size_t at = event_argument.find('@');
+    const std::string event_name = event_argument.substr(0, at);
+    const DWORD delay_ms = at == std::string::npos ? 0 : std::strtoul(argv[1] + at + 1, nullptr, 10);
+    const DWORD event = event_name == "close"    ? CTRL_CLOSE_EVENT
+                        : event_name == "logoff" ? CTRL_LOGOFF_EVENT
+                        : event_name == "ctrl_c" ? CTRL_C_EVENT
+                                                 : MAXDWORD;
+    if (event == MAXDWORD) return 1;
+    const char* const directory = argv[2];
+    const unsigned long count = std::strtoul(argv[3], nullptr, 10);
     std::string command_line;
-    for (int k = 3; k < argc; ++k) command_line += std::string(k > 3 ? " \"" : "\"") + argv[k] + "\"";
+    for (int k = 4; k < argc; ++k) command_line += std::string(k > 4 ? " \"" : "\"") + argv[k] + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    const DWORD creation = event == CTRL_C_EVENT ? CREATE_NEW_PROCESS_GROUP : 0;
+    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, creation, nullptr, nullptr, &startup,
+                        &process))
         return 1;
 
     bool started = false;
     for (DWORD waited = 0; waited < files_wait_ms && !started; waited += 10) {
-        started = files_in(argv[1]) >= count;
+        started = files_in(directory) >= count;
         if (!started && WaitForSingleObject(process.hProcess, 10) != WAIT_TIMEOUT) break;
     }
+    if (started) Sleep(delay_ms);
     // The routine Windows itself starts in every process of a console that is being closed.
     const auto control_routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CtrlRoutine")));
@@ -53,11 +69,22 @@ int main(int argc, char** argv) {
     const HANDLE handler =
         started && control_routine != nullptr
             ? CreateRemoteThread(process.hProcess, nullptr, 0, control_routine,
-                                 reinterpret_cast<void*>(static_cast<DWORD_PTR>(CTRL_CLOSE_EVENT)), 0, nullptr)
+                                 reinterpret_cast<void*>(static_cast<DWORD_PTR>(event)), 0, nullptr)
             : nullptr;
     if (handler == nullptr) {
         TerminateProcess(process.hProcess, 1);
         return 1;
+    }
+    if (event != CTRL_CLOSE_EVENT) {
+        WaitForSingleObject(handler, deadline_ms);
+        if (WaitForSingleObject(process.hProcess, files_wait_ms) != WAIT_OBJECT_0) {
+            TerminateProcess(process.hProcess, 1);
+            return 1;
+        }
+        DWORD status = 0;
+        GetExitCodeProcess(process.hProcess, &status);
+        std::printf("exited with %lu\n", static_cast<unsigned long>(status));
+        return 0;
     }
     const bool ended = WaitForSingleObject(handler, deadline_ms) == WAIT_OBJECT_0;
     const DWORD elapsed = GetTickCount() - start;

@@ -34,6 +34,7 @@ const char* const purge_messages[] = {
     "Sorry, I can't get OpenProcessToken for clear de RAM Cache.",
     "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.",
     "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.",
+    "Sorry, I can't flush the system file cache for clear de RAM Cache.",
 };
 
 // The first of `names` found as an executable in a directory of PATH, empty when none is.
@@ -92,27 +93,31 @@ std::string help_text(const std::string& temp) {
            temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
 }
 
-// From Wine's trace of CreateFileW, whether each open of each of the run's files asked for no
+// From Wine's trace of CreateFileW, that each file is created not to be indexed, and whether each open of each of the run's files asked for no
 // buffering ('u') or not ('c'), in order. A test file is created, read, opened uncached by the
 // purge and read again; the eviction file is created, and opened uncached before each of its
-// two readings and by the purge in between. With -direct every open is uncached.
-void expect_uncached_opens(const std::string& trace_file, bool eviction, bool unbuffered) {
+// two readings and by the purge in between.
+void expect_uncached_opens(const std::string& trace_file, bool eviction) {
     std::ifstream trace(trace_file);
     std::map<std::string, std::string> opens;
     const std::regex open_call(R"re(CreateFileW L"[^"]*(vellumcrate_[a-z0-9]+)" .* attributes 0x([0-9a-f]+))re");
     for (std::string line; std::getline(trace, line);) {
         std::smatch m;
         if (!std::regex_search(line, m, open_call)) continue;
-        const bool uncached = (std::stoul(m[2], nullptr, 16) & 0x20000000) != 0;
-        opens[m[1]] += uncached ? 'u' : 'c';
+        const unsigned long attributes = std::stoul(m[2], nullptr, 16);
+        // Created outside the indexer's reach.
+        if (opens[m[1]].empty()) {
+            EXPECT_NE(attributes & 0x2000, 0u) << m[1];
+        }
+        opens[m[1]] += (attributes & 0x20000000) != 0 ? 'u' : 'c';
     }
     std::size_t test_files = 0;
     for (const auto& [name, sequence] : opens) {
         if (name.rfind("vellumcrate_cache", 0) == 0) {
-            EXPECT_EQ(sequence, unbuffered ? "uuuuuu" : "cucuuc") << name;
+            EXPECT_EQ(sequence, "cucuuc") << name;
         } else {
             ++test_files;
-            EXPECT_EQ(sequence, unbuffered ? "uuuu" : "ccuc") << name;
+            EXPECT_EQ(sequence, "ccuc") << name;
         }
     }
     EXPECT_EQ(test_files, 4u);
@@ -162,17 +167,16 @@ protected:
     // A complete run of 2 threads x 2 files of 1 MiB in `subdirectory` of a temporary
     // directory: the four results in order, at most one purge message between the third and
     // the fourth, every file seen, dropped from the cache before the fourth read, then removed.
-    // An unbuffered run says so first.
-    void check_complete_run(const char* cache, const std::string& subdirectory, bool unbuffered = false) {
+    // Wine's trace shortens names of over 300 characters: `traced` false leaves the opens unchecked.
+    void check_complete_run(const char* cache, const std::string& subdirectory, bool traced = true) {
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
         const std::string run_directory = dir.path_name + "/" + subdirectory;
-        ASSERT_TRUE(std::filesystem::create_directory(run_directory));
+        ASSERT_TRUE(std::filesystem::create_directories(run_directory));
         const std::string trace = dir.path_name + "/trace";
         watcher views(run_directory);
         std::vector<std::string> arguments{
             "-path", windows_path(run_directory), "-thread", "2", "-file_number", "2", "-file", "1", "-cache", cache};
-        if (unbuffered) arguments.push_back("-direct");
         const execution_result r = quorlane_exe(arguments, trace);
         const auto files = views.stop_watching();
 
@@ -183,11 +187,8 @@ protected:
         ASSERT_GE(screen.size(), 6u) << r.output;
         EXPECT_EQ(screen[0], "Quorlane " QUORLANE_VERSION " - sequential disk throughput benchmark");
         EXPECT_EQ(screen[1], "");
-        if (unbuffered) {
-            EXPECT_EQ(screen[2], "Note: unbuffered I/O: every phase bypasses the OS cache.");
-        }
 
-        std::vector<std::string> results(screen.begin() + (unbuffered ? 3 : 2), screen.end());
+        std::vector<std::string> results(screen.begin() + 2, screen.end());
         if (results.size() == 5) {
             const std::string purge = results[3];
             EXPECT_NE(std::find(std::begin(purge_messages), std::end(purge_messages), purge), std::end(purge_messages))
@@ -223,7 +224,21 @@ protected:
         // Before the write and before each of the two reads.
         EXPECT_EQ(occurrences(r.output, "Emptying the controller's cache ..."), eviction ? 3 : 0);
         EXPECT_TRUE(std::filesystem::is_empty(run_directory));
-        expect_uncached_opens(trace, eviction, unbuffered);
+        if (traced) {
+            expect_uncached_opens(trace, eviction);
+            return;
+        }
+        // Every open in the run's directory names it in the long form, the only one Windows
+        // takes past MAX_PATH without a manifest.
+        std::ifstream lines_of_trace(trace);
+        const std::string directory = std::regex_replace(windows_path(run_directory), std::regex("\\\\"), "\\\\");
+        int long_form = 0;
+        for (std::string line; std::getline(lines_of_trace, line);) {
+            if (line.find("CreateFileW") == std::string::npos) continue;
+            if (line.find("L\"" + directory.substr(0, 40)) != std::string::npos) ADD_FAILURE() << line;
+            if (line.find("L\"\\\\\\\\?\\\\" + directory.substr(0, 40)) != std::string::npos) ++long_form;
+        }
+        EXPECT_GE(long_form, 4);
     }
 
     std::string wine;
@@ -307,7 +322,48 @@ TEST_F(UnderWine, CompleteRunWithoutEvictionInADirectoryNamedInJapaneseReachesTh
 
 TEST_F(UnderWine, CompleteRunWithEvictionReachesTheFourthResultAndLeavesNothing) { check_complete_run("1", "run"); }
 
-TEST_F(UnderWine, CompleteUnbufferedRunReachesTheFourthResultAndLeavesNothing) { check_complete_run("0", "run", true); }
+// Wine takes FILE_FLAG_NO_BUFFERING and caches all the same: the probe's write of part of a
+// sector succeeds, and -direct is refused before any file exists.
+TEST_F(UnderWine, UnbufferedRunIsRefusedWhereTheCacheIsNotBypassed) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string directory = windows_path(dir.path_name);
+    wait_for_refusal({"-path", directory, "-file", "1", "-cache", "0", "-direct"},
+                     "Sorry, -direct is not possible in " + directory +
+                         "\\ : its file system serves direct I/O through the OS cache");
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Past MAX_PATH, which no manifest lifts here, the files are named in the long form.
+TEST_F(UnderWine, CompleteRunInADirectoryOfOver300CharactersLeavesNothing) {
+    const std::string component(100, 'l');
+    check_complete_run("0", component + "/" + component + "/" + component, false);
+}
+
+// A drive letter alone is the current directory on that drive, as `.` and `..` forms are
+// relative to it: the run writes where the check looked, not at the drive's root.
+TEST_F(UnderWine, DriveLetterAloneAndDotFormsAreTheWorkingDirectory) {
+    for (const std::string form : {"Z:", ".", "sub\\.."}) {
+        temporary_directory dir;
+        ASSERT_FALSE(dir.path_name.empty());
+        ASSERT_TRUE(std::filesystem::create_directory(dir.path_name + "/sub"));
+        watcher views(dir.path_name);
+        const execution_result r = run_program(
+            "/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" \"$2\" -path \"$3\" -file 1 -cache 0 -json run.json 2>/dev/null",
+                        dir.path_name, wine, QUORLANE_WINDOWS_EXE, form});
+        const auto files = views.stop_watching();
+        EXPECT_EQ(r.status, 0) << form << r.output;
+        EXPECT_EQ(std::count_if(files.begin(), files.end(),
+                                [](const auto& file) { return file.first.rfind("vellumcrate_", 0) == 0; }),
+                  1)
+            << form;
+        std::ifstream stream(dir.path_name + "/run.json");
+        const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+        const std::string quoted = std::regex_replace(windows_path(dir.path_name) + "\\", std::regex("\\\\"), "\\\\");
+        EXPECT_NE(json.find("\"" + quoted + "\""), std::string::npos) << form << json;
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"run.json", "sub"})) << form;
+    }
+}
 
 // The same report page as on Linux: the console's figures, charts drawn inline, nothing to
 // fetch, and the results file it was drawn from.
@@ -328,6 +384,11 @@ TEST_F(UnderWine, ReportPageHoldsTheConsolesFiguresAndNeedsNothingFromAnywhere) 
     EXPECT_EQ(occurrences(page, "<svg class=\"chart\""), 5);
     EXPECT_NE(page.find("<td>Windows "), std::string::npos);
     EXPECT_FALSE(std::regex_search(page, std::regex("[a-z]+://|src=|href=|url\\(")));
+    // Windows can't say what its cache kept after the purge.
+    std::ifstream results(reports.path_name + "/run.json");
+    const std::string json((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json.find("\"purge_confirmed\": false"), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"purge_confirmed\": true"), std::string::npos) << json;
     EXPECT_EQ(reports.entries(), (std::vector<std::string>{"run.html", "run.json"}));
     EXPECT_TRUE(dir.entries().empty());
 }
@@ -361,19 +422,76 @@ TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineAndLeavesNothing) {
+TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineLeavesNothingAndSavesTheResults) {
     ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
-    temporary_directory dir;
+    temporary_directory dir, reports;
     ASSERT_FALSE(dir.path_name.empty());
     const std::string directory = windows_path(dir.path_name);
     // Closed in the write phase, with tens of files to remove; Windows would end the process as
     // soon as the handler returns, and so does the helper.
     const execution_result r =
-        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path", directory,
-                    "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
+        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path", directory,
+                    "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0", "-json",
+                    windows_path(reports.path_name + "/run.json")});
     EXPECT_EQ(r.status, 0) << r.output;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
     EXPECT_LT(std::stoul(m[1]), 4500u);
     EXPECT_TRUE(dir.entries().empty());
+    std::ifstream stream(reports.path_name + "/run.json");
+    const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
+}
+
+// A close while the device takes its time to force the files: the process stops waiting for
+// the flush, removes the files the flush still holds, saves the results, and only then lets
+// Windows end it, within the deadline. The flush is held back by a slowed fsync.
+TEST_F(UnderWine, ConsoleCloseDuringASlowFlushRemovesTheFilesAndSavesTheResults) {
+    temporary_directory dir, reports;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string directory = windows_path(dir.path_name);
+    setenv("LD_PRELOAD", SLOW_IO_LIBRARY, 1);
+    setenv("OMPI_COMM_WORLD_RANK", "0", 1);
+    setenv("SLOW_FSYNC", "0:60000", 1);
+    setenv("SLOW_FSYNC_NAME", "vellumcrate_", 1);
+    const execution_result r = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close@1500", directory, "2",
+                                           windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-file_number", "2",
+                                           "-file", "1", "-cache", "0", "-json",
+                                           windows_path(reports.path_name + "/run.json")});
+    unsetenv("LD_PRELOAD");
+    unsetenv("SLOW_FSYNC");
+    unsetenv("SLOW_FSYNC_NAME");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("Writing time without cache ram ..."), std::string::npos) << r.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
+    EXPECT_LT(std::stoul(m[1]), 4500u);
+    EXPECT_TRUE(dir.entries().empty());
+    std::ifstream stream(reports.path_name + "/run.json");
+    const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
+}
+
+// A log-off, any user's, leaves the run going to its end. Ctrl+C reaches a run started in a
+// new process group, which Windows starts with Ctrl+C ignored.
+TEST_F(UnderWine, LogOffLeavesTheRunGoingAndCtrlCStopsARunStartedInANewProcessGroup) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    for (const std::string event : {"logoff", "ctrl_c"}) {
+        temporary_directory dir;
+        ASSERT_FALSE(dir.path_name.empty());
+        const std::string directory = windows_path(dir.path_name);
+        const execution_result r =
+            under_wine({QUORLANE_CONSOLE_CLOSE_EXE, event, directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path",
+                        directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
+        EXPECT_EQ(r.status, 0) << event << r.output;
+        if (event == "logoff") {
+            EXPECT_NE(r.output.find("Reading time without cache ram  : "), std::string::npos) << r.output;
+            EXPECT_NE(r.output.find("exited with 0"), std::string::npos) << r.output;
+        } else {
+            EXPECT_NE(r.output.find("Interrupted: the run's files have been removed.\r\n"), std::string::npos)
+                << r.output;
+            EXPECT_NE(r.output.find("exited with 130"), std::string::npos) << r.output;
+        }
+        EXPECT_TRUE(dir.entries().empty()) << event;
+    }
 }

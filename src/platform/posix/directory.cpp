@@ -2,6 +2,8 @@
 
 #include "platform/platform.hpp"
 
+std::string resolved_directory(const std::string& path_name) { return path_name; }
+
 bool is_existing_directory(const std::string& path_name) {
     DIR* directory = opendir(path_name.c_str());
     if (directory == nullptr) return false;

@@ -62,6 +62,7 @@ bool file_system_of(const std::string& directory, file_system_type& type) {
         return true;
     }
     type.name = mounted_type(major(entry.st_dev), minor(entry.st_dev));
+    if (type.name.empty() && state.f_type == MSDOS_SUPER_MAGIC) type.name = "vfat";
     type.in_memory = false;
     type.other_cache = other_cache_of(static_cast<long>(state.f_type));
     return true;

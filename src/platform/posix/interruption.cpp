@@ -29,5 +29,10 @@ void install_interruption_handlers() {
 }
 
 // A signal handler returns at once and nothing ends the process behind main's back.
+bool process_closing() { return false; }
+
 void removal_starting() {}
 void removal_finished() {}
+
+void results_saving() {}
+void results_saved() {}

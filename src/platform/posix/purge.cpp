@@ -22,9 +22,7 @@ purge_failure purge_file_cache(const std::vector<std::string>& files) {
     return failed_file.empty() ? purge_failure::none : purge_failure::file_pages;
 }
 
-bool purge_failure_detail(std::string& file, std::string& reason) {
-    if (failed_file.empty()) return false;
-    file = failed_file;
-    reason = failure_reason;
-    return true;
+std::vector<purge_file_failure> purge_failure_details() {
+    if (failed_file.empty()) return {};
+    return {purge_file_failure{failed_file, failure_reason}};
 }

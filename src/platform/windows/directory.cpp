@@ -1,7 +1,12 @@
 #include "platform/platform.hpp"
 #include "platform/windows/text.hpp"
 
+std::string resolved_directory(const std::string& path_name) {
+    const std::wstring full = full_path(wide_text(path_name));
+    return full.empty() ? path_name : utf8_text(full);
+}
+
 bool is_existing_directory(const std::string& path_name) {
-    const DWORD attributes = GetFileAttributesW(wide_text(path_name).c_str());
+    const DWORD attributes = GetFileAttributesW(file_api_path(path_name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

@@ -1,4 +1,8 @@
 #include "platform/file_io.hpp"
+
+#include <map>
+#include <mutex>
+
 #include "platform/windows/text.hpp"
 
 namespace {
@@ -10,13 +14,23 @@ bool fail_with_last_error(std::string& reason) {
     return false;
 }
 
+// A closed console leaves seconds to end: the files must go even while the flush, which
+// can't be cancelled, still holds them. They vanish when the last handle closes.
+constexpr DWORD run_file_sharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
+
 DWORD caching_flags(bool unbuffered) { return unbuffered ? FILE_FLAG_NO_BUFFERING : 0; }
+
+// An antivirus or the indexer may open a file just written, for a moment: a deletion it
+// blocks is tried again for about 2 s before the file counts as left behind.
+constexpr DWORD deletion_retry_ms = 2000;
+constexpr DWORD deletion_retry_step_ms = 50;
 
 }  // namespace
 
 creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
-    const HANDLE created = CreateFileW(wide_text(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL | caching_flags(unbuffered), nullptr);
+    const HANDLE created = CreateFileW(file_api_path(name).c_str(), GENERIC_WRITE | DELETE, run_file_sharing, nullptr,
+                                       CREATE_NEW,
+                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | caching_flags(unbuffered), nullptr);
     if (created == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         reason = windows_error_text(code);
@@ -27,8 +41,8 @@ creation create_new_file(const std::string& name, bool unbuffered, os_file& hand
 }
 
 bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
-    const HANDLE opened = CreateFileW(wide_text(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_SEQUENTIAL_SCAN | caching_flags(unbuffered), nullptr);
+    const HANDLE opened = CreateFileW(file_api_path(name).c_str(), GENERIC_READ | DELETE, run_file_sharing, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | caching_flags(unbuffered), nullptr);
     if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
     handle = reinterpret_cast<os_file>(opened);
     return true;
@@ -63,26 +77,95 @@ std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, s
     return static_cast<std::int64_t>(done);
 }
 
+namespace {
+
+// Windows has no call that starts a file's write-back without waiting for it: a flush of the
+// file's own handle, from the system's thread pool, stands in for it, so that files forced
+// one after the other are written out together, as Linux does. Each has its event, set once
+// its flush is over.
+struct background_flush {
+    HANDLE file;
+    HANDLE over;
+};
+std::mutex background_lock;
+std::map<os_file, HANDLE> flush_over;
+
+void CALLBACK flush_in_background(PTP_CALLBACK_INSTANCE, void* context) {
+    const auto* flush = static_cast<background_flush*>(context);
+    FlushFileBuffers(flush->file);
+    CloseHandle(flush->file);
+    SetEvent(flush->over);
+    delete flush;
+}
+
+}  // namespace
+
+// The background flush has a handle of its own: the file may be closed, or deleted, before it
+// ends. Where it can't be started, force_to_device does the whole work.
+void start_write_back(os_file handle) {
+    HANDLE file = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), as_handle(handle), GetCurrentProcess(), &file, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return;
+    const HANDLE over = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto* flush = new background_flush{file, over};
+    if (over == nullptr || !TrySubmitThreadpoolCallback(flush_in_background, flush, nullptr)) {
+        CloseHandle(file);
+        if (over != nullptr) CloseHandle(over);
+        delete flush;
+        return;
+    }
+    std::lock_guard<std::mutex> guard(background_lock);
+    flush_over[handle] = over;
+}
+
+// After the background flush, a flush of what is left, quick, which gives the result.
 bool force_to_device(os_file handle, std::string& reason) {
+    HANDLE over = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(background_lock);
+        const auto found = flush_over.find(handle);
+        if (found != flush_over.end()) {
+            over = found->second;
+            flush_over.erase(found);
+        }
+    }
+    if (over != nullptr) {
+        WaitForSingleObject(over, INFINITE);
+        CloseHandle(over);
+    }
     return FlushFileBuffers(as_handle(handle)) || fail_with_last_error(reason);
 }
 
-// Windows has no call that starts a file's write-back without waiting for it; each file is
-// forced in turn by force_to_device.
-void start_write_back(os_file) {}
-
+// A file closed unforced, as a stopped run closes its files, leaves its background flush to
+// end on its own handle.
 bool close_file(os_file handle, std::string& reason) {
+    {
+        std::lock_guard<std::mutex> guard(background_lock);
+        const auto found = flush_over.find(handle);
+        if (found != flush_over.end()) {
+            CloseHandle(found->second);
+            flush_over.erase(found);
+        }
+    }
     return CloseHandle(as_handle(handle)) || fail_with_last_error(reason);
 }
 
 bool remove_file(const std::string& name, std::string& reason) {
-    return DeleteFileW(wide_text(name).c_str()) || fail_with_last_error(reason);
+    const std::wstring wide = file_api_path(name);
+    for (DWORD waited = 0;; waited += deletion_retry_step_ms) {
+        if (DeleteFileW(wide.c_str())) return true;
+        const DWORD code = GetLastError();
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) || waited >= deletion_retry_ms) break;
+        Sleep(deletion_retry_step_ms);
+    }
+    return fail_with_last_error(reason);
 }
 
 // Opening a file uncached makes Windows write out and drop every cached page of it, when no
 // other handle holds it open; that needs no privilege, unlike purging the standby list.
 bool drop_cached_pages(const std::string& name, std::string& reason) {
-    const HANDLE opened = CreateFileW(wide_text(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const HANDLE opened = CreateFileW(file_api_path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_NO_BUFFERING, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
     CloseHandle(opened);
@@ -90,17 +173,43 @@ bool drop_cached_pages(const std::string& name, std::string& reason) {
 }
 
 bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
-    return MoveFileExW(wide_text(from).c_str(), wide_text(to).c_str(),
+    return MoveFileExW(file_api_path(from).c_str(), file_api_path(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
            fail_with_last_error(reason);
 }
+
+namespace {
+
+// A redirector or a third-party file system may take FILE_FLAG_NO_BUFFERING and cache all
+// the same. One that bypasses the cache refuses a write of part of a sector, as Windows' own
+// do; the probe, a file of this process's own, is gone when closed.
+unbuffered_support probe_unbuffered_write(const std::string& directory, std::string& reason) {
+    const std::string name = directory + "vellumcrate_probe" + std::to_string(GetCurrentProcessId());
+    const HANDLE probe = CreateFileW(file_api_path(name).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                     FILE_FLAG_NO_BUFFERING | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        fail_with_last_error(reason);
+        return unbuffered_support::refused;
+    }
+    alignas(4096) static const unsigned char sector[4096] = {};
+    DWORD written = 0;
+    const bool accepted = WriteFile(probe, sector, 1, &written, nullptr);
+    const DWORD code = GetLastError();
+    CloseHandle(probe);
+    if (accepted) return unbuffered_support::not_by_this_file_system;
+    if (code == ERROR_INVALID_PARAMETER) return unbuffered_support::supported;
+    reason = windows_error_text(code);
+    return unbuffered_support::refused;
+}
+
+}  // namespace
 
 // Unbuffered transfers are whole sectors of the volume. Their buffers must also start on the
 // device's physical sectors: 4096 bytes at most on today's devices, which every buffer is
 // aligned to already.
 unbuffered_support unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
                                            std::uint32_t& memory_alignment, std::string& reason) {
-    const std::wstring wide = wide_text(directory);
+    const std::wstring wide = file_api_path(directory);
     std::wstring volume(wide.size() + MAX_PATH, L'\0');
     DWORD sectors_per_cluster = 0;
     DWORD bytes_per_sector = 0;
@@ -112,5 +221,5 @@ unbuffered_support unbuffered_io_alignment(const std::string& directory, std::ui
         return unbuffered_support::refused;
     }
     offset_alignment = memory_alignment = bytes_per_sector;
-    return unbuffered_support::supported;
+    return probe_unbuffered_write(directory, reason);
 }

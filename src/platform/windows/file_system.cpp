@@ -21,7 +21,7 @@ bool is_unc(const std::wstring& root) {
 // volume is memory. A share, by its name or through a mapped drive letter, is served by its
 // server, whose cache no purge here reaches.
 bool file_system_of(const std::string& directory, file_system_type& type) {
-    const std::wstring wide = wide_text(directory);
+    const std::wstring wide = file_api_path(directory);
     std::wstring root(wide.size() + MAX_PATH, L'\0');
     if (!GetVolumePathNameW(wide.c_str(), root.data(), static_cast<DWORD>(root.size()))) return false;
     root.resize(std::wcslen(root.c_str()));

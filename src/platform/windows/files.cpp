@@ -19,7 +19,7 @@ std::uint64_t raise_open_files_limit() { return handles_per_process; }
 
 bool free_space(const std::string& directory, std::uint64_t& bytes) {
     ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExW(wide_text(directory).c_str(), &available, nullptr, nullptr)) return false;
+    if (!GetDiskFreeSpaceExW(file_api_path(directory).c_str(), &available, nullptr, nullptr)) return false;
     bytes = available.QuadPart;
     return true;
 }

@@ -27,6 +27,15 @@ bool SetPrivilege(HANDLE token, const char* privilege_name, int enable) {
     return GetLastError() != ERROR_NOT_ALL_ASSIGNED;
 }
 
+// Writes out and drops what the system file cache maps, which emptying the standby list
+// leaves alone: a file another process holds open, an antivirus's or the indexer's, stays
+// mapped there. Needs SeIncreaseQuotaPrivilege.
+purge_failure flush_system_file_cache(HANDLE token) {
+    if (!SetPrivilege(token, "SeIncreaseQuotaPrivilege", 1)) return purge_failure::privilege;
+    return SetSystemFileCacheSize(static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1), 0) ? purge_failure::none
+                                                                                        : purge_failure::system_cache;
+}
+
 purge_failure purge_standby(HMODULE ntdll) {
     // Casting through void(*)() is how a FARPROC becomes the function's real type.
     const auto call = reinterpret_cast<nt_set_system_information>(
@@ -35,13 +44,14 @@ purge_failure purge_standby(HMODULE ntdll) {
 
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), token_rights, &token)) return purge_failure::token;
+    const purge_failure system_cache = flush_system_file_cache(token);
     purge_failure result = purge_failure::privilege;
     if (SetPrivilege(token, "SeProfileSingleProcessPrivilege", 1)) {
         ULONG command = purge_standby_list;
         result = call(memory_list_class, &command, sizeof command) < 0 ? purge_failure::ntstatus : purge_failure::none;
     }
     CloseHandle(token);
-    return result;
+    return result == purge_failure::none && system_cache == purge_failure::system_cache ? system_cache : result;
 }
 
 // ntdll.dll is loaded at run time: the call is not in the import libraries.
@@ -53,19 +63,27 @@ purge_failure empty_standby_list() {
     return result;
 }
 
+std::vector<purge_file_failure> failed_files;
+
 }  // namespace
 
 // Opening each file uncached drops its cached data for any user, including the pages the
-// system cache still maps, which emptying the standby list leaves in memory. The standby list
-// is emptied too where the account holds the privilege. Without it, the drops have done the
-// work: the missing privilege is reported only when a file's drop failed.
+// system cache still maps, which emptying the standby list leaves in memory; but only when no
+// other handle caches the file, and never the pages of a file mapped elsewhere. Nothing says
+// which happened: a successful open is no proof of a drop. With the privileges, the system
+// file cache is flushed and the standby list emptied too. Without them, the privilege is
+// reported only when a file's drop failed.
 purge_failure purge_file_cache(const std::vector<std::string>& files) {
-    bool all_dropped = true;
+    failed_files.clear();
     for (const std::string& name : files) {
         if (stop_requested.load()) break;
         std::string reason;
-        if (!drop_cached_pages(name, reason)) all_dropped = false;
+        if (!drop_cached_pages(name, reason)) failed_files.push_back(purge_file_failure{name, reason});
     }
     const purge_failure standby = empty_standby_list();
-    return standby == purge_failure::privilege && all_dropped ? purge_failure::none : standby;
+    if (standby == purge_failure::privilege && failed_files.empty()) return purge_failure::none;
+    if (standby == purge_failure::none && !failed_files.empty()) return purge_failure::file_pages;
+    return standby;
 }
+
+std::vector<purge_file_failure> purge_failure_details() { return failed_files; }

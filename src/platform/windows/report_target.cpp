@@ -23,7 +23,7 @@ bool find_report_target(const std::string& name, report_target& target, std::str
         return fail_with_last_error(reason);
     full.resize(length - 1);
     for (wchar_t& c : full) c = static_cast<wchar_t>(std::towlower(c));
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    const DWORD attributes = GetFileAttributesW(file_api_path(name).c_str());
     report_target_kind kind = report_target_kind::regular_file;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return fail_with_last_error(reason);

@@ -1,5 +1,4 @@
 #include <ctime>
-#include <thread>
 
 #include "platform/system_info.hpp"
 #include "platform/windows/text.hpp"
@@ -30,7 +29,8 @@ host_description describe_host() {
     if (GetComputerNameExW(ComputerNameDnsHostname, name, &length)) host.name = utf8_text(std::wstring(name, length));
     host.os = "Windows";
     host.os_version = windows_version();
-    host.logical_cpus = std::thread::hardware_concurrency();
+    // Every processor group's: the affinity mask the C++ library counts holds one group, 64 at most.
+    host.logical_cpus = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
     MEMORYSTATUSEX memory{};
     memory.dwLength = sizeof memory;
     if (GlobalMemoryStatusEx(&memory)) host.memory_bytes = memory.ullTotalPhys;
@@ -50,12 +50,17 @@ std::string utc_now() {
 // volume is memory, so memory_backed stays false.
 volume_description describe_volume(const std::string& directory) {
     volume_description volume;
-    const std::wstring wide = wide_text(directory);
+    const std::wstring wide = file_api_path(directory);
     wchar_t root[MAX_PATH];
     wchar_t file_system[MAX_PATH];
     if (GetVolumePathNameW(wide.c_str(), root, MAX_PATH) &&
         GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, file_system, MAX_PATH))
         volume.file_system = utf8_text(file_system);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        volume.compressed = (attributes & FILE_ATTRIBUTE_COMPRESSED) != 0;
+        volume.encrypted = (attributes & FILE_ATTRIBUTE_ENCRYPTED) != 0;
+    }
     ULARGE_INTEGER available{}, total{};
     if (GetDiskFreeSpaceExW(wide.c_str(), &available, &total, nullptr)) {
         volume.free_bytes = available.QuadPart;

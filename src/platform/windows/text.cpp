@@ -28,3 +28,26 @@ std::string windows_error_text(DWORD code) {
     if (length == 0) return format_text(messages::windows_error, static_cast<unsigned long>(code));
     return utf8_text(std::wstring(text, length));
 }
+
+std::wstring full_path(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return std::wstring();
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) return std::wstring();
+    full.resize(written);
+    return full;
+}
+
+// A directory's limit, MAX_PATH less room for an 8.3 name, is the lower one: past it every
+// call gets the long form.
+std::wstring file_api_path(const std::string& name) {
+    const std::wstring wide = wide_text(name);
+    constexpr std::size_t room = MAX_PATH - 12;
+    const std::wstring long_form = L"\\\\?\\";
+    if (wide.size() < room || wide.compare(0, long_form.size(), long_form) == 0) return wide;
+    const std::wstring full = full_path(wide);
+    if (full.size() < 2) return wide;
+    if (full[0] == L'\\' && full[1] == L'\\') return long_form + L"UNC\\" + full.substr(2);
+    return long_form + full;
+}

@@ -12,3 +12,11 @@ std::string utf8_text(const std::wstring& text);
 
 // The system's own text for an error code, without the line end FormatMessage appends.
 std::string windows_error_text(DWORD code);
+
+// The full path GetFullPathNameW makes of `path`: a drive letter alone ("D:") is the current
+// directory on that drive, `.` and `..` are resolved. Empty when it fails.
+std::wstring full_path(const std::wstring& path);
+
+// `name` as the file calls take it: past what MAX_PATH leaves room for, the full path in the
+// \\?\ form (\\?\UNC\ for a share), which the calls take at any length without a manifest.
+std::wstring file_api_path(const std::string& name);

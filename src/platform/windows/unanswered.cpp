@@ -3,9 +3,6 @@
 #include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 
-// The purge empties the whole standby list: no file of the run fails on its own.
-bool purge_failure_detail(std::string&, std::string&) { return false; }
-
 // Windows has no query of which pages of a file its cache holds.
 bool cached_part(const std::vector<std::string>&, cache_residency&) { return false; }
 
