@@ -294,13 +294,18 @@ TEST_F(Mpi, ARankThatCannotWriteEndsEveryRankAndNoFileIsLeft) {
 // the reads, and none ends before all have.
 TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
     temporary_directory dir;
-    for (const char* phase :
-         {"Writing time with cache ram ...", "Writing time without cache ram ...", "Reading time with cache ram     : "}) {
+    // Rank 0 slowed in the phase the signal is sent in, so that it lands there on any machine.
+    const std::pair<const char*, const char*> phases[] = {{"Writing time with cache ram ...", "SLOW_WRITE=0:20"},
+                                                          {"Writing time without cache ram ...", "SLOW_FSYNC=0:300"},
+                                                          {"Writing time without cache ram  : ", "SLOW_READ=0:20"}};
+    for (const auto& [phase, slowed] : phases) {
         SCOPED_TRACE(phase);
         child_process process;
-        ASSERT_TRUE(launch_mpirun(
-            process, ranks_on(3, dir.path_name,
-                              {"-thread", "2", "-file_number", "2", "-file", "64", "-block", "4", "-cache", "0"})));
+        std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", slowed};
+        for (const std::string& argument :
+             ranks_on(3, dir.path_name, {"-thread", "2", "-file_number", "2", "-file", "4", "-block", "4", "-cache", "0"}))
+            arguments.push_back(argument);
+        ASSERT_TRUE(launch_mpirun(process, arguments));
         ASSERT_TRUE(wait_for_text(process, phase, timeout_ms)) << process.text;
         ASSERT_EQ(kill(process.pid, SIGINT), 0);
         finish(process);

@@ -1,6 +1,7 @@
 // Ranks of different speeds for the MPI tests: loaded with LD_PRELOAD into every rank, it
-// sleeps before each write to a regular file in the rank that SLOW_WRITE names, and before
-// each fsync in the rank that SLOW_FSYNC names, each given as "rank:milliseconds". Also
+// sleeps before each write to a regular file in the rank that SLOW_WRITE names, before each
+// read of one in the rank that SLOW_READ names, and before each fsync in the rank that
+// SLOW_FSYNC names, each given as "rank:milliseconds". Also
 // loaded into Wine, as rank 0, to slow what FlushFileBuffers becomes.
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -41,6 +42,13 @@ extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
     struct stat state {};
     if (fstat(descriptor, &state) == 0 && S_ISREG(state.st_mode)) pause_for("SLOW_WRITE");
     return real_write(descriptor, data, size);
+}
+
+extern "C" ssize_t read(int descriptor, void* data, size_t size) {
+    static const auto real_read = next_definition<ssize_t (*)(int, void*, size_t)>("read");
+    struct stat state {};
+    if (fstat(descriptor, &state) == 0 && S_ISREG(state.st_mode)) pause_for("SLOW_READ");
+    return real_read(descriptor, data, size);
 }
 
 // With SLOW_FSYNC_NAME set, only the files whose path holds it are slowed.
