@@ -2,7 +2,7 @@
 // afresh from a key of its stream, file and offset, so that no stretch of data appears twice
 // anywhere in a run: no compressor finds anything to use, however far back it looks, and the
 // stamps make every sector unique besides. Making a block costs a load, an add and a store per
-// 8 bytes, into a buffer that fits in a core's cache, where the kernel then copies it from.
+// 8 bytes, into the stream's one block buffer, from which the kernel copies it still cached.
 #pragma once
 
 #include <cstddef>
