@@ -18,8 +18,8 @@ void check_unbuffered_io() {
     if (support != unbuffered_support::supported)
         report_error(true, format_text(messages::direct_unsupported, path.c_str(), reason.c_str()));
 
-    // Blocks follow one another in the files and in the writers' pools: each must start on
-    // both alignments, so the block size must be a whole number of each.
+    // Blocks follow one another in the files: each must start on both alignments, so the block
+    // size must be a whole number of each.
     const std::uint64_t alignment = std::max({std::uint32_t{1}, offset_alignment, memory_alignment});
     const std::uint64_t kib_multiple = std::lcm(alignment, std::uint64_t{bytes_per_kib}) / bytes_per_kib;
     if (block_size % kib_multiple != 0)
