@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "cache/cache.hpp"
+#include "common/stop.hpp"
 #include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
 #include "support/file_system.hpp"
@@ -101,7 +102,7 @@ TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
     const std::string absent = dir->path_name + "/absent";
     const std::vector<std::string> given{absent, names[0], absent + "_too", names[1]};
 
-    EXPECT_EQ(purge_file_cache(given), purge_failure::file_pages);
+    EXPECT_EQ(purge_file_cache(given, stop_requested), purge_failure::file_pages);
     write_and_read(names[0]);
     ::testing::internal::CaptureStdout();
     purge_os_cache(given);

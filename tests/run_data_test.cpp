@@ -8,13 +8,13 @@
 #include <set>
 #include <unordered_set>
 
-#include "common/file_name.hpp"
 #include "common/random.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
+#include "run/file_name.hpp"
+#include "run/write_handles.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/process.hpp"

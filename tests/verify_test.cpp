@@ -21,11 +21,11 @@
 #include <random>
 #include <regex>
 
-#include "common/file_name.hpp"
 #include "common/stop.hpp"
 #include "data/stamp.hpp"
 #include "data/verify.hpp"
 #include "results/record.hpp"
+#include "run/file_name.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/file_system.hpp"
@@ -256,10 +256,11 @@ namespace {
     std::fill(read.begin() + 14 * sector, read.begin() + 14 * sector + 2097152, '\0');
 
     file_check check;
+    mismatch_record found;
     bool reported = false;
     for (std::size_t offset = 0; offset < size && !reported; offset += block)
         reported = !check_block(pattern, check, 0, offset, reinterpret_cast<const unsigned char*>(read.data()) + offset,
-                                block, "damaged");
+                                block, "damaged", found);
 
     const std::uint64_t first = std::mismatch(read.begin(), read.end(), written.begin()).first - read.begin();
     const std::uint64_t window_end = 10 * sector + 1048576;
@@ -275,7 +276,6 @@ namespace {
         "the comparison stopped at byte " + std::to_string(window_end - 1) + ": the damage may go on past it",
         "bytes 40960 to 49151 hold the data written to " + name + " at bytes 409600 to 417791",
         "bytes 49152 to 57343 hold data from an earlier run"};
-    const mismatch_record& found = current_run.mismatch;
     const bool as_expected = reported && found.byte == first &&
                              found.diagnosis == "it holds the data written to " + name + " at byte " +
                                                     std::to_string(409600 + first - 10 * sector) &&

@@ -9,8 +9,8 @@
 
 #include "common/rate.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
+#include "run/write_handles.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/temporary_directory.hpp"

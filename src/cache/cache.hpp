@@ -20,12 +20,6 @@ void read_eviction_file();
 // Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
 void purge_os_cache(const std::vector<std::string>& files);
 
-// Says once, before any file exists, when the directory under test is a memory filesystem;
-// in quorlane-mpi, once for each rank whose directory is, naming the rank.
-void note_memory_file_system();
-// Says when the test files inherit the directory's compression or encryption (Windows).
-void note_inherited_transforms();
-
 // Says once, before any file exists, when the directory's reads may be served by a cache
 // the purge can't empty (ZFS's ARC, a network server's, a FUSE daemon's).
 void note_cache_beyond_purge();
@@ -38,12 +32,3 @@ const char* cache_beyond_purge_name(cache_beyond_purge cache);
 // The pages of the test files among `files` that the OS cache holds; false where the OS
 // can't tell.
 bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency);
-
-// Says how much of the test files the OS cache still holds, when more than 1 %: the read
-// about to start would then not be the disk's. By rank, from combine_residency; in
-// quorlane-mpi each rank's note names it.
-void note_still_cached(const std::vector<cache_residency>& of_rank);
-
-// Says, the same way, how much of the test files the OS cache holds after an unbuffered
-// write, when more than 1 %: the file system did not bypass its cache.
-void note_cached_after_unbuffered_write(const std::vector<cache_residency>& of_rank);

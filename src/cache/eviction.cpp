@@ -1,13 +1,13 @@
 #include "cache/cache.hpp"
 #include "common/buffer.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
-#include "common/run_file.hpp"
 #include "common/stop.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
+#include "run/file_name.hpp"
+#include "run/run_file.hpp"
 #include "settings/settings.hpp"
 
 bool eviction_file_created = false;

@@ -1,8 +1,10 @@
 #include "cache/cache.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/stop.hpp"
 #include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
+#include "run/file_name.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -14,7 +16,7 @@ void report_failed_file() {
 }  // namespace
 
 void purge_os_cache(const std::vector<std::string>& files) {
-    switch (purge_file_cache(files)) {
+    switch (purge_file_cache(files, stop_requested)) {
         case purge_failure::none: return;
         case purge_failure::library: report_error(false, messages::purge_library); break;
         case purge_failure::address: report_error(false, messages::purge_address); break;
@@ -25,4 +27,12 @@ void purge_os_cache(const std::vector<std::string>& files) {
         case purge_failure::file_pages: break;
     }
     report_failed_file();
+}
+
+bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency) {
+    // The eviction file is not read in the timed phase: only the test files count.
+    std::vector<std::string> test_files;
+    for (const std::string& name : files)
+        if (name != eviction_file_path) test_files.push_back(name);
+    return cached_part(test_files, residency) && residency.total_pages > 0;
 }

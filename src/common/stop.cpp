@@ -3,8 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "cluster/cluster.hpp"
-#include "platform/interruption.hpp"
+#include "common/output.hpp"
 
 std::atomic<bool> stop_requested{false};
 
@@ -39,17 +38,25 @@ int interruption_status() { return requested_status.load(); }
 
 namespace {
 end_hook installed_end_hook = nullptr;
+process_ending installed_ending;
 }  // namespace
 
 void install_end_hook(end_hook hook) { installed_end_hook = hook; }
+
+void install_process_ending(const process_ending& ending) { installed_ending = ending; }
 
 void end_process(int status, const std::string& message) {
     // The hook runs once: an error while it writes ends the process without it.
     const end_hook hook = installed_end_hook;
     installed_end_hook = nullptr;
-    results_saving();
+    if (installed_ending.saving != nullptr) installed_ending.saving();
     const int final_status = hook != nullptr ? hook(status, message) : status;
-    results_saved();
-    cluster_end(final_status, message);
+    if (installed_ending.saved != nullptr) installed_ending.saved();
+    if (installed_ending.leave != nullptr) installed_ending.leave(final_status, message);
     std::exit(final_status);
+}
+
+void report_error(bool fatal, const std::string& message) {
+    print_on_own_line(message);
+    if (fatal) end_process(1, message);
 }

@@ -26,5 +26,18 @@ using end_hook = int (*)(int status, const std::string& message);
 // Installed once the run's reports are known to be writable.
 void install_end_hook(end_hook hook);
 
+// What else the process does as it ends: `saving` and `saved` bracket the end hook, `leave`
+// ends this rank's part of the job with the final status. Main installs them; without them
+// the process just exits.
+struct process_ending {
+    void (*saving)() = nullptr;
+    void (*saved)() = nullptr;
+    void (*leave)(int status, const std::string& message) = nullptr;
+};
+void install_process_ending(const process_ending& ending);
+
 // Every end of the process after the settings are read comes here.
 [[noreturn]] void end_process(int status, const std::string& message);
+
+// Prints `message` on a line of its own; ends the process with status 1 if `fatal`.
+void report_error(bool fatal, const std::string& message);

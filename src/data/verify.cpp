@@ -4,11 +4,10 @@
 #include <bit>
 #include <cstring>
 
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
-#include "results/record.hpp"
+#include "run/file_name.hpp"
 
 namespace {
 
@@ -116,24 +115,25 @@ std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
     return lines;
 }
 
-void record_mismatch(const mismatch_record& mismatch) {
-    keep_first_mismatch(mismatch);
+void record_mismatch(const mismatch_record& mismatch, mismatch_record& found) {
+    found = mismatch;
     std::string message =
         format_text(messages::data_differs, mismatch.file.c_str(), as_ull(mismatch.byte)) + mismatch.diagnosis;
     for (const std::string& line : mismatch.details) message += "\n" + line;
     report_fatal_error(message);
 }
 
-void record_damage(file_check& check, const std::string& name, bool may_go_on) {
+void record_damage(file_check& check, const std::string& name, bool may_go_on, mismatch_record& found) {
     record_mismatch(mismatch_record{true, name, check.first_byte, check.diagnosis, true, check.last_byte, check.bits,
-                                    may_go_on, detail_lines(check, may_go_on)});
+                                    may_go_on, detail_lines(check, may_go_on)},
+                    found);
     check.damaged = false;
 }
 
 }  // namespace
 
 bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
-                 const unsigned char* data, std::size_t size, const std::string& name) {
+                 const unsigned char* data, std::size_t size, const std::string& name, mismatch_record& found) {
     const unsigned char* expected = pattern_block(pattern, file, offset);
     std::uint64_t at = offset;
     if (!check.damaged) {
@@ -171,7 +171,7 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
         at = offset + to;
         if (check.sector_seen == sector_bytes && !end_sector(check)) {
             // A sector that still differs is the window's last: the damage may go on.
-            record_damage(check, name, check.sector_bits > 0);
+            record_damage(check, name, check.sector_bits > 0, found);
             return false;
         }
     }
@@ -179,21 +179,23 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
 }
 
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
-                    bool more) {
+                    mismatch_record& found, bool more) {
     if (check.damaged) {
         // The file ended inside the first damaged sector: it is told from the part there is.
         if (check.sector_seen > 0 && check.sector_bits > 0 && check.diagnosis.empty())
             check.diagnosis = sector_diagnosis(check);
-        record_damage(check, name, false);
+        record_damage(check, name, false, found);
         return false;
     }
     if (more) {
         record_mismatch(mismatch_record{
-            true, name, written, format_text(messages::file_goes_on, as_ull(written)), false, 0, 0, false, {}});
+            true, name, written, format_text(messages::file_goes_on, as_ull(written)), false, 0, 0, false, {}},
+                        found);
         return false;
     }
     if (offset >= written) return true;
     record_mismatch(mismatch_record{
-        true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}});
+        true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}},
+                    found);
     return false;
 }

@@ -25,6 +25,21 @@ struct foreign_stretch {
     sector_stamp stamp;  // the first sector's
 };
 
+// Where -verify found the data read back differing from what was written, and what it holds:
+// `diagnosis` is the error's second line, `details` the lines after it. A file that ends
+// early has no damage.
+struct mismatch_record {
+    bool found = false;
+    std::string file;
+    std::uint64_t byte = 0;
+    std::string diagnosis;
+    bool damage = false;
+    std::uint64_t last_byte = 0;  // the damage's last differing byte
+    std::uint64_t bits = 0;       // differing from `byte` to `last_byte`
+    bool may_go_on = false;       // the run of damaged sectors filled what was compared
+    std::vector<std::string> details;
+};
+
 // One file's comparison. Once a byte differs, `damaged` holds until the diagnosis is reported.
 struct file_check {
     bool damaged = false;
@@ -46,12 +61,12 @@ struct file_check {
 
 // Compares `size` bytes read at `offset` of the pattern's file `file`, named `name`. True while
 // the reader must go on: all matched, or a damaged run is not over yet; false once the
-// diagnosis is complete and recorded as the fatal error.
+// diagnosis is complete, recorded as the fatal error and given in `found`.
 bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
-                 const unsigned char* data, std::size_t size, const std::string& name);
+                 const unsigned char* data, std::size_t size, const std::string& name, mismatch_record& found);
 
 // The file `name` ended at `offset` of the `written` bytes written to it, or, when `more`,
 // holds more than them: records the damage still being followed, else a file short of what
-// was written or longer. False when it recorded one.
+// was written or longer. False when it recorded one, given in `found`.
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
-                    bool more = false);
+                    mismatch_record& found, bool more = false);

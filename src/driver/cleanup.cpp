@@ -2,16 +2,16 @@
 
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
 #include "platform/platform.hpp"
+#include "run/file_name.hpp"
+#include "run/write_handles.hpp"
 #include "settings/settings.hpp"
 
 std::vector<std::string> run_files(const std::vector<thread_param>& records) {
@@ -81,7 +81,7 @@ bool remove_run_files(const std::vector<thread_param>& records) {
         }
         files_created[t] = 0;
     }
-    removal_finished();
+    removal_finished(stop_requested.load());
     return all_removed;
 }
 

@@ -7,15 +7,15 @@
 
 #include "cluster/cluster.hpp"
 #include "common/clock.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
+#include "run/file_name.hpp"
+#include "run/write_handles.hpp"
 #include "settings/settings.hpp"
 
 namespace {

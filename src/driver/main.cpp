@@ -8,24 +8,28 @@
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
 #include "common/clock.hpp"
+#include "common/messages.hpp"
 #include "common/stop.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 #include "report/console.hpp"
+#include "report/memory_notes.hpp"
 #include "report/reports.hpp"
 #include "settings/settings.hpp"
 
 int main(int argc, char** argv) {
     cluster_start(argc, argv);
+    install_process_ending(process_ending{results_saving, results_saved, cluster_end});
+    describe_unknown_errors_with(messages::windows_error);
     initialize_settings();
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
     if (is_printing_rank()) prepare_reports(std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io();
     // With several ranks, the ranks create and remove files to find which share a directory.
-    install_interruption_handlers();
+    install_interruption_handlers(request_interruption);
     if (cluster_mode())
         prepare_ranks();
     else

@@ -1,14 +1,15 @@
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
 #include "common/clock.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/stop.hpp"
-#include "common/write_handles.hpp"
 #include "data/pattern.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "report/console.hpp"
+#include "report/memory_notes.hpp"
+#include "run/file_name.hpp"
+#include "run/write_handles.hpp"
 #include "settings/settings.hpp"
 
 namespace {

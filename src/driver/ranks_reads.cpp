@@ -1,8 +1,8 @@
 #include "cluster/cluster.hpp"
-#include "common/file_name.hpp"
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
+#include "run/file_name.hpp"
 
 namespace {
 // Every rank's writer prefixes in the pass, by rank.

@@ -4,6 +4,7 @@
 #include "common/buffer.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/stop.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
 #include "settings/settings.hpp"

@@ -1,8 +1,10 @@
 // Termination requests: Ctrl+C, signals, a closed console, routed to the run's stop flag.
 #pragma once
 
-// Routes Ctrl+C and the other termination requests to `request_interruption`.
-void install_interruption_handlers();
+// Routes Ctrl+C and the other termination requests to `on_request`, with the exit status each
+// asks for; it is called from a signal handler, so it may only store into lock-free atomics.
+using interruption_request = void (*)(int exit_status);
+void install_interruption_handlers(interruption_request on_request);
 
 // True once the console is closed or the system shuts down: the process has seconds left,
 // so main waits no longer for the flush, removes the files and saves the results.
@@ -10,8 +12,9 @@ bool process_closing();
 
 // Bracket main's removal of the run's files. After a close of the console, the I/O that main
 // has under way is cancelled so that it reaches the removal in time, but never during it.
+// `run_stopped` tells that the run stopped early: then nothing of main's is cancelled afterwards.
 void removal_starting();
-void removal_finished();
+void removal_finished(bool run_stopped);
 
 // Bracket the saving of the results as the process ends: nothing of main's is cancelled from
 // the first, and once the second has come the process may end.

@@ -2,6 +2,7 @@
 // still holds.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,8 +14,9 @@
 enum class purge_failure { none, library, address, token, privilege, ntstatus, system_cache, file_pages };
 
 // Drops the OS's cached pages of `files` (and, where the OS offers it, its whole standby
-// cache), so that the next read of them comes from the device.
-purge_failure purge_file_cache(const std::vector<std::string>& files);
+// cache), so that the next read of them comes from the device. Once `stop` is raised, no
+// further file is purged.
+purge_failure purge_file_cache(const std::vector<std::string>& files, const std::atomic<bool>& stop);
 
 // Files the last purge_file_cache could not purge, each with the OS's reason, which names the
 // call that failed: on Linux the first, on Windows every one. Empty when none failed.

@@ -55,6 +55,10 @@ void use_utf8_arguments(int& argc, char**& argv);
 // The environment variable `name` in UTF-8; false when it is not set.
 bool environment_variable(const char* name, std::string& value);
 
+// The printf format, taking the code as unsigned long, of the reason given for a system error
+// the OS has no text for; set by main before anything else (Windows; elsewhere unused).
+void describe_unknown_errors_with(const char* format);
+
 enum class console_write { not_a_console, written, failed };
 
 // Writes `text` (UTF-8) to standard output when that is a console which takes characters

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "data/verify.hpp"
+
 // The four figures, in the order the console prints them.
 enum class figure_kind { write_cached, write_forced, read_cached, read_uncached };
 inline constexpr int figure_count = 4;
@@ -65,21 +67,6 @@ struct pass_record {
     // Share of the test files' pages still cached after the purge, when the system can tell.
     bool cached_after_purge_known = false;
     double cached_after_purge = 0;
-};
-
-// Where -verify found the data read back differing from what was written, and what it holds:
-// `diagnosis` is the error's second line, `details` the lines after it. A file that ends
-// early has no damage.
-struct mismatch_record {
-    bool found = false;
-    std::string file;
-    std::uint64_t byte = 0;
-    std::string diagnosis;
-    bool damage = false;
-    std::uint64_t last_byte = 0;  // the damage's last differing byte
-    std::uint64_t bits = 0;       // differing from `byte` to `last_byte`
-    bool may_go_on = false;       // the run of damaged sectors filled what was compared
-    std::vector<std::string> details;
 };
 
 // With several ranks, where each ran and whose files it read without cache.

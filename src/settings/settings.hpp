@@ -32,9 +32,6 @@ void initialize_settings();
 // then the help or validates every option. Returns only when all settings are valid.
 void parse_arguments(int argc, char** argv);
 
-// Prints `message` on a line of its own; ends the process with status 1 if `fatal`.
-void report_error(bool fatal, const std::string& message);
-
 // The value of an option's text: decimal, hexadecimal or exponent form as strtod reads it,
 // spaces around it aside, truncated toward zero; nothing when the text is not wholly a
 // number or the value lies outside [minimum, maximum] (NaN and infinities included).

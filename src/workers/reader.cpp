@@ -2,14 +2,15 @@
 
 #include "common/buffer.hpp"
 #include "common/clock.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
-#include "common/run_file.hpp"
 #include "common/stop.hpp"
 #include "data/pattern.hpp"
 #include "data/verify.hpp"
+#include "results/record.hpp"
+#include "run/file_name.hpp"
+#include "run/run_file.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
 #include "workers/workers.hpp"
@@ -28,6 +29,7 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
     if (record.thread_index == 0) progress_file_started(now_us());
     bool complete = true;
     file_check check;
+    mismatch_record found;
     const std::uint64_t written = std::uint64_t{blocks_per_file} * bytes;
     for (std::uint64_t offset = 0; !stop_requested.load(std::memory_order_relaxed);) {
         std::string reason;
@@ -44,18 +46,23 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
         const std::size_t written_part =
             offset >= written ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, written - offset));
         if (pattern != nullptr && written_part > 0 &&
-            !check_block(*pattern, check, index, offset, buffer, written_part, name)) {
+            !check_block(*pattern, check, index, offset, buffer, written_part, name, found)) {
+            keep_first_mismatch(found);
             complete = false;
             break;
         }
         if (pattern != nullptr && size > written_part) {
-            check_file_end(check, name, offset + written_part, written, true);
+            check_file_end(check, name, offset + written_part, written, found, true);
+            keep_first_mismatch(found);
             complete = false;
             break;
         }
         offset += size;
         if (size < bytes) {
-            if (pattern != nullptr && !check_file_end(check, name, offset, written)) complete = false;
+            if (pattern != nullptr && !check_file_end(check, name, offset, written, found)) {
+                keep_first_mismatch(found);
+                complete = false;
+            }
             break;
         }
     }

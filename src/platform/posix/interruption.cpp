@@ -1,15 +1,17 @@
 #include <signal.h>
 
-#include "common/stop.hpp"
 #include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 
 namespace {
+interruption_request requested = nullptr;
+
 // Only raises the flag: the workers stop at their next block and main removes the files.
-void on_signal(int signal_number) { request_interruption(128 + signal_number); }
+void on_signal(int signal_number) { requested(128 + signal_number); }
 }  // namespace
 
-void install_interruption_handlers() {
+void install_interruption_handlers(interruption_request on_request) {
+    requested = on_request;
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
@@ -32,7 +34,7 @@ void install_interruption_handlers() {
 bool process_closing() { return false; }
 
 void removal_starting() {}
-void removal_finished() {}
+void removal_finished(bool) {}
 
 void results_saving() {}
 void results_saved() {}

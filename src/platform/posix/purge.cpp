@@ -9,7 +9,7 @@ std::string failure_reason;
 
 // Linux has no standby list to purge as a whole without privilege; instead each file's
 // cached pages are dropped, for any user, without touching other processes' cache.
-purge_failure purge_file_cache(const std::vector<std::string>& files) {
+purge_failure purge_file_cache(const std::vector<std::string>& files, const std::atomic<bool>&) {
     failed_file.clear();
     failure_reason.clear();
     for (const std::string& name : files) {

@@ -5,6 +5,9 @@
 
 void use_utf8_arguments(int&, char**&) {}
 
+// strerror's text covers every errno value.
+void describe_unknown_errors_with(const char*) {}
+
 bool environment_variable(const char* name, std::string& value) {
     const char* found = std::getenv(name);
     if (found == nullptr) return false;

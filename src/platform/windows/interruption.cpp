@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cwchar>
 
-#include "common/stop.hpp"
 #include "platform/interruption.hpp"
 #include "platform/platform.hpp"
 
@@ -17,6 +16,7 @@ constexpr DWORD default_close_budget_ms = 5000;
 constexpr DWORD close_margin_ms = 500;
 constexpr DWORD cancel_interval_ms = 50;
 
+interruption_request requested = nullptr;
 HANDLE main_thread = nullptr;
 // Set once main has saved the results, just before the process ends.
 HANDLE ready_to_end = nullptr;
@@ -66,12 +66,12 @@ void wait_for_end() {
 BOOL WINAPI on_console_event(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
-        case CTRL_BREAK_EVENT: request_interruption(130); return TRUE;
+        case CTRL_BREAK_EVENT: requested(130); return TRUE;
         case CTRL_LOGOFF_EVENT: return TRUE;
         case CTRL_CLOSE_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             closing.store(true);
-            request_interruption(129);
+            requested(129);
             wait_for_end();
             return TRUE;
         default: return FALSE;
@@ -81,7 +81,8 @@ BOOL WINAPI on_console_event(DWORD event) {
 }  // namespace
 
 // Called by main: the handle it records is the thread whose I/O a close cancels.
-void install_interruption_handlers() {
+void install_interruption_handlers(interruption_request on_request) {
+    requested = on_request;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     ready_to_end = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -98,10 +99,10 @@ void removal_starting() {
     ReleaseSRWLockExclusive(&removal_lock);
 }
 
-void removal_finished() {
+void removal_finished(bool run_stopped) {
     AcquireSRWLockExclusive(&removal_lock);
     removal_under_way = false;
-    if (stop_requested.load()) removal_done = true;
+    if (run_stopped) removal_done = true;
     ReleaseSRWLockExclusive(&removal_lock);
 }
 

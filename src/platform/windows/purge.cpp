@@ -1,7 +1,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "common/stop.hpp"
 #include "platform/file_io.hpp"
 #include "platform/os_cache.hpp"
 #include "platform/platform.hpp"
@@ -73,10 +72,10 @@ std::vector<purge_file_failure> failed_files;
 // which happened: a successful open is no proof of a drop. With the privileges, the system
 // file cache is flushed and the standby list emptied too. Without them, the privilege is
 // reported only when a file's drop failed.
-purge_failure purge_file_cache(const std::vector<std::string>& files) {
+purge_failure purge_file_cache(const std::vector<std::string>& files, const std::atomic<bool>& stop) {
     failed_files.clear();
     for (const std::string& name : files) {
-        if (stop_requested.load()) break;
+        if (stop.load()) break;
         std::string reason;
         if (!drop_cached_pages(name, reason)) failed_files.push_back(purge_file_failure{name, reason});
     }

@@ -1,7 +1,12 @@
 #include "platform/windows/text.hpp"
 
-#include "common/messages.hpp"
-#include "common/output.hpp"
+#include <cstdio>
+
+namespace {
+const char* unknown_error_format = nullptr;
+}  // namespace
+
+void describe_unknown_errors_with(const char* format) { unknown_error_format = format; }
 
 std::wstring wide_text(const std::string& text) {
     if (text.empty()) return std::wstring();
@@ -25,7 +30,12 @@ std::string windows_error_text(DWORD code) {
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
                                   sizeof text / sizeof text[0], nullptr);
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n')) --length;
-    if (length == 0) return format_text(messages::windows_error, static_cast<unsigned long>(code));
+    if (length == 0) {
+        char fallback[128] = "";
+        if (unknown_error_format != nullptr)
+            std::snprintf(fallback, sizeof fallback, unknown_error_format, static_cast<unsigned long>(code));
+        return fallback;
+    }
     return utf8_text(std::wstring(text, length));
 }
 

@@ -1,9 +1,9 @@
 // Notes for figures that would show memory speeds as the disk's; none of them stops the run.
+#include "report/memory_notes.hpp"
+
 #include <cstring>
 
-#include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
-#include "common/file_name.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "platform/os_cache.hpp"
@@ -46,14 +46,6 @@ void note_inherited_transforms() {
     const volume_description volume = describe_volume(path);
     if (volume.compressed) print_note(0, format_text(messages::compressed_directory, path.c_str()));
     if (volume.encrypted) print_note(0, format_text(messages::encrypted_directory, path.c_str()));
-}
-
-bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency) {
-    // The eviction file is not read in the timed phase: only the test files count.
-    std::vector<std::string> test_files;
-    for (const std::string& name : files)
-        if (name != eviction_file_path) test_files.push_back(name);
-    return cached_part(test_files, residency) && residency.total_pages > 0;
 }
 
 namespace {

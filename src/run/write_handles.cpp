@@ -1,4 +1,4 @@
-#include "common/write_handles.hpp"
+#include "run/write_handles.hpp"
 
 #include "settings/settings.hpp"
 

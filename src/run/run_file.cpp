@@ -1,4 +1,4 @@
-#include "common/run_file.hpp"
+#include "run/run_file.hpp"
 
 #include "common/messages.hpp"
 #include "common/output.hpp"

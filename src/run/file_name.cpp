@@ -1,4 +1,4 @@
-#include "common/file_name.hpp"
+#include "run/file_name.hpp"
 
 #include "common/random.hpp"
 #include "settings/settings.hpp"
