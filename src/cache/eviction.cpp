@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t bytes_per_chunk = 1048576;
 
 void fail(const char* format, const std::string& reason) {
-    report_fatal_error(format_text(format, eviction_file_path.c_str(), reason.c_str()));
+    record_fatal_error(format_text(format, eviction_file_path.c_str(), reason.c_str()));
 }
 
 // Creates the eviction file under path + "vellumcrate_cache" + 3 random letters, drawing the
@@ -26,7 +26,7 @@ bool create_eviction_file(os_file& handle) {
     for (int draw = 0; draw < name_draws; ++draw) {
         eviction_file_path = path + "vellumcrate_cache";
         for (int letter = 0; letter < 3; ++letter) eviction_file_path += random_letter();
-        switch (create_run_file(eviction_file_path, messages::eviction_open, true, handle)) {
+        switch (create_run_file(eviction_file_path, messages::eviction_open, name_in_use::draw_again, handle)) {
             case creation::created: return true;
             case creation::failed: return false;
             case creation::name_taken: break;

@@ -11,19 +11,19 @@ namespace {
 // Where the OS purges file by file, the files it could not purge and why.
 void report_failed_file() {
     for (const purge_file_failure& failure : purge_failure_details())
-        report_error(false, format_text(messages::purge_file, failure.file.c_str(), failure.reason.c_str()));
+        print_error(format_text(messages::purge_file, failure.file.c_str(), failure.reason.c_str()));
 }
 }  // namespace
 
 void purge_os_cache(const std::vector<std::string>& files) {
     switch (purge_file_cache(files, stop_requested)) {
         case purge_failure::none: return;
-        case purge_failure::library: report_error(false, messages::purge_library); break;
-        case purge_failure::address: report_error(false, messages::purge_address); break;
-        case purge_failure::token: report_error(false, messages::purge_token); break;
-        case purge_failure::privilege: report_error(false, messages::purge_privilege); break;
-        case purge_failure::ntstatus: report_error(false, messages::purge_ntstatus); break;
-        case purge_failure::system_cache: report_error(false, messages::purge_system_cache); break;
+        case purge_failure::library: print_error(messages::purge_library); break;
+        case purge_failure::address: print_error(messages::purge_address); break;
+        case purge_failure::token: print_error(messages::purge_token); break;
+        case purge_failure::privilege: print_error(messages::purge_privilege); break;
+        case purge_failure::ntstatus: print_error(messages::purge_ntstatus); break;
+        case purge_failure::system_cache: print_error(messages::purge_system_cache); break;
         case purge_failure::file_pages: break;
     }
     report_failed_file();

@@ -30,10 +30,10 @@ void emit(const std::string& text) {
     std::string reason;
     switch (write_to_console(text, reason)) {
         case console_write::written: break;
-        case console_write::failed: report_fatal_error(format_text(messages::output_failed, reason.c_str())); break;
+        case console_write::failed: record_fatal_error(format_text(messages::output_failed, reason.c_str())); break;
         case console_write::not_a_console:
             if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-                report_fatal_error(format_text(messages::output_failed, errno_reason(errno).c_str()));
+                record_fatal_error(format_text(messages::output_failed, errno_reason(errno).c_str()));
             break;
     }
     line_open.store(text.back() != '\n');

@@ -15,7 +15,7 @@ static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_alw
               "the interruption handler needs lock-free atomics");
 }  // namespace
 
-void report_fatal_error(const std::string& message) {
+void record_fatal_error(const std::string& message) {
     {
         std::lock_guard<std::mutex> guard(error_lock);
         if (first_error.empty()) first_error = message;
@@ -56,7 +56,9 @@ void end_process(int status, const std::string& message) {
     std::exit(final_status);
 }
 
-void report_error(bool fatal, const std::string& message) {
+void refuse_run(const std::string& message) {
     print_on_own_line(message);
-    if (fatal) end_process(1, message);
+    end_process(1, message);
 }
+
+void print_error(const std::string& message) { print_on_own_line(message); }

@@ -7,8 +7,13 @@
 
 extern std::atomic<bool> stop_requested;
 
-// Records the first fatal error of the run (later ones are consequences) and raises the flag.
-void report_fatal_error(const std::string& message);
+// The three ways of meeting an error. A run that can't go on records it with
+// record_fatal_error and stops at its next step; the driver then removes the files and prints
+// the first one (later errors are consequences). A run refused before any file exists ends at
+// once with refuse_run. An error the run goes on after is printed with print_error.
+
+// Records the first fatal error of the run and raises the flag.
+void record_fatal_error(const std::string& message);
 
 // The recorded message, empty when the stop is an interruption.
 std::string recorded_fatal_error();
@@ -39,5 +44,8 @@ void install_process_ending(const process_ending& ending);
 // Every end of the process after the settings are read comes here.
 [[noreturn]] void end_process(int status, const std::string& message);
 
-// Prints `message` on a line of its own; ends the process with status 1 if `fatal`.
-void report_error(bool fatal, const std::string& message);
+// Prints `message` on a line of its own and ends the process with status 1.
+[[noreturn]] void refuse_run(const std::string& message);
+
+// Prints `message` on a line of its own; the run goes on.
+void print_error(const std::string& message);

@@ -115,18 +115,17 @@ std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
     return lines;
 }
 
-void record_mismatch(const mismatch_record& mismatch, mismatch_record& found) {
-    found = mismatch;
+void record_mismatch(const mismatch_record& mismatch) {
     std::string message =
         format_text(messages::data_differs, mismatch.file.c_str(), as_ull(mismatch.byte)) + mismatch.diagnosis;
     for (const std::string& line : mismatch.details) message += "\n" + line;
-    report_fatal_error(message);
+    record_fatal_error(message);
 }
 
 void record_damage(file_check& check, const std::string& name, bool may_go_on, mismatch_record& found) {
-    record_mismatch(mismatch_record{true, name, check.first_byte, check.diagnosis, true, check.last_byte, check.bits,
-                                    may_go_on, detail_lines(check, may_go_on)},
-                    found);
+    found = mismatch_record{true, name, check.first_byte, check.diagnosis, true, check.last_byte, check.bits, may_go_on,
+                            detail_lines(check, may_go_on)};
+    record_mismatch(found);
     check.damaged = false;
 }
 
@@ -179,7 +178,7 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
 }
 
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
-                    mismatch_record& found, bool more) {
+                    mismatch_record& found, file_length length) {
     if (check.damaged) {
         // The file ended inside the first damaged sector: it is told from the part there is.
         if (check.sector_seen > 0 && check.sector_bits > 0 && check.diagnosis.empty())
@@ -187,15 +186,15 @@ bool check_file_end(file_check& check, const std::string& name, std::uint64_t of
         record_damage(check, name, false, found);
         return false;
     }
-    if (more) {
-        record_mismatch(mismatch_record{
-            true, name, written, format_text(messages::file_goes_on, as_ull(written)), false, 0, 0, false, {}},
-                        found);
+    if (length == file_length::goes_on) {
+        found = mismatch_record{
+            true, name, written, format_text(messages::file_goes_on, as_ull(written)), false, 0, 0, false, {}};
+        record_mismatch(found);
         return false;
     }
     if (offset >= written) return true;
-    record_mismatch(mismatch_record{
-        true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}},
-                    found);
+    found = mismatch_record{
+        true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}};
+    record_mismatch(found);
     return false;
 }

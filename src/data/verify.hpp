@@ -65,8 +65,10 @@ struct file_check {
 bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
                  const unsigned char* data, std::size_t size, const std::string& name, mismatch_record& found);
 
-// The file `name` ended at `offset` of the `written` bytes written to it, or, when `more`,
+enum class file_length { ended, goes_on };
+
+// The file `name` ended at `offset` of the `written` bytes written to it, or, when `goes_on`,
 // holds more than them: records the damage still being followed, else a file short of what
 // was written or longer. False when it recorded one, given in `found`.
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
-                    mismatch_record& found, bool more = false);
+                    mismatch_record& found, file_length length = file_length::ended);

@@ -42,7 +42,7 @@ bool remove_run_file(const std::string& name, const std::string& failure_message
     print(messages::file_detail, name.c_str(), reason.c_str());
     print("\n");
     if (cluster_mode())
-        report_fatal_error(failure_message + format_text(messages::file_detail, name.c_str(), reason.c_str()));
+        record_fatal_error(failure_message + format_text(messages::file_detail, name.c_str(), reason.c_str()));
     return false;
 }
 
@@ -50,7 +50,7 @@ bool remove_run_file(const std::string& name, const std::string& failure_message
 // mpirun interrupts them all, and kills what is still running once one rank has ended.
 [[noreturn]] void end_interrupted(const std::vector<thread_param>& records) {
     const std::string error = recorded_fatal_error();
-    if (!error.empty()) report_error(false, error);
+    if (!error.empty()) print_error(error);
     const char* line = remove_run_files(records) ? messages::interruption : messages::interruption_incomplete;
     print_on_own_line(line);
     end_process(interruption_status(), line);
@@ -93,7 +93,7 @@ void stop_if_requested(const std::vector<thread_param>& records) {
     std::string error = recorded_fatal_error();
     std::string host;
     if (!first_error_of_ranks(error, host)) end_interrupted(records);
-    report_error(false, error);
+    print_error(error);
     if (current_run.error_rank >= 0)
         print_on_own_line(format_text(messages::error_rank, static_cast<unsigned>(current_run.error_rank),
                                       cluster_size(), host.c_str()));

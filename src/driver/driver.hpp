@@ -22,7 +22,8 @@ std::string open_files_refusal();
 // The refusal of a file larger than the file system `file_system_name` of `directory` holds
 // (FAT's 4 GiB less one byte), the test files' or the eviction file's; empty when they fit.
 std::string file_size_refusal(const std::string& directory, const std::string& file_system_name);
-std::uint64_t bytes_needed(bool with_eviction_file);
+enum class eviction_file { counted, left_out };
+std::uint64_t bytes_needed(eviction_file eviction);
 std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes);
 
 // One pass: eviction file, write phase, flush pass, both read phases with the purge between

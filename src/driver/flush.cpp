@@ -115,7 +115,7 @@ figure_record flush_pass(const std::vector<thread_param>& records, const figure_
     if (state->failed) {
         const std::string name = test_file_name(records[state->done / file_number].file_prefix,
                                                 static_cast<std::uint32_t>(state->done % file_number));
-        report_fatal_error(format_text(messages::flush_failed, name.c_str(), state->reason.c_str()));
+        record_fatal_error(format_text(messages::flush_failed, name.c_str(), state->reason.c_str()));
     }
     if (stop_requested.load()) return figure;
     // From the write's start, when every rank left the barrier, to this rank's data on its

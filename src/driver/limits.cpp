@@ -52,10 +52,10 @@ std::string open_files_refusal() {
                        static_cast<unsigned long long>(for_test_files));
 }
 
-std::uint64_t bytes_needed(bool with_eviction_file) {
+std::uint64_t bytes_needed(eviction_file eviction) {
     const std::uint64_t files = std::uint64_t{thread_count} * file_number;
     return files * blocks_per_file * bytes_per_block() +
-           (with_eviction_file ? std::uint64_t{cache} * 1024 * bytes_per_mib : 0);
+           (eviction == eviction_file::counted ? std::uint64_t{cache} * 1024 * bytes_per_mib : 0);
 }
 
 std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {
@@ -66,19 +66,19 @@ std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {
 
 void check_limits() {
     const std::string files_refusal = open_files_refusal();
-    if (!files_refusal.empty()) report_error(true, files_refusal);
+    if (!files_refusal.empty()) refuse_run(files_refusal);
     file_system_type type;
     if (file_system_of(path, type)) {
         const std::string size_refusal = file_size_refusal(path, type.name);
-        if (!size_refusal.empty()) report_error(true, size_refusal);
+        if (!size_refusal.empty()) refuse_run(size_refusal);
     }
-    const std::uint64_t needed = bytes_needed(true);
+    const std::uint64_t needed = bytes_needed(eviction_file::counted);
     std::uint64_t free_bytes = 0;
     if (!free_space(path, free_bytes) || needed <= free_bytes) return;
     // The eviction file is said apart: it is what -cache 0 saves.
     const std::string refusal = space_refusal(needed, free_bytes);
-    if (cache == 0) report_error(true, refusal);
-    report_error(false, refusal);
+    if (cache == 0) refuse_run(refusal);
+    print_error(refusal);
     print_on_own_line(format_text(messages::eviction_space,
                                   static_cast<unsigned long long>(std::uint64_t{cache} * 1024), cache));
     end_process(1, refusal);

@@ -63,7 +63,7 @@ void run_workers(std::vector<thread_param>& records, void (*worker_function)(thr
                 end_worker(running);
             });
         } catch (const std::system_error& error) {
-            report_fatal_error(format_text(messages::thread_creation, t, error.code().message().c_str()));
+            record_fatal_error(format_text(messages::thread_creation, t, error.code().message().c_str()));
             // The workers that will never start count as ended.
             for (std::uint32_t never = t; never < records.size(); ++never) end_worker(running);
             break;

@@ -27,7 +27,7 @@ void agree_on_settings() {
                                           cache,      repeat_count, verify ? 1u : 0u, direct ? 1u : 0u};
     std::vector<std::uint64_t> all;
     if (!cluster_gather(mine, all)) stop_if_requested(no_files);
-    if (!std::equal(mine.begin(), mine.end(), all.begin())) report_fatal_error(messages::ranks_differ);
+    if (!std::equal(mine.begin(), mine.end(), all.begin())) record_fatal_error(messages::ranks_differ);
 }
 
 // The data's seed is rank 0's, so that any rank can make again what another wrote; the names'
@@ -62,12 +62,13 @@ std::vector<std::uint32_t> find_directories() {
         const std::string name = marker_name(round);
         std::string ignored;
         os_file handle = no_file;
-        const bool created =
-            rank == creator && create_run_file(name, messages::write_open, false, handle) == creation::created;
+        const bool created = rank == creator && create_run_file(name, messages::write_open, name_in_use::fails_the_run,
+                                                                handle) == creation::created;
         if (created) close_file(handle, ignored);
         const bool waited = cluster_barrier();
         bool sees = false;
-        if (waited && directory[rank] == unassigned && open_for_reading(name, false, handle, ignored)) {
+        if (waited && directory[rank] == unassigned &&
+            open_for_reading(name, file_caching::os_cache, handle, ignored)) {
             sees = true;
             close_file(handle, ignored);
         }
@@ -85,21 +86,23 @@ std::vector<std::uint32_t> find_directories() {
 // directory checks it against the files of every rank there, eviction files included.
 void check_rank_limits(const std::vector<std::uint32_t>& directory) {
     const std::string refusal = open_files_refusal();
-    if (!refusal.empty()) report_fatal_error(refusal);
+    if (!refusal.empty()) record_fatal_error(refusal);
     file_system_type type;
     const std::string size_refusal = file_system_of(path, type) ? file_size_refusal(path, type.name) : std::string();
-    if (!size_refusal.empty()) report_fatal_error(size_refusal);
+    if (!size_refusal.empty()) record_fatal_error(size_refusal);
     std::uint64_t free_bytes = 0;
     const bool known = free_space(path, free_bytes);
     std::vector<std::uint64_t> all;
-    if (!cluster_gather({bytes_needed(first_rank_on_node()), free_bytes, known ? 1u : 0u}, all))
+    if (!cluster_gather({bytes_needed(first_rank_on_node() ? eviction_file::counted : eviction_file::left_out),
+                         free_bytes, known ? 1u : 0u},
+                        all))
         stop_if_requested(no_files);
     const std::uint32_t rank = cluster_rank();
     if (directory[rank] != rank || !known) return;
     std::uint64_t needed = 0;
     for (std::uint32_t other = 0; other < directory.size(); ++other)
         if (directory[other] == rank) needed += all[std::size_t{other} * 3];
-    if (needed > free_bytes) report_fatal_error(space_refusal(needed, free_bytes));
+    if (needed > free_bytes) record_fatal_error(space_refusal(needed, free_bytes));
 }
 
 }  // namespace

@@ -17,14 +17,14 @@ void check_unbuffered_io() {
     const unbuffered_support support = unbuffered_io_alignment(path, offset_alignment, memory_alignment, reason);
     if (support == unbuffered_support::not_by_this_file_system) reason = messages::direct_cached;
     if (support != unbuffered_support::supported)
-        report_error(true, format_text(messages::direct_unsupported, path.c_str(), reason.c_str()));
+        refuse_run(format_text(messages::direct_unsupported, path.c_str(), reason.c_str()));
 
     // Blocks follow one another in the files: each must start on both alignments, so the block
     // size must be a whole number of each.
     const std::uint64_t alignment = std::max({std::uint32_t{1}, offset_alignment, memory_alignment});
     const std::uint64_t kib_multiple = std::lcm(alignment, std::uint64_t{bytes_per_kib}) / bytes_per_kib;
     if (block_size % kib_multiple != 0)
-        report_error(true, format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
+        refuse_run(format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
     buffer_alignment = std::max<std::size_t>(buffer_alignment, memory_alignment);
     print_on_own_line(messages::direct_note);
 }

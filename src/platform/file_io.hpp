@@ -14,11 +14,14 @@ inline constexpr os_file no_file = -1;
 
 enum class creation { created, name_taken, failed };
 
+// Whether a file's reads and writes go through the OS cache or bypass it.
+enum class file_caching { os_cache, unbuffered };
+
 // Creates `name` for writing, never opening a file that exists already: a name in use,
 // whoever made it, gives `name_taken` and leaves that file untouched. A failure leaves no file.
-creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason);
+creation create_new_file(const std::string& name, file_caching caching, os_file& handle, std::string& reason);
 
-bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason);
+bool open_for_reading(const std::string& name, file_caching caching, os_file& handle, std::string& reason);
 
 // What unbuffered reads and writes need in `directory`: sizes and offsets multiples of
 // `offset_alignment` bytes, buffers aligned to `memory_alignment`. `refused`, with the OS's

@@ -47,8 +47,8 @@ int write_reports(int status, const std::string& message) {
 }
 
 void refuse_report(const char* option, const std::string& name, const std::string& reason) {
-    report_error(true, format_text(messages::report_refused, option) +
-                           format_text(messages::file_detail, name.c_str(), reason.c_str()));
+    refuse_run(format_text(messages::report_refused, option) +
+               format_text(messages::file_detail, name.c_str(), reason.c_str()));
 }
 
 report_target check_can_save(const char* option, const std::string& name) {

@@ -20,7 +20,7 @@ bool create_beside(const std::string& file, std::string& temporary, os_file& han
     for (int draw = 0; draw < temporary_draws; ++draw) {
         temporary = directory_prefix(file) + ".quorlane-";
         for (int letter = 0; letter < temporary_letters; ++letter) temporary += random_letter();
-        switch (create_new_file(temporary, false, handle, reason)) {
+        switch (create_new_file(temporary, file_caching::os_cache, handle, reason)) {
             case creation::created: return true;
             case creation::failed: return false;
             case creation::name_taken: break;
@@ -50,7 +50,7 @@ bool replace_whole(const std::string& file, const std::string& text, std::string
 // the directory's permission are all tried.
 bool try_creating(const std::string& file, std::string& reason) {
     os_file handle = no_file;
-    if (create_new_file(file, false, handle, reason) != creation::created) return false;
+    if (create_new_file(file, file_caching::os_cache, handle, reason) != creation::created) return false;
     close_file(handle, reason);
     return remove_file(file, reason);
 }

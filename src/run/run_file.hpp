@@ -10,10 +10,13 @@
 // run or another program has a file there, which this run must neither touch nor remove.
 inline constexpr int name_draws = 8;
 
-// When `another_name_may_do`, `name_taken` records nothing: the caller draws another name,
-// or gives up with report_names_taken once it has drawn name_draws of them. Otherwise a
-// name in use is a failure like any other.
-creation create_run_file(const std::string& name, const char* message, bool another_name_may_do, os_file& handle);
+// What a name already in use means to the caller of create_run_file. With `draw_again`,
+// `name_taken` records nothing: the caller draws another name, or gives up with
+// report_names_taken once it has drawn name_draws of them. With `fails_the_run`, a name in
+// use is a failure like any other.
+enum class name_in_use { fails_the_run, draw_again };
+
+creation create_run_file(const std::string& name, const char* message, name_in_use taken, os_file& handle);
 
 void report_names_taken(const std::string& last_name);
 

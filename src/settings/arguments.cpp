@@ -78,7 +78,7 @@ const name_option* name_option_named(const char* argument) {
 
 void read_path(const char* value) {
     path = resolved_directory(value);
-    if (!is_existing_directory(path)) report_error(true, messages::invalid_path);
+    if (!is_existing_directory(path)) refuse_run(messages::invalid_path);
     if (path.back() != directory_separator()) path += directory_separator();
 }
 
@@ -86,7 +86,7 @@ void read_number(const numeric_option& option, const char* value) {
     if (const std::optional<std::uint32_t> read = number(value, option.minimum, option.maximum))
         *option.setting = *read;
     else
-        report_error(true, format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
+        refuse_run(format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
 }
 
 }  // namespace
@@ -128,7 +128,7 @@ void parse_arguments(int argc, char** argv) {
         }
         // An empty file name would quietly mean no file at all.
         if (i + 1 >= argc || (file != nullptr && argv[i + 1][0] == '\0'))
-            report_error(true, format_text(messages::missing_value, argv[i]));
+            refuse_run(format_text(messages::missing_value, argv[i]));
         const char* value = argv[++i];
         if (is_path)
             read_path(value);
@@ -140,5 +140,5 @@ void parse_arguments(int argc, char** argv) {
 
     blocks_per_file = file_size * bytes_per_kib / block_size;
 
-    if (path.empty()) report_error(true, messages::missing_path);
+    if (path.empty()) refuse_run(messages::missing_path);
 }

@@ -35,7 +35,7 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
         std::string reason;
         const std::int64_t got = read_up_to(handle, buffer, bytes, reason);
         if (got < 0) {
-            report_fatal_error(format_text(messages::read_failed, name.c_str(), reason.c_str()));
+            record_fatal_error(format_text(messages::read_failed, name.c_str(), reason.c_str()));
             complete = false;
             break;
         }
@@ -52,7 +52,7 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
             break;
         }
         if (pattern != nullptr && size > written_part) {
-            check_file_end(check, name, offset + written_part, written, found, true);
+            check_file_end(check, name, offset + written_part, written, found, file_length::goes_on);
             keep_first_mismatch(found);
             complete = false;
             break;

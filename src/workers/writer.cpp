@@ -17,11 +17,12 @@ namespace {
 // draws again while that name is in use.
 bool create_test_file(thread_param& record, std::uint32_t index, os_file& handle) {
     if (index > 0)
-        return create_run_file(test_file_name(record.file_prefix, index), messages::write_open, false, handle) ==
-               creation::created;
+        return create_run_file(test_file_name(record.file_prefix, index), messages::write_open,
+                               name_in_use::fails_the_run, handle) == creation::created;
     for (int draw = 0; draw < name_draws; ++draw) {
         record.file_prefix = new_prefix();
-        switch (create_run_file(test_file_name(record.file_prefix, 0), messages::write_open, true, handle)) {
+        switch (create_run_file(test_file_name(record.file_prefix, 0), messages::write_open, name_in_use::draw_again,
+                                handle)) {
             case creation::created: return true;
             case creation::failed: return false;
             case creation::name_taken: break;
@@ -46,7 +47,7 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
         std::string reason;
         if (!write_all(handle, pattern_block(pattern, index, offset), bytes, reason)) {
             const std::string name = test_file_name(record.file_prefix, index);
-            report_fatal_error(format_text(messages::short_write, name.c_str(), reason.c_str()));
+            record_fatal_error(format_text(messages::short_write, name.c_str(), reason.c_str()));
             return false;
         }
         bytes_moved.fetch_add(bytes, std::memory_order_relaxed);

@@ -35,7 +35,7 @@ std::uint32_t logical_block_size(std::uint32_t major, std::uint32_t minor) {
 
 }  // namespace
 
-creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
+creation create_new_file(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
     const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         const bool taken = errno == EEXIST;
@@ -44,7 +44,7 @@ creation create_new_file(const std::string& name, bool unbuffered, os_file& hand
     }
     // O_DIRECT is set once the file exists: a file system that refuses it in open() has
     // created the file all the same, and this one is surely the run's own to remove.
-    if (unbuffered && fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_DIRECT) != 0) {
+    if (caching == file_caching::unbuffered && fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_DIRECT) != 0) {
         fail_with_errno(reason);
         close(descriptor);
         unlink(name.c_str());
@@ -54,8 +54,9 @@ creation create_new_file(const std::string& name, bool unbuffered, os_file& hand
     return creation::created;
 }
 
-bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
-    const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | (unbuffered ? O_DIRECT : 0));
+bool open_for_reading(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
+    const int descriptor =
+        open(name.c_str(), O_RDONLY | O_CLOEXEC | (caching == file_caching::unbuffered ? O_DIRECT : 0));
     if (descriptor < 0) return fail_with_errno(reason);
     handle = descriptor;
     return true;

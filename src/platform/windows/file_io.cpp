@@ -18,7 +18,7 @@ bool fail_with_last_error(std::string& reason) {
 // can't be cancelled, still holds them. They vanish when the last handle closes.
 constexpr DWORD run_file_sharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
-DWORD caching_flags(bool unbuffered) { return unbuffered ? FILE_FLAG_NO_BUFFERING : 0; }
+DWORD caching_flags(file_caching caching) { return caching == file_caching::unbuffered ? FILE_FLAG_NO_BUFFERING : 0; }
 
 // An antivirus or the indexer may open a file just written, for a moment: a deletion it
 // blocks is tried again for about 2 s before the file counts as left behind.
@@ -27,10 +27,10 @@ constexpr DWORD deletion_retry_step_ms = 50;
 
 }  // namespace
 
-creation create_new_file(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
-    const HANDLE created = CreateFileW(file_api_path(name).c_str(), GENERIC_WRITE | DELETE, run_file_sharing, nullptr,
-                                       CREATE_NEW,
-                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | caching_flags(unbuffered), nullptr);
+creation create_new_file(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
+    const HANDLE created =
+        CreateFileW(file_api_path(name).c_str(), GENERIC_WRITE | DELETE, run_file_sharing, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | caching_flags(caching), nullptr);
     if (created == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         reason = windows_error_text(code);
@@ -40,9 +40,9 @@ creation create_new_file(const std::string& name, bool unbuffered, os_file& hand
     return creation::created;
 }
 
-bool open_for_reading(const std::string& name, bool unbuffered, os_file& handle, std::string& reason) {
+bool open_for_reading(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
     const HANDLE opened = CreateFileW(file_api_path(name).c_str(), GENERIC_READ | DELETE, run_file_sharing, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | caching_flags(unbuffered), nullptr);
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | caching_flags(caching), nullptr);
     if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
     handle = reinterpret_cast<os_file>(opened);
     return true;
