@@ -13,6 +13,7 @@
 
 #include "driver/driver.hpp"
 #include "settings/settings.hpp"
+#include "support/arguments.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
@@ -117,12 +118,10 @@ TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {
 // FAT holds no file of 4 GiB: a run that would make one is refused before any file exists,
 // with the file system's name and its limit, whatever the free space; by the file's exact size.
 TEST(FileSizeLimit, FatRefusesAFileOf4GiBBeforeAnyFileExists) {
-    const std::uint32_t saved[] = {block_size, file_size, blocks_per_file, cache};
-    const auto refusal = [](std::uint32_t block, std::uint32_t file, std::uint32_t gib, const char* name) {
-        block_size = block;
-        file_size = file;
-        blocks_per_file = static_cast<std::uint32_t>(std::uint64_t{file} * 1024 / block);
-        cache = gib;
+    temporary_directory dir;
+    const auto refusal = [&dir](std::uint32_t block, std::uint32_t file, std::uint32_t gib, const char* name) {
+        apply_arguments({"-path", dir.path_name, "-block", std::to_string(block), "-file", std::to_string(file),
+                         "-cache", std::to_string(gib)});
         return file_size_refusal("D:\\", name);
     };
     EXPECT_EQ(refusal(1024, 4096, 0, "FAT32"),
@@ -136,9 +135,7 @@ TEST(FileSizeLimit, FatRefusesAFileOf4GiBBeforeAnyFileExists) {
     // 41943 blocks of 100 KiB: 4,096 bytes short of 4 GiB.
     EXPECT_EQ(refusal(100, 4096, 3, "FAT32"), "");
     for (const char* other : {"exFAT", "NTFS", "ext4", "fuse.bindfs"}) EXPECT_EQ(refusal(1024, 8192, 8, other), "");
-    block_size = saved[0], file_size = saved[1], blocks_per_file = saved[2], cache = saved[3];
 
-    temporary_directory dir;
     const std::string point = dir.path_name + "/fat";
     ASSERT_TRUE(std::filesystem::create_directory(point));
     fat_mount fat(dir.path_name + "/image", point, 40);

@@ -49,9 +49,9 @@ std::uint64_t read_worker_file() {
 TEST(Reader, CountsEveryByteReadIncludingAShortLastBlock) {
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "64", "-cache", "0"});
-    const std::string name = path + prefix + "0";
+    const std::string name = settings.target_directory + prefix + "0";
 
-    create_file(name, std::size_t{blocks_per_file} * bytes_per_block());
+    create_file(name, std::size_t{settings.blocks_per_file} * bytes_per_block());
     EXPECT_EQ(read_worker_file(), 1048576u);
     EXPECT_FALSE(stop_requested.load());
 
@@ -72,7 +72,7 @@ TEST(ReaderDeathTest, AReadErrorIsToldApartFromTheEndOfTheFile) {
     // A directory opens as a stream on Linux but every read of it fails.
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
-    std::filesystem::create_directory(path + prefix + "0");
+    std::filesystem::create_directory(settings.target_directory + prefix + "0");
     EXPECT_EXIT(read_and_signal(), ::testing::ExitedWithCode(1),
                 "^Error 34, Cannot read the file .*/vellumcrate_abcdefgh0 : Is a directory$");
 }

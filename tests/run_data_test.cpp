@@ -78,15 +78,15 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
         apply_arguments({"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "2", "-block", block,
                          "-cache", "0"});
         prepare_write_handles();
-        std::vector<thread_param> records(thread_count);
+        std::vector<thread_param> records(settings.worker_count);
         const figure_record written = write_phase(records);
         flush_pass(records, written);
         ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
 
         std::unordered_set<std::string> sectors;
         std::set<std::uint64_t> runs;
-        for (std::uint32_t t = 0; t < thread_count; ++t) {
-            for (std::uint32_t index = 0; index < file_number; ++index) {
+        for (std::uint32_t t = 0; t < settings.worker_count; ++t) {
+            for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
                 const std::string data = contents_of(test_file_name(records[t].file_prefix, index));
                 for (std::size_t offset = 0; offset < data.size(); offset += sector_bytes) {
                     EXPECT_TRUE(sectors.insert(data.substr(offset, sector_bytes)).second)

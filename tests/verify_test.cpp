@@ -269,7 +269,7 @@ namespace {
     std::uint64_t bits = 0;
     for (std::uint64_t k = first; k <= last; ++k)
         bits += std::popcount(static_cast<unsigned>(static_cast<unsigned char>(read[k] ^ written[k])));
-    const std::string name = path + writer_prefixes[0] + "0";
+    const std::string name = settings.target_directory + writer_prefixes[0] + "0";
     const std::vector<std::string> details{
         "the damage runs from byte " + std::to_string(first) + " to byte " + std::to_string(last) + ": " +
             std::to_string(bits) + " bits differ over it",

@@ -29,7 +29,7 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     apply_arguments(
         {"-path", dir.path_name, "-thread", "3", "-file_number", "2", "-file", "1", "-block", "64", "-cache", "0"});
     prepare_write_handles();
-    std::vector<thread_param> records(thread_count);
+    std::vector<thread_param> records(settings.worker_count);
 
     const figure_record written = write_phase(records);
     ASSERT_FALSE(stop_requested.load());
@@ -55,7 +55,8 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
         EXPECT_EQ(index_by_prefix.count(records[t].file_prefix), 1u) << records[t].file_prefix;
 
     // Each worker writes bytes of its own: no two workers' files are alike.
-    EXPECT_NE(contents_of(path + records[0].file_prefix + "0"), contents_of(path + records[1].file_prefix + "0"));
+    EXPECT_NE(contents_of(settings.target_directory + records[0].file_prefix + "0"),
+              contents_of(settings.target_directory + records[1].file_prefix + "0"));
 
     remove_run_files(records);
     EXPECT_TRUE(dir.entries().empty());

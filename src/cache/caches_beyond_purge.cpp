@@ -30,7 +30,7 @@ std::string cache_beyond_purge_note(const std::string& directory, const file_sys
 
 void note_cache_beyond_purge() {
     file_system_type type;
-    if (!file_system_of(path, type)) return;
-    const std::string note = cache_beyond_purge_note(path, type);
+    if (!file_system_of(settings.target_directory, type)) return;
+    const std::string note = cache_beyond_purge_note(settings.target_directory, type);
     if (!note.empty()) print_on_own_line(note);
 }

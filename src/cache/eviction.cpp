@@ -24,7 +24,7 @@ void fail(const char* format, const std::string& reason) {
 // letters again while the name is in use.
 bool create_eviction_file(os_file& handle) {
     for (int draw = 0; draw < name_draws; ++draw) {
-        eviction_file_path = path + "vellumcrate_cache";
+        eviction_file_path = settings.target_directory + "vellumcrate_cache";
         for (int letter = 0; letter < 3; ++letter) eviction_file_path += random_letter();
         switch (create_run_file(eviction_file_path, messages::eviction_open, name_in_use::draw_again, handle)) {
             case creation::created: return true;
@@ -46,7 +46,7 @@ void write_eviction_file() {
     if (!create_eviction_file(handle)) return;
     eviction_file_created = true;
 
-    const std::uint64_t chunks = std::uint64_t{cache} * 1024;
+    const std::uint64_t chunks = std::uint64_t{settings.controller_cache_gib} * 1024;
     std::string reason;
     for (std::uint64_t chunk = 0; chunk < chunks && !stop_requested.load(); ++chunk) {
         if (!write_all(handle, pattern_block(pattern, 0, chunk * bytes_per_chunk), bytes_per_chunk, reason)) {

@@ -27,7 +27,7 @@ std::vector<std::string> read_files(const std::vector<thread_param>& records) {
     std::vector<std::string> files;
     if (eviction_file_created) files.push_back(eviction_file_path);
     for (const thread_param& record : records)
-        for (std::uint32_t index = 0; index < file_number; ++index)
+        for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
             files.push_back(test_file_name(record.read_prefix, index));
     return files;
 }

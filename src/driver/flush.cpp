@@ -113,8 +113,8 @@ figure_record flush_pass(const std::vector<thread_param>& records, const figure_
     phase_start = state->start_us;
     phase_end = state->end_us;
     if (state->failed) {
-        const std::string name = test_file_name(records[state->done / file_number].file_prefix,
-                                                static_cast<std::uint32_t>(state->done % file_number));
+        const std::string name = test_file_name(records[state->done / settings.files_per_worker].file_prefix,
+                                                static_cast<std::uint32_t>(state->done % settings.files_per_worker));
         record_fatal_error(format_text(messages::flush_failed, name.c_str(), state->reason.c_str()));
     }
     if (stop_requested.load()) return figure;

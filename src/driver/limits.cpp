@@ -26,21 +26,21 @@ bool is_fat(const std::string& file_system_name) {
 
 std::string file_size_refusal(const std::string& directory, const std::string& file_system_name) {
     if (!is_fat(file_system_name)) return std::string();
-    const std::uint64_t test_file = std::uint64_t{blocks_per_file} * bytes_per_block();
-    const std::uint64_t eviction_file = std::uint64_t{cache} * 1024 * bytes_per_mib;
+    const std::uint64_t test_file = std::uint64_t{settings.blocks_per_file} * bytes_per_block();
+    const std::uint64_t eviction_file = std::uint64_t{settings.controller_cache_gib} * 1024 * bytes_per_mib;
     if (test_file > fat_largest_file)
         return format_text(messages::fat_test_file, directory.c_str(), file_system_name.c_str(),
                            static_cast<unsigned long long>(fat_largest_file),
-                           static_cast<unsigned long long>(test_file), file_size, block_size);
+                           static_cast<unsigned long long>(test_file), settings.file_mib, settings.block_kib);
     if (eviction_file > fat_largest_file)
         return format_text(messages::fat_eviction_file, directory.c_str(), file_system_name.c_str(),
                            static_cast<unsigned long long>(fat_largest_file),
-                           static_cast<unsigned long long>(eviction_file), cache);
+                           static_cast<unsigned long long>(eviction_file), settings.controller_cache_gib);
     return std::string();
 }
 
 std::string open_files_refusal() {
-    const std::uint64_t files = std::uint64_t{thread_count} * file_number;
+    const std::uint64_t files = std::uint64_t{settings.worker_count} * settings.files_per_worker;
     const std::uint64_t limit = raise_open_files_limit();
     // Descriptors inherited from the parent count against the limit as much as the run's own.
     std::uint64_t in_use = 0;
@@ -53,9 +53,10 @@ std::string open_files_refusal() {
 }
 
 std::uint64_t bytes_needed(eviction_file eviction) {
-    const std::uint64_t files = std::uint64_t{thread_count} * file_number;
-    return files * blocks_per_file * bytes_per_block() +
-           (eviction == eviction_file::counted ? std::uint64_t{cache} * 1024 * bytes_per_mib : 0);
+    const std::uint64_t files = std::uint64_t{settings.worker_count} * settings.files_per_worker;
+    return files * settings.blocks_per_file * bytes_per_block() +
+           (eviction == eviction_file::counted ? std::uint64_t{settings.controller_cache_gib} * 1024 * bytes_per_mib
+                                               : 0);
 }
 
 std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {
@@ -68,18 +69,19 @@ void check_limits() {
     const std::string files_refusal = open_files_refusal();
     if (!files_refusal.empty()) refuse_run(files_refusal);
     file_system_type type;
-    if (file_system_of(path, type)) {
-        const std::string size_refusal = file_size_refusal(path, type.name);
+    if (file_system_of(settings.target_directory, type)) {
+        const std::string size_refusal = file_size_refusal(settings.target_directory, type.name);
         if (!size_refusal.empty()) refuse_run(size_refusal);
     }
     const std::uint64_t needed = bytes_needed(eviction_file::counted);
     std::uint64_t free_bytes = 0;
-    if (!free_space(path, free_bytes) || needed <= free_bytes) return;
+    if (!free_space(settings.target_directory, free_bytes) || needed <= free_bytes) return;
     // The eviction file is said apart: it is what -cache 0 saves.
     const std::string refusal = space_refusal(needed, free_bytes);
-    if (cache == 0) refuse_run(refusal);
+    if (settings.controller_cache_gib == 0) refuse_run(refusal);
     print_error(refusal);
     print_on_own_line(format_text(messages::eviction_space,
-                                  static_cast<unsigned long long>(std::uint64_t{cache} * 1024), cache));
+                                  static_cast<unsigned long long>(std::uint64_t{settings.controller_cache_gib} * 1024),
+                                  settings.controller_cache_gib));
     end_process(1, refusal);
 }

@@ -39,11 +39,11 @@ int main(int argc, char** argv) {
     note_cache_beyond_purge();
 
     run_start_us = now_us();
-    for (std::uint32_t pass = 0; pass < repeat_count; ++pass) {
-        if (repeat_count > 1) print_pass_heading(pass, repeat_count);
+    for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {
+        if (settings.pass_count > 1) print_pass_heading(pass, settings.pass_count);
         run_pass(pass);
     }
-    if (repeat_count > 1) print_medians(current_run);
+    if (settings.pass_count > 1) print_medians(current_run);
     cluster_agree_to_end();
     end_process(0, "");
 }

@@ -55,10 +55,11 @@ void run_pass(std::uint32_t pass_number) {
     current_pass = pass_number;
     pass_record& pass = current_run.passes.emplace_back();
     prepare_write_handles();
-    std::vector<thread_param> records(thread_count);
-    const std::uint64_t eviction_bytes = std::uint64_t{cache} * bytes_per_gib;
+    std::vector<thread_param> records(settings.worker_count);
+    const std::uint64_t eviction_bytes = std::uint64_t{settings.controller_cache_gib} * bytes_per_gib;
 
-    if (cache != 0) run_eviction_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);
+    if (settings.controller_cache_gib != 0)
+        run_eviction_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);
 
     const figure_record written = write_phase(records);
     keep_figure(pass, records, figure_kind::write_cached, written);
@@ -67,7 +68,7 @@ void run_pass(std::uint32_t pass_number) {
     stop_if_requested(records);
     pass.steps.push_back(step_record{"flush", phase_start - run_start_us, phase_end - phase_start, 0});
     keep_figure(pass, records, figure_kind::write_forced, forced);
-    if (direct) check_unbuffered_write(records);
+    if (settings.direct) check_unbuffered_write(records);
 
     for (const bool with_cache : {true, false}) {
         aim_readers(records, with_cache);
@@ -85,7 +86,8 @@ void run_pass(std::uint32_t pass_number) {
             }
             note_still_cached(of_rank);
         }
-        if (cache != 0) run_eviction_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
+        if (settings.controller_cache_gib != 0)
+            run_eviction_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
         keep_figure(pass, records, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
                     read_phase(records, with_cache));
     }

@@ -23,8 +23,14 @@ const std::vector<thread_param> no_files;
 
 // A rank reads another's files with its own settings: they must be the same everywhere.
 void agree_on_settings() {
-    const std::vector<std::uint64_t> mine{block_size, file_size,    file_number,      thread_count,
-                                          cache,      repeat_count, verify ? 1u : 0u, direct ? 1u : 0u};
+    const std::vector<std::uint64_t> mine{settings.block_kib,
+                                          settings.file_mib,
+                                          settings.files_per_worker,
+                                          settings.worker_count,
+                                          settings.controller_cache_gib,
+                                          settings.pass_count,
+                                          settings.verify ? 1u : 0u,
+                                          settings.direct ? 1u : 0u};
     std::vector<std::uint64_t> all;
     if (!cluster_gather(mine, all)) stop_if_requested(no_files);
     if (!std::equal(mine.begin(), mine.end(), all.begin())) record_fatal_error(messages::ranks_differ);
@@ -43,7 +49,7 @@ std::string marker_name(std::uint32_t round) {
     byte_generator generator = generator_for(run_seed, round);
     unsigned char letters[8];
     fill_random(generator, letters, sizeof letters);
-    std::string name = path + "vellumcrate_share";
+    std::string name = settings.target_directory + "vellumcrate_share";
     for (const unsigned char letter : letters) name += static_cast<char>('a' + letter % 26);
     return name;
 }
@@ -88,10 +94,12 @@ void check_rank_limits(const std::vector<std::uint32_t>& directory) {
     const std::string refusal = open_files_refusal();
     if (!refusal.empty()) record_fatal_error(refusal);
     file_system_type type;
-    const std::string size_refusal = file_system_of(path, type) ? file_size_refusal(path, type.name) : std::string();
+    const std::string size_refusal = file_system_of(settings.target_directory, type)
+                                         ? file_size_refusal(settings.target_directory, type.name)
+                                         : std::string();
     if (!size_refusal.empty()) record_fatal_error(size_refusal);
     std::uint64_t free_bytes = 0;
-    const bool known = free_space(path, free_bytes);
+    const bool known = free_space(settings.target_directory, free_bytes);
     std::vector<std::uint64_t> all;
     if (!cluster_gather({bytes_needed(first_rank_on_node() ? eviction_file::counted : eviction_file::left_out),
                          free_bytes, known ? 1u : 0u},
@@ -111,10 +119,10 @@ void prepare_ranks() {
     live_progress = false;
     const std::string host = describe_host().name;
     file_system_type type;
-    if (!file_system_of(path, type)) type = file_system_type{};
+    if (!file_system_of(settings.target_directory, type)) type = file_system_type{};
     std::vector<std::string> hosts, paths, types;
     std::vector<std::uint64_t> in_memory;
-    if (!cluster_gather_text(host, hosts) || !cluster_gather_text(path, paths) ||
+    if (!cluster_gather_text(host, hosts) || !cluster_gather_text(settings.target_directory, paths) ||
         !cluster_gather_text(type.name, types) || !cluster_gather({type.in_memory ? 1u : 0u}, in_memory))
         stop_if_requested(no_files);
     const std::vector<std::uint32_t> nodes = cluster_nodes();
@@ -136,5 +144,5 @@ void prepare_ranks() {
         current_run.ranks[rank].reads_from = sources[rank];
     }
     stop_if_requested(no_files);
-    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes.back() + 1, thread_count));
+    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes.back() + 1, settings.worker_count));
 }

@@ -10,20 +10,21 @@
 #include "settings/settings.hpp"
 
 void check_unbuffered_io() {
-    if (!direct) return;
+    if (!settings.direct) return;
     std::uint32_t offset_alignment = 0;
     std::uint32_t memory_alignment = 0;
     std::string reason;
-    const unbuffered_support support = unbuffered_io_alignment(path, offset_alignment, memory_alignment, reason);
+    const unbuffered_support support =
+        unbuffered_io_alignment(settings.target_directory, offset_alignment, memory_alignment, reason);
     if (support == unbuffered_support::not_by_this_file_system) reason = messages::direct_cached;
     if (support != unbuffered_support::supported)
-        refuse_run(format_text(messages::direct_unsupported, path.c_str(), reason.c_str()));
+        refuse_run(format_text(messages::direct_unsupported, settings.target_directory.c_str(), reason.c_str()));
 
     // Blocks follow one another in the files: each must start on both alignments, so the block
     // size must be a whole number of each.
     const std::uint64_t alignment = std::max({std::uint32_t{1}, offset_alignment, memory_alignment});
     const std::uint64_t kib_multiple = std::lcm(alignment, std::uint64_t{bytes_per_kib}) / bytes_per_kib;
-    if (block_size % kib_multiple != 0)
+    if (settings.block_kib % kib_multiple != 0)
         refuse_run(format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
     buffer_alignment = std::max<std::size_t>(buffer_alignment, memory_alignment);
     print_on_own_line(messages::direct_note);

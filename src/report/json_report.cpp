@@ -52,17 +52,18 @@ json host_json() {
 // on it; null when there is none.
 json other_cache_json() {
     file_system_type type;
-    if (!file_system_of(path, type) || type.other_cache == cache_beyond_purge::none) return nullptr;
-    const std::string note = cache_beyond_purge_note(path, type);
+    if (!file_system_of(settings.target_directory, type) || type.other_cache == cache_beyond_purge::none)
+        return nullptr;
+    const std::string note = cache_beyond_purge_note(settings.target_directory, type);
     const std::string prefix = "Note: ";
     return json{{"cache", cache_beyond_purge_name(type.other_cache)},
                 {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
 }
 
 json target_json() {
-    const volume_description volume = describe_volume(path);
-    json target{{"path", path}};
-    if (!is_utf8(path)) target["path_bytes"] = percent_encoded(path);
+    const volume_description volume = describe_volume(settings.target_directory);
+    json target{{"path", settings.target_directory}};
+    if (!is_utf8(settings.target_directory)) target["path_bytes"] = percent_encoded(settings.target_directory);
     target.update(json{{"file_system", volume.file_system},
                 {"memory_backed", volume.memory_backed},
                 {"compressed", volume.compressed},
@@ -74,20 +75,20 @@ json target_json() {
 }
 
 json settings_json() {
-    const std::uint64_t bytes_per_file = std::uint64_t{blocks_per_file} * bytes_per_block();
-    return json{{"block_kib", block_size},
-                {"file_mib", file_size},
-                {"file_number", file_number},
-                {"thread", thread_count},
-                {"cache_gib", cache},
-                {"repeat", repeat_count},
-                {"json", json_path},
-                {"html", html_path},
-                {"verify", verify},
-                {"direct", direct},
-                {"blocks_per_file", blocks_per_file},
+    const std::uint64_t bytes_per_file = std::uint64_t{settings.blocks_per_file} * bytes_per_block();
+    return json{{"block_kib", settings.block_kib},
+                {"file_mib", settings.file_mib},
+                {"file_number", settings.files_per_worker},
+                {"thread", settings.worker_count},
+                {"cache_gib", settings.controller_cache_gib},
+                {"repeat", settings.pass_count},
+                {"json", settings.results_file},
+                {"html", settings.report_page},
+                {"verify", settings.verify},
+                {"direct", settings.direct},
+                {"blocks_per_file", settings.blocks_per_file},
                 {"bytes_per_file", bytes_per_file},
-                {"bytes_per_pass", bytes_per_file * file_number * thread_count}};
+                {"bytes_per_pass", bytes_per_file * settings.files_per_worker * settings.worker_count}};
 }
 
 // With several ranks: each rank's part, and the figure were every rank as fast as the first done.
@@ -171,7 +172,7 @@ json verification_json(const run_record& run) {
     std::uint64_t bytes_verified = 0;
     for (const pass_record& pass : run.passes)
         for (const figure_kind kind : {figure_kind::read_cached, figure_kind::read_uncached})
-            if (verify) bytes_verified += pass.figures[static_cast<int>(kind)].bytes;
+            if (settings.verify) bytes_verified += pass.figures[static_cast<int>(kind)].bytes;
     json mismatch = nullptr;
     if (run.mismatch.found) {
         const mismatch_record& found = run.mismatch;
@@ -185,7 +186,7 @@ json verification_json(const run_record& run) {
                     {"details", found.details}, {"damage", damage}};
         if (!is_utf8(found.file)) mismatch["file_bytes"] = percent_encoded(found.file);
     }
-    return json{{"enabled", verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
+    return json{{"enabled", settings.verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
 }
 
 // With no pass to count, no figure: every statistic is null.

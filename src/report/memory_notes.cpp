@@ -30,8 +30,9 @@ void print_note(std::uint32_t rank, const std::string& note) {
 void note_memory_file_system() {
     if (!cluster_mode()) {
         file_system_type type;
-        if (file_system_of(path, type) && type.in_memory)
-            print_note(0, format_text(messages::memory_file_system, path.c_str(), type.name.c_str()));
+        if (file_system_of(settings.target_directory, type) && type.in_memory)
+            print_note(0,
+                       format_text(messages::memory_file_system, settings.target_directory.c_str(), type.name.c_str()));
         return;
     }
     for (std::uint32_t rank = 0; rank < current_run.ranks.size(); ++rank) {
@@ -43,9 +44,10 @@ void note_memory_file_system() {
 }
 
 void note_inherited_transforms() {
-    const volume_description volume = describe_volume(path);
-    if (volume.compressed) print_note(0, format_text(messages::compressed_directory, path.c_str()));
-    if (volume.encrypted) print_note(0, format_text(messages::encrypted_directory, path.c_str()));
+    const volume_description volume = describe_volume(settings.target_directory);
+    if (volume.compressed)
+        print_note(0, format_text(messages::compressed_directory, settings.target_directory.c_str()));
+    if (volume.encrypted) print_note(0, format_text(messages::encrypted_directory, settings.target_directory.c_str()));
 }
 
 namespace {

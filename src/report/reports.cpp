@@ -33,15 +33,16 @@ bool save_report(const std::string& name, const std::string& text, const char* f
 int write_reports(int status, const std::string& message) {
     std::string final_message = message;
     bool page_saved = false;
-    if (!html_path.empty())
-        page_saved = save_report(html_path, html_page(current_run, results_document(current_run, status, final_message)),
+    if (!settings.report_page.empty())
+        page_saved = save_report(settings.report_page,
+                                 html_page(current_run, results_document(current_run, status, final_message)),
                                  messages::page_write, status, final_message);
-    if (json_path.empty()) return status;
+    if (settings.results_file.empty()) return status;
     const int status_before = status;
-    save_report(json_path, results_json(results_document(current_run, status, final_message)), messages::report_write,
-                status, final_message);
+    save_report(settings.results_file, results_json(results_document(current_run, status, final_message)),
+                messages::report_write, status, final_message);
     if (page_saved && status != status_before)
-        save_report(html_path, html_page(current_run, results_document(current_run, status, final_message)),
+        save_report(settings.report_page, html_page(current_run, results_document(current_run, status, final_message)),
                     messages::page_write, status, final_message);
     return status;
 }
@@ -63,9 +64,9 @@ report_target check_can_save(const char* option, const std::string& name) {
 void prepare_reports(const std::vector<std::string>& command_line) {
     current_run.command_line = command_line;
     current_run.started_utc = utc_now();
-    const report_target results = check_can_save("-json", json_path);
-    const report_target page = check_can_save("-html", html_path);
-    if (!json_path.empty() && !html_path.empty() && results.identity == page.identity)
-        refuse_report("-html", html_path, messages::report_same_file);
-    if (!json_path.empty() || !html_path.empty()) install_end_hook(write_reports);
+    const report_target results = check_can_save("-json", settings.results_file);
+    const report_target page = check_can_save("-html", settings.report_page);
+    if (!settings.results_file.empty() && !settings.report_page.empty() && results.identity == page.identity)
+        refuse_report("-html", settings.report_page, messages::report_same_file);
+    if (!settings.results_file.empty() || !settings.report_page.empty()) install_end_hook(write_reports);
 }

@@ -7,7 +7,7 @@ std::string eviction_file_path;
 std::vector<std::string> writer_prefixes;
 
 std::string test_file_name(const std::string& file_prefix, std::uint32_t index) {
-    return path + file_prefix + std::to_string(index);
+    return settings.target_directory + file_prefix + std::to_string(index);
 }
 
 std::string new_prefix() {

@@ -7,7 +7,7 @@
 
 namespace {
 
-file_caching run_file_caching() { return direct ? file_caching::unbuffered : file_caching::os_cache; }
+file_caching run_file_caching() { return settings.direct ? file_caching::unbuffered : file_caching::os_cache; }
 
 void report_file_error(const char* message, const std::string& name, const std::string& reason) {
     record_fatal_error(message + format_text(messages::file_detail, name.c_str(), reason.c_str()));

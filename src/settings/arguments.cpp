@@ -8,9 +8,21 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/random.hpp"
 #include "common/stop.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
+
+namespace {
+run_settings parsed;
+}  // namespace
+
+const run_settings& settings = parsed;
+
+void initialize_settings() {
+    seed_run();
+    parsed = run_settings{};
+}
 
 namespace {
 
@@ -22,8 +34,12 @@ struct numeric_option {
 };
 
 const numeric_option numeric_options[] = {
-    {"-block", &block_size, 1, 1024},   {"-file", &file_size, 1, 102400}, {"-file_number", &file_number, 1, 1000000},
-    {"-thread", &thread_count, 1, 100}, {"-cache", &cache, 0, 100},       {"-repeat", &repeat_count, 1, 100},
+    {"-block", &parsed.block_kib, 1, 1024},
+    {"-file", &parsed.file_mib, 1, 102400},
+    {"-file_number", &parsed.files_per_worker, 1, 1000000},
+    {"-thread", &parsed.worker_count, 1, 100},
+    {"-cache", &parsed.controller_cache_gib, 0, 100},
+    {"-repeat", &parsed.pass_count, 1, 100},
 };
 
 // Options whose value is a file's name, kept as typed.
@@ -32,7 +48,7 @@ struct name_option {
     std::string* setting;
 };
 
-const name_option name_options[] = {{"-json", &json_path}, {"-html", &html_path}};
+const name_option name_options[] = {{"-json", &parsed.results_file}, {"-html", &parsed.report_page}};
 
 // Options that take no value: their presence turns them on.
 struct switch_option {
@@ -40,7 +56,7 @@ struct switch_option {
     bool* setting;
 };
 
-const switch_option switch_options[] = {{"-verify", &verify}, {"-direct", &direct}};
+const switch_option switch_options[] = {{"-verify", &parsed.verify}, {"-direct", &parsed.direct}};
 
 bool turned_on_switch(const char* argument) {
     for (const switch_option& option : switch_options) {
@@ -77,9 +93,10 @@ const name_option* name_option_named(const char* argument) {
 }
 
 void read_path(const char* value) {
-    path = resolved_directory(value);
-    if (!is_existing_directory(path)) refuse_run(messages::invalid_path);
-    if (path.back() != directory_separator()) path += directory_separator();
+    std::string& directory = parsed.target_directory;
+    directory = resolved_directory(value);
+    if (!is_existing_directory(directory)) refuse_run(messages::invalid_path);
+    if (directory.back() != directory_separator()) directory += directory_separator();
 }
 
 void read_number(const numeric_option& option, const char* value) {
@@ -138,7 +155,7 @@ void parse_arguments(int argc, char** argv) {
             read_number(*option, value);
     }
 
-    blocks_per_file = file_size * bytes_per_kib / block_size;
+    parsed.blocks_per_file = parsed.file_mib * bytes_per_kib / parsed.block_kib;
 
-    if (path.empty()) refuse_run(messages::missing_path);
+    if (parsed.target_directory.empty()) refuse_run(messages::missing_path);
 }

@@ -6,6 +6,7 @@
 void print_help() {
     std::string temp;
     if (!environment_variable("TEMP", temp)) temp = messages::temp_unset;
-    print(messages::help, path.c_str(), block_size, file_size, file_number, thread_count, cache, repeat_count,
+    print(messages::help, settings.target_directory.c_str(), settings.block_kib, settings.file_mib,
+          settings.files_per_worker, settings.worker_count, settings.controller_cache_gib, settings.pass_count,
           temp.c_str(), directory_separator());
 }

@@ -7,23 +7,29 @@
 #include <optional>
 #include <string>
 
-extern std::uint32_t block_size;       // KiB per block
-extern std::uint32_t file_size;        // MiB asked per file
-extern std::uint32_t blocks_per_file;  // blocks written per file
-extern std::uint32_t file_number;      // files per worker
-extern std::uint32_t thread_count;     // workers
-extern std::uint32_t cache;            // controller cache in GiB, 0 = no eviction
-extern std::uint32_t repeat_count;     // passes
-extern bool verify;                    // compare every byte read with what was written
-extern std::string path;               // directory under test, ends with the separator
-extern std::string json_path;          // the results file, empty for none
-extern std::string html_path;          // the report page, empty for none
-extern bool direct;                    // every read and write bypasses the OS cache
+// The options as given, or their defaults; the option of each is in the help.
+struct run_settings {
+    std::uint32_t block_kib = 100;           // -block
+    std::uint32_t file_mib = 1024;           // -file: asked per file
+    std::uint32_t blocks_per_file = 0;       // whole blocks written per file
+    std::uint32_t files_per_worker = 1;      // -file_number
+    std::uint32_t worker_count = 1;          // -thread
+    std::uint32_t controller_cache_gib = 1;  // -cache, 0 = no eviction
+    std::uint32_t pass_count = 1;            // -repeat
+    bool verify = false;                     // -verify: every byte read compared with what was written
+    std::string target_directory;            // -path, ending with the separator
+    std::string results_file;                // -json, empty for none
+    std::string report_page;                 // -html, empty for none
+    bool direct = false;                     // -direct: every read and write bypasses the OS cache
+};
+
+// Read-only: initialize_settings and parse_arguments alone write them, through another name.
+extern const run_settings& settings;
 
 inline constexpr std::uint32_t bytes_per_kib = 1024;
 
 // Bytes moved by one read or write call on a test file.
-inline std::size_t bytes_per_block() { return std::size_t{block_size} * bytes_per_kib; }
+inline std::size_t bytes_per_block() { return std::size_t{settings.block_kib} * bytes_per_kib; }
 
 // Seeds the generators and sets the defaults.
 void initialize_settings();

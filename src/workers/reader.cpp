@@ -30,7 +30,7 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
     bool complete = true;
     file_check check;
     mismatch_record found;
-    const std::uint64_t written = std::uint64_t{blocks_per_file} * bytes;
+    const std::uint64_t written = std::uint64_t{settings.blocks_per_file} * bytes;
     for (std::uint64_t offset = 0; !stop_requested.load(std::memory_order_relaxed);) {
         std::string reason;
         const std::int64_t got = read_up_to(handle, buffer, bytes, reason);
@@ -77,7 +77,7 @@ void read_worker(thread_param* record) {
     const block_buffer buffer = new_buffer(bytes_per_block());
     if (!buffer) return;
     data_pattern pattern;
-    if (verify && !make_pattern(pattern, record->read_stream, bytes_per_block())) return;
-    for (std::uint32_t index = 0; index < file_number; ++index)
-        if (!read_file(*record, index, buffer.get(), verify ? &pattern : nullptr)) return;
+    if (settings.verify && !make_pattern(pattern, record->read_stream, bytes_per_block())) return;
+    for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
+        if (!read_file(*record, index, buffer.get(), settings.verify ? &pattern : nullptr)) return;
 }

@@ -42,7 +42,7 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
     const std::size_t bytes = bytes_per_block();
     if (record.thread_index == 0) progress_file_started(now_us());
     std::uint64_t offset = 0;
-    for (std::uint32_t block = 0; block < blocks_per_file; ++block, offset += bytes) {
+    for (std::uint32_t block = 0; block < settings.blocks_per_file; ++block, offset += bytes) {
         if (stop_requested.load(std::memory_order_relaxed)) return false;
         std::string reason;
         if (!write_all(handle, pattern_block(pattern, index, offset), bytes, reason)) {
@@ -61,7 +61,7 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
 void write_worker(thread_param* record) {
     data_pattern pattern;
     if (!make_pattern(pattern, record->stream, bytes_per_block())) return;
-    for (std::uint32_t index = 0; index < file_number; ++index) {
+    for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
         if (stop_requested.load(std::memory_order_relaxed)) return;
         if (!write_file(*record, index, pattern)) return;
     }
