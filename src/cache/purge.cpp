@@ -22,7 +22,7 @@ void purge_os_cache(const std::vector<std::string>& files) {
         case purge_failure::address: print_error(messages::purge_address); break;
         case purge_failure::token: print_error(messages::purge_token); break;
         case purge_failure::privilege: print_error(messages::purge_privilege); break;
-        case purge_failure::ntstatus: print_error(messages::purge_ntstatus); break;
+        case purge_failure::standby_list: print_error(messages::purge_standby_list); break;
         case purge_failure::system_cache: print_error(messages::purge_system_cache); break;
         case purge_failure::file_pages: break;
     }

@@ -152,7 +152,7 @@ inline constexpr const char* purge_address =
     "Sorry, I can't get NtSetSystemInformation address for clear de RAM Cache.";
 inline constexpr const char* purge_token = "Sorry, I can't get OpenProcessToken for clear de RAM Cache.";
 inline constexpr const char* purge_privilege = "Sorry, I can't get SetPrivilege Single for clear de RAM Cache.";
-inline constexpr const char* purge_ntstatus = "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
+inline constexpr const char* purge_standby_list = "Sorry, I can't get NTSTATUS LIST for clear de RAM Cache.";
 inline constexpr const char* purge_system_cache = "Sorry, I can't flush the system file cache for clear de RAM Cache.";
 // A file whose cached pages could not be dropped, and the call that failed with its reason.
 inline constexpr const char* purge_file = "Sorry, I can't drop the OS cache of %s : %s";

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-// Outcome of purging the OS cache of file data; each failure has its own message. The first
-// five are steps of emptying Windows' standby list; `system_cache`, flushing Windows' system
+// Outcome of purging the OS cache of file data, named by the step that failed; each has its own
+// message. The first five are steps of emptying Windows' standby list: loading the system
+// library, finding its call, opening the process's token, taking the privilege, and the call
+// itself; `system_cache`, flushing Windows' system
 // file cache, where the account holds the privilege; `file_pages`, files whose cached pages
 // could not be dropped (purge_failure_details names them).
-enum class purge_failure { none, library, address, token, privilege, ntstatus, system_cache, file_pages };
+enum class purge_failure { none, library, address, token, privilege, standby_list, system_cache, file_pages };
 
 // Drops the OS's cached pages of `files` (and, where the OS offers it, its whole standby
 // cache), so that the next read of them comes from the device. Once `stop` is raised, no

@@ -1,5 +1,5 @@
 // The operating-system services the benchmark needs: names, directories, limits, the command
-// line and the console. Only src/platform/ includes OS headers; posix/ and windows/ hold each
+// line and the console. Only src/platform/ includes OS headers; linux/ and windows/ hold each
 // system's bodies; file_io.hpp, os_cache.hpp, interruption.hpp and system_info.hpp the rest.
 #pragma once
 

@@ -47,7 +47,8 @@ purge_failure purge_standby(HMODULE ntdll) {
     purge_failure result = purge_failure::privilege;
     if (SetPrivilege(token, "SeProfileSingleProcessPrivilege", 1)) {
         ULONG command = purge_standby_list;
-        result = call(memory_list_class, &command, sizeof command) < 0 ? purge_failure::ntstatus : purge_failure::none;
+        result =
+            call(memory_list_class, &command, sizeof command) < 0 ? purge_failure::standby_list : purge_failure::none;
     }
     CloseHandle(token);
     return result == purge_failure::none && system_cache == purge_failure::system_cache ? system_cache : result;
