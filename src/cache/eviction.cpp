@@ -4,6 +4,7 @@
 #include "common/output.hpp"
 #include "common/random.hpp"
 #include "common/stop.hpp"
+#include "common/units.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
 #include "run/file_name.hpp"
@@ -14,7 +15,7 @@ bool eviction_file_created = false;
 
 namespace {
 
-constexpr std::size_t bytes_per_chunk = 1048576;
+constexpr std::size_t bytes_per_chunk = bytes_per_mib;
 
 void fail(const char* format, const std::string& reason) {
     record_fatal_error(format_text(format, eviction_file_path.c_str(), reason.c_str()));
@@ -46,7 +47,7 @@ void write_eviction_file() {
     if (!create_eviction_file(handle)) return;
     eviction_file_created = true;
 
-    const std::uint64_t chunks = std::uint64_t{settings.controller_cache_gib} * 1024;
+    const std::uint64_t chunks = eviction_file_bytes() / bytes_per_chunk;
     std::string reason;
     for (std::uint64_t chunk = 0; chunk < chunks && !stop_requested.load(); ++chunk) {
         if (!write_all(handle, pattern_block(pattern, 0, chunk * bytes_per_chunk), bytes_per_chunk, reason)) {

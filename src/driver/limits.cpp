@@ -1,6 +1,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/stop.hpp"
+#include "common/units.hpp"
 #include "driver/driver.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
@@ -11,7 +12,6 @@ namespace {
 constexpr std::uint64_t run_descriptors = 2;
 // Where the OS can't count its open descriptors: the standard streams.
 constexpr std::uint64_t standard_streams = 3;
-constexpr std::uint64_t bytes_per_mib = 1048576;
 // FAT keeps a file's size in 32 bits. Linux names it vfat or msdos, Windows FAT, FAT12, FAT16
 // or FAT32, and fusefat's FUSE mount shows as fuse.fusefat; exFAT has no such limit.
 constexpr std::uint64_t fat_largest_file = 4294967295;
@@ -27,7 +27,7 @@ bool is_fat(const std::string& file_system_name) {
 std::string file_size_refusal(const std::string& directory, const std::string& file_system_name) {
     if (!is_fat(file_system_name)) return std::string();
     const std::uint64_t test_file = std::uint64_t{settings.blocks_per_file} * bytes_per_block();
-    const std::uint64_t eviction_file = std::uint64_t{settings.controller_cache_gib} * 1024 * bytes_per_mib;
+    const std::uint64_t eviction_file = eviction_file_bytes();
     if (test_file > fat_largest_file)
         return format_text(messages::fat_test_file, directory.c_str(), file_system_name.c_str(),
                            static_cast<unsigned long long>(fat_largest_file),
@@ -55,8 +55,7 @@ std::string open_files_refusal() {
 std::uint64_t bytes_needed(eviction_file eviction) {
     const std::uint64_t files = std::uint64_t{settings.worker_count} * settings.files_per_worker;
     return files * settings.blocks_per_file * bytes_per_block() +
-           (eviction == eviction_file::counted ? std::uint64_t{settings.controller_cache_gib} * 1024 * bytes_per_mib
-                                               : 0);
+           (eviction == eviction_file::counted ? eviction_file_bytes() : 0);
 }
 
 std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::uint64_t bytes_per_gib = 1073741824;
-
 // Runs an eviction step, untimed, and keeps its duration; the run stops here if the step
 // failed. There is one eviction file per node, the node's first rank's.
 void run_eviction_step(pass_record& pass, const std::vector<thread_param>& records, const char* name,
@@ -56,7 +54,7 @@ void run_pass(std::uint32_t pass_number) {
     pass_record& pass = current_run.passes.emplace_back();
     prepare_write_handles();
     std::vector<thread_param> records(settings.worker_count);
-    const std::uint64_t eviction_bytes = std::uint64_t{settings.controller_cache_gib} * bytes_per_gib;
+    const std::uint64_t eviction_bytes = eviction_file_bytes();
 
     if (settings.controller_cache_gib != 0)
         run_eviction_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);

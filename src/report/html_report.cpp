@@ -2,6 +2,7 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/units.hpp"
 #include "report/figure_names.hpp"
 #include "report/html_tables.hpp"
 #include "report/page_style.hpp"
@@ -11,8 +12,6 @@
 using json = nlohmann::ordered_json;
 
 namespace {
-
-constexpr double bytes_per_mib = 1048576;
 
 // A console note as a line of the page's list: the list says they are notes.
 std::string without_note_prefix(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "cache/cache.hpp"
 #include "common/rate.hpp"
 #include "common/stop.hpp"
+#include "common/units.hpp"
 #include "platform/platform.hpp"
 #include "platform/system_info.hpp"
 #include "report/exact_bytes.hpp"
@@ -20,8 +21,6 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr std::int64_t one_second_us = 1000000;
-
 double rounded(double value) { return std::round(value * 1000) / 1000; }
 
 // The rate of `bytes` in `elapsed_us` in every unit, each named in its field.
@@ -31,7 +30,7 @@ void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::
     object["kib_per_ms"] = kib_per_ms;
     object["bytes_per_second"] = static_cast<std::uint64_t>(bytes_per_second);
     object["mb_per_second"] = rounded(bytes_per_second / 1e6);
-    object["mib_per_second"] = rounded(bytes_per_second / 1048576);
+    object["mib_per_second"] = rounded(bytes_per_second / bytes_per_mib);
 }
 
 std::string status_name(int status) {

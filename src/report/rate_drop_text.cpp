@@ -5,11 +5,11 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/units.hpp"
 #include "report/page_text.hpp"
 
 namespace {
 
-constexpr double mib = 1048576;
 constexpr double gib = 1073741824;
 
 // To the nearest 10 from 100 MB/s, whole from 10, with one decimal below. The precision
@@ -23,7 +23,7 @@ std::string mb_per_second_text(double bytes_per_second) {
 
 // GiB with one decimal from 1 GiB, whole MiB below.
 std::string amount_text(std::uint64_t bytes) {
-    const auto whole_mib = static_cast<std::uint64_t>(std::llround(static_cast<double>(bytes) / mib));
+    const auto whole_mib = static_cast<std::uint64_t>(std::llround(static_cast<double>(bytes) / bytes_per_mib));
     if (whole_mib < 1024) return grouped(whole_mib) + " MiB";
     const auto tenths = static_cast<std::uint64_t>(std::llround(static_cast<double>(bytes) / gib * 10));
     return grouped(tenths / 10) + "." + std::to_string(tenths % 10) + " GiB";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/units.hpp"
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
 #include "report/rate_drop_text.hpp"
@@ -12,9 +13,6 @@
 #include "results/statistics.hpp"
 
 namespace {
-
-constexpr double one_second_us = 1e6;
-constexpr double one_gib = 1024.0 * 1024 * 1024;
 
 // The phases with a series: the forced write's time runs on to the flush's end, unsampled.
 struct phase_look {
@@ -63,8 +61,8 @@ std::vector<chart_point> rate_points(const phase_look& phase, const std::string&
         const double middle_us = static_cast<double>(rate.start_us + rate.end_us) / 2;
         chart_point point{0, 0, rate.bytes_per_us, hover_text(phase, pass, middle_us / one_second_us, rate)};
         if (against_data) {
-            point.x_from = static_cast<double>(rate.bytes_at_start) / one_gib;
-            point.x = static_cast<double>(rate.bytes_at_end) / one_gib;
+            point.x_from = static_cast<double>(rate.bytes_at_start) / bytes_per_gib;
+            point.x = static_cast<double>(rate.bytes_at_end) / bytes_per_gib;
         } else {
             point.x_from = static_cast<double>(origin_us + rate.start_us) / one_second_us;
             point.x = static_cast<double>(origin_us + rate.end_us) / one_second_us;
@@ -100,7 +98,7 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
         const rate_drop drop = find_rate_drop(write);
         if (!drop.found) continue;
         const double x = against_data
-                             ? static_cast<double>(drop.at_bytes) / one_gib
+                             ? static_cast<double>(drop.at_bytes) / bytes_per_gib
                              : static_cast<double>(drop.at_us + (from_run_start ? write.start_us : 0)) / one_second_us;
         const std::string sentence = rate_drop_sentence(drop);
         drawn.markers.push_back(chart_marker{

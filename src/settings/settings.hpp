@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "common/units.hpp"
+
 // The options as given, or their defaults; the option of each is in the help.
 struct run_settings {
     std::uint32_t block_kib = 100;           // -block
@@ -26,10 +28,11 @@ struct run_settings {
 // Read-only: initialize_settings and parse_arguments alone write them, through another name.
 extern const run_settings& settings;
 
-inline constexpr std::uint32_t bytes_per_kib = 1024;
-
 // Bytes moved by one read or write call on a test file.
 inline std::size_t bytes_per_block() { return std::size_t{settings.block_kib} * bytes_per_kib; }
+
+// Bytes of the eviction file, 0 with no eviction.
+inline std::uint64_t eviction_file_bytes() { return std::uint64_t{settings.controller_cache_gib} * bytes_per_gib; }
 
 // Seeds the generators and sets the defaults.
 void initialize_settings();
