@@ -24,17 +24,12 @@ void fail(const char* format, const std::string& reason) {
 // Creates the eviction file under path + "vellumcrate_cache" + 3 random letters, drawing the
 // letters again while the name is in use.
 bool create_eviction_file(os_file& handle) {
-    for (int draw = 0; draw < name_draws; ++draw) {
-        eviction_file_path = settings.target_directory + "vellumcrate_cache";
-        for (int letter = 0; letter < 3; ++letter) eviction_file_path += random_letter();
-        switch (create_run_file(eviction_file_path, messages::eviction_open, name_in_use::draw_again, handle)) {
-            case creation::created: return true;
-            case creation::failed: return false;
-            case creation::name_taken: break;
-        }
-    }
-    report_names_taken(eviction_file_path);
-    return false;
+    const auto draw_name = [] {
+        std::string name = settings.target_directory + "vellumcrate_cache";
+        for (int letter = 0; letter < 3; ++letter) name += random_letter();
+        return name;
+    };
+    return create_run_file_drawn(draw_name, messages::eviction_open, eviction_file_path, handle);
 }
 
 }  // namespace

@@ -68,8 +68,7 @@ std::vector<std::uint32_t> find_directories() {
         const std::string name = marker_name(round);
         std::string ignored;
         os_file handle = no_file;
-        const bool created = rank == creator && create_run_file(name, messages::write_open, name_in_use::fails_the_run,
-                                                                handle) == creation::created;
+        const bool created = rank == creator && create_run_file(name, messages::write_open, handle);
         if (created) close_file(handle, ignored);
         const bool waited = cluster_barrier();
         bool sees = false;

@@ -3,12 +3,12 @@
 #include "common/messages.hpp"
 #include "common/random.hpp"
 #include "platform/file_io.hpp"
+#include "run/run_file.hpp"
 
 namespace {
 
 // The temporary name is short, so that a report's name of up to the system's limit still
 // has room beside it; hidden, and drawn again when taken.
-constexpr int temporary_draws = 8;
 constexpr int temporary_letters = 8;
 
 std::string directory_prefix(const std::string& file) {
@@ -17,16 +17,12 @@ std::string directory_prefix(const std::string& file) {
 }
 
 bool create_beside(const std::string& file, std::string& temporary, os_file& handle, std::string& reason) {
-    for (int draw = 0; draw < temporary_draws; ++draw) {
-        temporary = directory_prefix(file) + ".quorlane-";
-        for (int letter = 0; letter < temporary_letters; ++letter) temporary += random_letter();
-        switch (create_new_file(temporary, file_caching::os_cache, handle, reason)) {
-            case creation::created: return true;
-            case creation::failed: return false;
-            case creation::name_taken: break;
-        }
-    }
-    return false;
+    const auto draw_name = [&file] {
+        std::string name = directory_prefix(file) + ".quorlane-";
+        for (int letter = 0; letter < temporary_letters; ++letter) name += random_letter();
+        return name;
+    };
+    return create_under_drawn_name(draw_name, file_caching::os_cache, temporary, handle, reason) == creation::created;
 }
 
 bool replace_whole(const std::string& file, const std::string& text, std::string& reason) {

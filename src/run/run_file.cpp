@@ -15,17 +15,33 @@ void report_file_error(const char* message, const std::string& name, const std::
 
 }  // namespace
 
-creation create_run_file(const std::string& name, const char* message, name_in_use taken, os_file& handle) {
-    std::string reason;
-    const creation outcome = create_new_file(name, run_file_caching(), handle, reason);
-    if (outcome == creation::created || (outcome == creation::name_taken && taken == name_in_use::draw_again))
-        return outcome;
-    report_file_error(message, name, reason);
-    return creation::failed;
+creation create_under_drawn_name(const std::function<std::string()>& draw_name, file_caching caching, std::string& name,
+                                 os_file& handle, std::string& reason) {
+    creation outcome = creation::name_taken;
+    for (int draw = 0; draw < name_draws && outcome == creation::name_taken; ++draw) {
+        name = draw_name();
+        outcome = create_new_file(name, caching, handle, reason);
+    }
+    return outcome;
 }
 
-void report_names_taken(const std::string& last_name) {
-    record_fatal_error(format_text(messages::names_taken, name_draws, last_name.c_str()));
+bool create_run_file(const std::string& name, const char* message, os_file& handle) {
+    std::string reason;
+    if (create_new_file(name, run_file_caching(), handle, reason) == creation::created) return true;
+    report_file_error(message, name, reason);
+    return false;
+}
+
+bool create_run_file_drawn(const std::function<std::string()>& draw_name, const char* message, std::string& name,
+                           os_file& handle) {
+    std::string reason;
+    switch (create_under_drawn_name(draw_name, run_file_caching(), name, handle, reason)) {
+        case creation::created: return true;
+        case creation::failed: report_file_error(message, name, reason); return false;
+        case creation::name_taken: break;
+    }
+    record_fatal_error(format_text(messages::names_taken, name_draws, name.c_str()));
+    return false;
 }
 
 bool open_run_file(const std::string& name, const char* message, os_file& handle) {

@@ -2,6 +2,7 @@
 // error `message`, followed by the file's name and the OS's reason.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/file_io.hpp"
@@ -10,14 +11,18 @@
 // run or another program has a file there, which this run must neither touch nor remove.
 inline constexpr int name_draws = 8;
 
-// What a name already in use means to the caller of create_run_file. With `draw_again`,
-// `name_taken` records nothing: the caller draws another name, or gives up with
-// report_names_taken once it has drawn name_draws of them. With `fails_the_run`, a name in
-// use is a failure like any other.
-enum class name_in_use { fails_the_run, draw_again };
+// Creates a file under a name `draw_name` draws, drawing again while the name is in use, up to
+// name_draws names; `name` is the last drawn. `name_taken` when every one was in use, with the
+// OS's `reason` of the last.
+creation create_under_drawn_name(const std::function<std::string()>& draw_name, file_caching caching, std::string& name,
+                                 os_file& handle, std::string& reason);
 
-creation create_run_file(const std::string& name, const char* message, name_in_use taken, os_file& handle);
+// A name in use is a failure like any other.
+bool create_run_file(const std::string& name, const char* message, os_file& handle);
 
-void report_names_taken(const std::string& last_name);
+// The same under a name drawn by `draw_name`; once name_draws names were in use, the failure
+// says so.
+bool create_run_file_drawn(const std::function<std::string()>& draw_name, const char* message, std::string& name,
+                           os_file& handle);
 
 bool open_run_file(const std::string& name, const char* message, os_file& handle);

@@ -16,20 +16,13 @@ namespace {
 // Creates the worker's file `index`. The worker draws its prefix with its first file, and
 // draws again while that name is in use.
 bool create_test_file(thread_param& record, std::uint32_t index, os_file& handle) {
-    if (index > 0)
-        return create_run_file(test_file_name(record.file_prefix, index), messages::write_open,
-                               name_in_use::fails_the_run, handle) == creation::created;
-    for (int draw = 0; draw < name_draws; ++draw) {
+    if (index > 0) return create_run_file(test_file_name(record.file_prefix, index), messages::write_open, handle);
+    const auto draw_prefix = [&record] {
         record.file_prefix = new_prefix();
-        switch (create_run_file(test_file_name(record.file_prefix, 0), messages::write_open, name_in_use::draw_again,
-                                handle)) {
-            case creation::created: return true;
-            case creation::failed: return false;
-            case creation::name_taken: break;
-        }
-    }
-    report_names_taken(test_file_name(record.file_prefix, 0));
-    return false;
+        return test_file_name(record.file_prefix, 0);
+    };
+    std::string name;
+    return create_run_file_drawn(draw_prefix, messages::write_open, name, handle);
 }
 
 // Writes one whole file; false when the run must stop.
