@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/page_cache.hpp"
 #include "support/process.hpp"
@@ -66,7 +67,7 @@ void check_refusal(const std::string& directory, const std::vector<std::string>&
 
 // The same run buffered is the control: its files are in the cache at that point.
 TEST(UnbufferedRun, LeavesNoPageOfItsFilesInTheOsCache) {
-    const std::string parent = parent_on_disk();
+    const std::string parent = disk_backed_parent();
     if (parent.empty()) GTEST_SKIP() << "neither the temp directory nor /var/tmp is on a disk-backed filesystem";
     temporary_directory dir(parent);
     ASSERT_FALSE(dir.path_name.empty());

@@ -1,31 +1,12 @@
 #include "support/page_cache.hpp"
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <vector>
-
-namespace {
-
-bool on_disk(const std::string& directory) {
-    struct statfs state {};
-    if (statfs(directory.c_str(), &state) != 0) return false;
-    return state.f_type != TMPFS_MAGIC && state.f_type != RAMFS_MAGIC;
-}
-
-}  // namespace
-
-std::string parent_on_disk() {
-    for (const std::string& candidate : {std::filesystem::temp_directory_path().string(), std::string("/var/tmp")})
-        if (on_disk(candidate)) return candidate;
-    return std::string();
-}
 
 std::size_t resident_pages(const std::string& name) {
     const int descriptor = open(name.c_str(), O_RDONLY);
