@@ -1,0 +1,14 @@
+// Linux hands the command line and the environment over as bytes: the program's UTF-8 comes in
+// unchanged.
+#include <cstdlib>
+
+#include "platform/platform.hpp"
+
+void use_utf8_arguments(int&, char**&) {}
+
+bool environment_variable(const char* name, std::string& value) {
+    const char* found = std::getenv(name);
+    if (found == nullptr) return false;
+    value = found;
+    return true;
+}
