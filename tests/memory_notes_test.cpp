@@ -13,7 +13,7 @@
 #include <regex>
 #include <set>
 
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 #include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"

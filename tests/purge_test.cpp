@@ -13,7 +13,6 @@
 #include "cache/cache.hpp"
 #include "common/stop.hpp"
 #include "platform/os_cache.hpp"
-#include "platform/platform.hpp"
 #include "support/file_system.hpp"
 #include "support/page_cache.hpp"
 #include "support/temporary_directory.hpp"

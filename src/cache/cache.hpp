@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.hpp"
 #include "platform/os_cache.hpp"
-#include "platform/platform.hpp"
 
 // True from the creation of the eviction file until it is removed.
 extern bool eviction_file_created;

@@ -3,7 +3,7 @@
 #include "cache/cache.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 #include "settings/settings.hpp"
 
 const char* cache_beyond_purge_name(cache_beyond_purge cache) {

@@ -3,7 +3,6 @@
 #include "common/output.hpp"
 #include "common/stop.hpp"
 #include "platform/os_cache.hpp"
-#include "platform/platform.hpp"
 #include "run/file_name.hpp"
 #include "settings/settings.hpp"
 

@@ -8,7 +8,7 @@
 
 #include "common/messages.hpp"
 #include "common/stop.hpp"
-#include "platform/platform.hpp"
+#include "platform/console.hpp"
 
 namespace {
 std::atomic<bool> line_open{false};

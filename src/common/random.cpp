@@ -5,7 +5,7 @@
 #include <mutex>
 #include <random>
 
-#include "platform/platform.hpp"
+#include "platform/system_info.hpp"
 
 std::uint64_t run_seed = 0;
 

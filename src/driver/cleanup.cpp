@@ -9,7 +9,6 @@
 #include "driver/ranks.hpp"
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
-#include "platform/platform.hpp"
 #include "run/file_name.hpp"
 #include "run/write_handles.hpp"
 #include "settings/settings.hpp"

@@ -3,7 +3,9 @@
 #include "common/stop.hpp"
 #include "common/units.hpp"
 #include "driver/driver.hpp"
-#include "platform/platform.hpp"
+#include "platform/command_line.hpp"
+#include "platform/descriptors.hpp"
+#include "platform/file_system.hpp"
 #include "settings/settings.hpp"
 
 namespace {

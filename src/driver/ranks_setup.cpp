@@ -9,7 +9,7 @@
 #include "common/stop.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
 #include "run/run_file.hpp"
 #include "settings/settings.hpp"

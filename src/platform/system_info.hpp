@@ -14,6 +14,9 @@ struct host_description {
 
 host_description describe_host();
 
+// This process's id, which tells apart runs started at the same moment.
+std::uint64_t process_id();
+
 // The present time, UTC, as ISO 8601 to the second: 2026-12-08T17:58:43Z.
 std::string utc_now();
 

@@ -8,7 +8,7 @@
 #include "common/rate.hpp"
 #include "common/stop.hpp"
 #include "common/units.hpp"
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
 #include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"

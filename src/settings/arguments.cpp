@@ -10,7 +10,8 @@
 #include "common/output.hpp"
 #include "common/random.hpp"
 #include "common/stop.hpp"
-#include "platform/platform.hpp"
+#include "platform/command_line.hpp"
+#include "platform/directory.hpp"
 #include "settings/settings.hpp"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "platform/platform.hpp"
+#include "platform/command_line.hpp"
+#include "platform/directory.hpp"
 #include "settings/settings.hpp"
 
 void print_help() {

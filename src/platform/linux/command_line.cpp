@@ -1,8 +1,10 @@
 // Linux hands the command line and the environment over as bytes: the program's UTF-8 comes in
 // unchanged.
+#include <strings.h>
+
 #include <cstdlib>
 
-#include "platform/platform.hpp"
+#include "platform/command_line.hpp"
 
 void use_utf8_arguments(int&, char**&) {}
 
@@ -12,3 +14,5 @@ bool environment_variable(const char* name, std::string& value) {
     value = found;
     return true;
 }
+
+int compare_ignoring_case(const char* a, const char* b) { return strcasecmp(a, b); }

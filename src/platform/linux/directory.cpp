@@ -1,6 +1,6 @@
 #include <dirent.h>
 
-#include "platform/platform.hpp"
+#include "platform/directory.hpp"
 
 std::string resolved_directory(const std::string& path_name) { return path_name; }
 
@@ -10,3 +10,5 @@ bool is_existing_directory(const std::string& path_name) {
     closedir(directory);
     return true;
 }
+
+char directory_separator() { return '/'; }

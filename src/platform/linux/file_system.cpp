@@ -1,12 +1,13 @@
 #include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 
 namespace {
 
@@ -65,5 +66,13 @@ bool file_system_of(const std::string& directory, file_system_type& type) {
     if (type.name.empty() && state.f_type == MSDOS_SUPER_MAGIC) type.name = "vfat";
     type.in_memory = false;
     type.other_cache = other_cache_of(static_cast<long>(state.f_type));
+    return true;
+}
+
+bool free_space(const std::string& directory, std::uint64_t& bytes) {
+    struct statvfs state {};
+    // A file system that reports no size at all (ramfs) has free space no one can tell.
+    if (statvfs(directory.c_str(), &state) != 0 || state.f_blocks == 0) return false;
+    bytes = static_cast<std::uint64_t>(state.f_bavail) * state.f_frsize;
     return true;
 }

@@ -1,7 +1,8 @@
 #include <signal.h>
 
+#include <initializer_list>
+
 #include "platform/interruption.hpp"
-#include "platform/platform.hpp"
 
 namespace {
 interruption_request requested = nullptr;

@@ -1,6 +1,5 @@
 #include "platform/file_io.hpp"
 #include "platform/os_cache.hpp"
-#include "platform/platform.hpp"
 
 namespace {
 std::string failed_file;

@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "platform/os_cache.hpp"
-#include "platform/platform.hpp"
 
 namespace {
 

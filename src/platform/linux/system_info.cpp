@@ -5,7 +5,7 @@
 #include <ctime>
 #include <thread>
 
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
 
 host_description describe_host() {
@@ -46,3 +46,5 @@ volume_description describe_volume(const std::string& directory) {
     }
     return volume;
 }
+
+std::uint64_t process_id() { return static_cast<std::uint64_t>(getpid()); }

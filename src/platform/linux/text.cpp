@@ -1,4 +1,4 @@
-#include "platform/platform.hpp"
+#include "platform/text.hpp"
 
 // strerror's text covers every errno value.
 void describe_unknown_errors_with(const char*) {}

@@ -1,9 +1,11 @@
 // The command line and the environment as UTF-16 from the system, in UTF-8 for the program.
 // What the C runtime gives main comes through the ANSI code page, which has no room for most
 // of the world's characters and maps some of them to look-alikes: another file's name.
+#include <string.h>
+
 #include <vector>
 
-#include "platform/platform.hpp"
+#include "platform/command_line.hpp"
 #include "platform/windows/text.hpp"
 
 // The C runtime's own parser, the one that made argv: the arguments are split exactly as
@@ -42,3 +44,5 @@ bool environment_variable(const char* name, std::string& value) {
     value = utf8_text(wide);
     return true;
 }
+
+int compare_ignoring_case(const char* a, const char* b) { return _stricmp(a, b); }

@@ -1,4 +1,4 @@
-#include "platform/platform.hpp"
+#include "platform/console.hpp"
 #include "platform/windows/text.hpp"
 
 namespace {

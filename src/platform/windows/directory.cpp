@@ -1,4 +1,4 @@
-#include "platform/platform.hpp"
+#include "platform/directory.hpp"
 #include "platform/windows/text.hpp"
 
 std::string resolved_directory(const std::string& path_name) {
@@ -10,3 +10,5 @@ bool is_existing_directory(const std::string& path_name) {
     const DWORD attributes = GetFileAttributesW(file_api_path(path_name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+char directory_separator() { return '\\'; }

@@ -1,6 +1,6 @@
 #include <cwchar>
 
-#include "platform/platform.hpp"
+#include "platform/file_system.hpp"
 #include "platform/windows/text.hpp"
 
 namespace {
@@ -32,5 +32,12 @@ bool file_system_of(const std::string& directory, file_system_type& type) {
     type.in_memory = false;
     type.other_cache = is_unc(root) || GetDriveTypeW(root.c_str()) == DRIVE_REMOTE ? cache_beyond_purge::network_server
                                                                                    : cache_beyond_purge::none;
+    return true;
+}
+
+bool free_space(const std::string& directory, std::uint64_t& bytes) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(file_api_path(directory).c_str(), &available, nullptr, nullptr)) return false;
+    bytes = available.QuadPart;
     return true;
 }

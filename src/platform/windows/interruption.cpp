@@ -5,7 +5,6 @@
 #include <cwchar>
 
 #include "platform/interruption.hpp"
-#include "platform/platform.hpp"
 
 namespace {
 

@@ -3,7 +3,6 @@
 
 #include "platform/file_io.hpp"
 #include "platform/os_cache.hpp"
-#include "platform/platform.hpp"
 
 namespace {
 

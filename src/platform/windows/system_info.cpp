@@ -68,3 +68,5 @@ volume_description describe_volume(const std::string& directory) {
     }
     return volume;
 }
+
+std::uint64_t process_id() { return GetCurrentProcessId(); }

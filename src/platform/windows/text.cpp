@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/text.hpp"
+
 namespace {
 const char* unknown_error_format = nullptr;
 }  // namespace
