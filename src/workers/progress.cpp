@@ -8,12 +8,12 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
+#include "common/units.hpp"
 #include "settings/settings.hpp"
 
 bool live_progress = true;
 
 namespace {
-constexpr std::int64_t us_per_second = 1000000;
 
 // The start of worker 0's current file, 0 when it is in none.
 std::atomic<std::int64_t> file_of_worker_0{0};
@@ -22,7 +22,7 @@ void print_until_stopped(progress_printer& printer, const char* label) {
     progress_state state;
     std::unique_lock<std::mutex> lock(printer.lock);
     for (;;) {
-        const std::int64_t next_second = (now_us() / us_per_second + 1) * us_per_second;
+        const std::int64_t next_second = (now_us() / one_second_us + 1) * one_second_us;
         const auto due = std::chrono::steady_clock::time_point(std::chrono::microseconds(next_second));
         if (printer.stop_asked.wait_until(lock, due, [&printer] { return printer.stopping; })) return;
         // Printing may block as long as the console takes no output: the lock is not held
@@ -42,7 +42,7 @@ void progress_tick(progress_state& state, const char* label, std::int64_t now) {
     const std::int64_t file_start = file_of_worker_0.load(std::memory_order_relaxed);
     if (file_start == 0) return;
     if (file_start != state.file_start) state = progress_state{0, file_start, file_start};
-    if (now / us_per_second - state.last_sample / us_per_second <= 0) return;
+    if (now / one_second_us - state.last_sample / one_second_us <= 0) return;
 
     state.last_sample = now;
     const std::uint64_t kib = bytes_moved.load(std::memory_order_relaxed) / bytes_per_kib;
