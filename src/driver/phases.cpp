@@ -49,7 +49,7 @@ void sample_until_ended(workers_running& running, series_record& series) {
 void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*), const char* label,
                  figure_record& figure) {
     progress_printer printer;
-    start_progress(printer, label);
+    start_progress(printer, label, cluster_mode() ? progress_line::hidden : progress_line::shown);
     workers_running running;
     running.count = static_cast<std::uint32_t>(records.size());
     std::vector<std::thread> threads(records.size());

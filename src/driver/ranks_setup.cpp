@@ -13,7 +13,6 @@
 #include "platform/system_info.hpp"
 #include "run/run_file.hpp"
 #include "settings/settings.hpp"
-#include "workers/progress.hpp"
 
 namespace {
 
@@ -115,7 +114,6 @@ void check_rank_limits(const std::vector<std::uint32_t>& directory) {
 }  // namespace
 
 void prepare_ranks() {
-    live_progress = false;
     const std::string host = describe_host().name;
     file_system_type type;
     if (!file_system_of(settings.target_directory, type)) type = file_system_type{};

@@ -11,8 +11,6 @@
 #include "common/units.hpp"
 #include "settings/settings.hpp"
 
-bool live_progress = true;
-
 namespace {
 
 // The start of worker 0's current file, 0 when it is in none.
@@ -52,9 +50,9 @@ void progress_tick(progress_state& state, const char* label, std::int64_t now) {
     state.dots = state.dots >= 4 ? 0 : state.dots + 1;
 }
 
-void start_progress(progress_printer& printer, const char* label) {
+void start_progress(progress_printer& printer, const char* label, progress_line line) {
     progress_files_ended();
-    if (!live_progress) return;
+    if (line == progress_line::hidden) return;
     try {
         printer.thread = std::thread([&printer, label] { print_until_stopped(printer, label); });
     } catch (const std::system_error&) {

@@ -8,10 +8,6 @@
 #include <mutex>
 #include <thread>
 
-// Off with several ranks: no rank sees the bytes the others move as they go, and one rank's
-// rate is not the run's.
-extern bool live_progress;
-
 // Worker 0 says when (on the phase clock) it starts each file, and when it has ended.
 void progress_file_started(std::int64_t at);
 void progress_files_ended();
@@ -34,9 +30,13 @@ struct progress_printer {
     bool stopping = false;
 };
 
-// Ticks at every whole second of the clock until stopped; with live progress off, or no
-// thread to be had, there is no progress line.
-void start_progress(progress_printer& printer, const char* label);
+// Hidden with several ranks: no rank sees the bytes the others move as they go, and one rank's
+// rate is not the run's.
+enum class progress_line { shown, hidden };
+
+// Ticks at every whole second of the clock until stopped; with the line hidden, or no thread
+// to be had, there is no progress line.
+void start_progress(progress_printer& printer, const char* label, progress_line line);
 
 // Returns once the printer has printed its last sample.
 void stop_progress(progress_printer& printer);
