@@ -1,7 +1,7 @@
 // quorlane-mpi through mpirun: ranks that add up to one set of figures, a second figure that
 // waits for the slowest rank's flush, each rank's memory notes, reads of another node's files,
-// a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of whose files
-// each rank reads, on made-up node maps.
+// a rank that can't run ending every rank, refusals before the run, Ctrl+C on mpirun; and the
+// choice of whose files each rank reads, on made-up node maps.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -38,6 +38,16 @@ bool launch_mpirun(child_process& process, const std::vector<std::string>& argum
 std::vector<std::string> ranks_on(int ranks, const std::string& directory, const std::vector<std::string>& settings) {
     std::vector<std::string> arguments{"-n", std::to_string(ranks), QUORLANE_MPI_BINARY, "-path", directory};
     arguments.insert(arguments.end(), settings.begin(), settings.end());
+    return arguments;
+}
+
+// mpirun's `A : B` form: `first` ranks given `settings`, then one rank given `last`.
+std::vector<std::string> ranks_and_one(int first, const std::vector<std::string>& settings,
+                                       const std::vector<std::string>& last) {
+    std::vector<std::string> arguments{"-n", std::to_string(first), QUORLANE_MPI_BINARY};
+    arguments.insert(arguments.end(), settings.begin(), settings.end());
+    arguments.insert(arguments.end(), {":", "-n", "1", QUORLANE_MPI_BINARY});
+    arguments.insert(arguments.end(), last.begin(), last.end());
     return arguments;
 }
 
@@ -310,3 +320,38 @@ TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
         EXPECT_TRUE(dir.entries().empty());
     }
 }
+
+// A refusal before the run, on every rank or on one alone: said once, by rank 0, with the rank
+// that met it; every rank ends with status 1, without MPI's abort, and no file is written.
+TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
+    temporary_directory dir;
+    const std::string missing = dir.path_name + "/missing";
+    const std::vector<std::string> settings{"-path", dir.path_name, "-file", "1", "-cache", "0"};
+    struct refusal {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string message;
+        std::string note;
+    };
+    const refusal refusals[] = {
+        {"the same bad option on every rank", ranks_on(3, dir.path_name, {"-thread", "0"}),
+         "Sorry, the argument -thread must be between 1 and 100\n", "Note: rank 0 of 3, on "},
+        {"a -path missing on one rank", ranks_and_one(2, settings, {"-path", missing, "-file", "1", "-cache", "0"}),
+         "Sorry, the argument -path must be an existing pointeur_repertoire\n",
+         ", with -path " + missing + ", met this error.\n"},
+    };
+    for (const refusal& refused : refusals) {
+        SCOPED_TRACE(refused.name);
+        child_process process;
+        ASSERT_TRUE(launch_mpirun(process, refused.arguments));
+        finish(process);
+        EXPECT_EQ(process.status, 1) << process.text << process.error_text;
+        EXPECT_EQ(occurrences(process.text, refused.message), 1) << process.text;
+        EXPECT_EQ(occurrences(process.text, refused.note), 1) << process.text;
+        EXPECT_EQ(occurrences(process.text, "Quorlane "), 1) << process.text;
+        EXPECT_EQ(process.text.find("Interrupted"), std::string::npos) << process.text;
+        EXPECT_EQ(process.error_text.find("MPI_ABORT"), std::string::npos) << process.error_text;
+        EXPECT_TRUE(dir.entries().empty());
+    }
+}
+

@@ -63,6 +63,8 @@ inline constexpr const char* ranks_note =
     "Note: ranks %u, nodes %u, threads per rank %u: each figure is all ranks' bytes over the time of the "
     "last rank done.";
 inline constexpr const char* error_rank = "Note: rank %u of %u, on %s, met this error.";
+// A refusal before the run, with the rank's -path as given.
+inline constexpr const char* refusal_rank = "Note: rank %u of %u, on %s, with -path %s, met this error.";
 inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path, -json and -html aside";
 
 // The results file and the report page: refused before the run (the option's name), or

@@ -101,6 +101,27 @@ void check_rank_limits(const std::vector<std::uint32_t>& directory) {
 
 }  // namespace
 
+void settle_refusals(const std::string& mine) {
+    install_refusal_hook(nullptr);
+    // No interruption handler is installed yet: nothing cuts these gathers short.
+    std::vector<std::string> refusals, hosts, paths;
+    cluster_gather_text(mine, refusals);
+    cluster_gather_text(describe_host().name, hosts);
+    cluster_gather_text(path, paths);
+    const auto first = std::find_if(refusals.begin(), refusals.end(), [](const std::string& text) { return !text.empty(); });
+    if (first == refusals.end()) return;
+    const auto rank = static_cast<std::uint32_t>(first - refusals.begin());
+    // A rank's own refusal is printed as it is met; only rank 0's output is seen.
+    if (rank != cluster_rank()) print_on_own_line(*first);
+    const std::string& where = paths[rank];
+    print_on_own_line(where.empty() ? format_text(messages::error_rank, rank, cluster_size(), hosts[rank].c_str())
+                                    : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(),
+                                                  where.c_str()));
+    current_run.error_rank = rank;
+    cluster_agree_to_end();
+    if (mine.empty()) end_process(1, *first);
+}
+
 void prepare_ranks() {
     live_progress = false;
     const std::string host = describe_host().name;
