@@ -321,12 +321,15 @@ TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
     }
 }
 
-// A refusal before the run, on every rank or on one alone: said once, by rank 0, with the rank
-// that met it; every rank ends with status 1, without MPI's abort, and no file is written.
+// A refusal before the run, on every rank or on one alone, and options that differ on a rank but
+// rank 0: said once, by rank 0, with the rank that met it; every rank ends with status 1,
+// without MPI's abort, and no file is written.
 TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
-    temporary_directory dir;
-    const std::string missing = dir.path_name + "/missing";
+    temporary_directory dir, elsewhere;
+    const std::string missing = dir.path_name + "/missing", results = elsewhere.path_name + "/run.json";
     const std::vector<std::string> settings{"-path", dir.path_name, "-file", "1", "-cache", "0"};
+    std::vector<std::string> with_results = settings;
+    with_results.insert(with_results.end(), {"-json", results});
     struct refusal {
         const char* name;
         std::vector<std::string> arguments;
@@ -339,6 +342,8 @@ TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
         {"a -path missing on one rank", ranks_and_one(2, settings, {"-path", missing, "-file", "1", "-cache", "0"}),
          "Sorry, the argument -path must be an existing pointeur_repertoire\n",
          ", with -path " + missing + ", met this error.\n"},
+        {"a -json on one rank but rank 0", ranks_and_one(2, settings, with_results),
+         "Sorry, every rank must be given the same options, -path aside\n", "Note: rank 2 of 3, on "},
     };
     for (const refusal& refused : refusals) {
         SCOPED_TRACE(refused.name);
@@ -352,6 +357,7 @@ TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
         EXPECT_EQ(process.text.find("Interrupted"), std::string::npos) << process.text;
         EXPECT_EQ(process.error_text.find("MPI_ABORT"), std::string::npos) << process.error_text;
         EXPECT_TRUE(dir.entries().empty());
+        EXPECT_TRUE(elsewhere.entries().empty());
     }
 }
 

@@ -65,7 +65,7 @@ inline constexpr const char* ranks_note =
 inline constexpr const char* error_rank = "Note: rank %u of %u, on %s, met this error.";
 // A refusal before the run, with the rank's -path as given.
 inline constexpr const char* refusal_rank = "Note: rank %u of %u, on %s, with -path %s, met this error.";
-inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path, -json and -html aside";
+inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path aside";
 
 // The results file and the report page: refused before the run (the option's name), or
 // failing at its end.

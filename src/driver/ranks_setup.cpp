@@ -21,13 +21,19 @@ constexpr std::uint32_t unassigned = UINT32_MAX;
 // Before the run no rank has a file to remove.
 const std::vector<thread_param> no_files;
 
-// A rank reads another's files with its own settings: they must be the same everywhere.
+// A rank reads another's files with its own settings: they must be the same everywhere. Only
+// rank 0 writes the results file and the page, so a rank given other names for them would
+// be ignored.
 void agree_on_settings() {
     const std::vector<std::uint64_t> mine{block_size, file_size,    file_number,      thread_count,
                                           cache,      repeat_count, verify ? 1u : 0u, direct ? 1u : 0u};
     std::vector<std::uint64_t> all;
-    if (!cluster_gather(mine, all)) stop_if_requested(no_files);
-    if (!std::equal(mine.begin(), mine.end(), all.begin())) report_fatal_error(messages::ranks_differ);
+    std::vector<std::string> results_files, pages;
+    if (!cluster_gather(mine, all) || !cluster_gather_text(json_path, results_files) ||
+        !cluster_gather_text(html_path, pages))
+        stop_if_requested(no_files);
+    if (!std::equal(mine.begin(), mine.end(), all.begin()) || json_path != results_files[0] || html_path != pages[0])
+        report_fatal_error(messages::ranks_differ);
 }
 
 // The data's seed is rank 0's, so that any rank can make again what another wrote; the names'
