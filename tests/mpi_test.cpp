@@ -1,10 +1,11 @@
 // quorlane-mpi through mpirun: ranks that add up to one set of figures, a second figure that
 // waits for the slowest rank's flush, each rank's memory notes, reads of another node's files,
-// a rank that can't run ending every rank, refusals before the run, Ctrl+C on mpirun; and the
-// choice of whose files each rank reads, on made-up node maps.
+// a rank that can't run ending every rank, refusals before the run, Ctrl+C on mpirun, a rank
+// killed; and the choice of whose files each rank reads, on made-up node maps.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -49,6 +50,25 @@ std::vector<std::string> ranks_and_one(int first, const std::vector<std::string>
     arguments.insert(arguments.end(), {":", "-n", "1", QUORLANE_MPI_BINARY});
     arguments.insert(arguments.end(), last.begin(), last.end());
     return arguments;
+}
+
+// The process of quorlane-mpi that mpirun (`launcher`) started as `rank`; -1 when there is none.
+pid_t rank_process(pid_t launcher, int rank) {
+    const std::string wanted = "OMPI_COMM_WORLD_RANK=" + std::to_string(rank);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream status(entry.path() / "status");
+        std::string line;
+        pid_t parent = -1;
+        while (std::getline(status, line))
+            if (line.rfind("PPid:", 0) == 0) parent = std::stoi(line.substr(5));
+        if (parent != launcher) continue;
+        std::ifstream environ(entry.path() / "environ");
+        for (std::string variable; std::getline(environ, variable, '\0');)
+            if (variable == wanted) return std::stoi(name);
+    }
+    return -1;
 }
 
 json read_results(const std::string& name) {
@@ -359,5 +379,38 @@ TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
         EXPECT_TRUE(dir.entries().empty());
         EXPECT_TRUE(elsewhere.entries().empty());
     }
+}
+
+// A rank killed in the write phase never answers: rank 0 says which, and where its files may
+// remain, instead of saying every file is removed; the others remove their own.
+TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
+    temporary_directory dir;
+    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_WRITE=1:200"};
+    for (const std::string& argument :
+         ranks_on(3, dir.path_name,
+                  {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"}))
+        arguments.push_back(argument);
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    ASSERT_TRUE(wait_for_text(process, "Writing time with cache ram ...", timeout_ms)) << process.text;
+    // Every rank's first file exists once three are there; rank 1 then writes slowly.
+    for (int waited = 0; dir.entries().size() < 3 && waited < 200; ++waited) usleep(50000);
+    ASSERT_GE(dir.entries().size(), 3u);
+    const pid_t rank_1 = rank_process(process.pid, 1);
+    ASSERT_GT(rank_1, 0);
+    ASSERT_EQ(kill(rank_1, SIGKILL), 0);
+    finish(process);
+    EXPECT_NE(process.status, 0);
+    EXPECT_EQ(process.text.find("Interrupted: the run's files have been removed."), std::string::npos) << process.text;
+    EXPECT_NE(process.text.find("Interrupted: the files of the ranks that answered have been removed; rank 1 ("),
+              std::string::npos)
+        << process.text;
+    EXPECT_NE(process.text.find(") did not answer: its files may remain in " + dir.path_name + "/ (vellumcrate_*).\n"),
+              std::string::npos)
+        << process.text;
+    // Only rank 1's: at most its two test files.
+    const std::vector<std::string> left = dir.entries();
+    EXPECT_LE(left.size(), 2u);
+    for (const std::string& name : left) EXPECT_EQ(name.rfind("vellumcrate_", 0), 0u) << name;
 }
 

@@ -24,12 +24,14 @@ bool ending_together = false;
 bool left_alone = false;
 
 constexpr auto poll_interval = std::chrono::microseconds(100);
-// Only the end of an interrupted job uses it, so its one barrier can't meet another collective
-// that an interruption left pending.
+// Only the end of an interrupted job uses it, so that its messages can't meet another
+// collective that an interruption left pending; a dead rank's errors there are returned, not
+// fatal.
 MPI_Comm ending_comm = MPI_COMM_NULL;
 // mpirun kills every rank still running as soon as one rank has ended: after an interruption
 // no rank ends before every rank has removed its files, or this long has passed.
 constexpr auto removal_wait = std::chrono::seconds(5);
+constexpr int removal_tag = 1;
 
 bool wait_watching(MPI_Request& request) {
     for (;;) {
@@ -41,15 +43,52 @@ bool wait_watching(MPI_Request& request) {
     }
 }
 
-void wait_for_removal_everywhere() {
-    if (ending_comm == MPI_COMM_NULL) return;
-    MPI_Request request;
-    MPI_Ibarrier(ending_comm, &request);
-    const auto deadline = std::chrono::steady_clock::now() + removal_wait;
-    for (int done = 0; done == 0 && std::chrono::steady_clock::now() < deadline;) {
-        MPI_Test(&request, &done, MPI_STATUS_IGNORE);
-        if (done == 0) std::this_thread::sleep_for(poll_interval);
+// Marks in `done` each of `requests` that completes before `deadline`.
+void wait_until(std::vector<MPI_Request>& requests, std::vector<bool>& done,
+                std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        bool all_done = true;
+        for (std::size_t r = 0; r < requests.size(); ++r) {
+            int finished = 0;
+            if (!done[r] && MPI_Test(&requests[r], &finished, MPI_STATUS_IGNORE) == MPI_SUCCESS && finished != 0)
+                done[r] = true;
+            all_done = all_done && done[r];
+        }
+        if (all_done || std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(poll_interval);
     }
+}
+
+// After an interruption each rank tells rank 0 that it has removed its files; rank 0 answers
+// each once it has heard every rank or the wait is over. MPI may still use these buffers until
+// the process ends.
+int own_word = 0;
+int release_word = 1;
+std::vector<int> words;
+std::vector<MPI_Request> word_requests;
+std::vector<bool> heard;
+std::chrono::steady_clock::time_point removal_deadline;
+// mpirun kills a rank a second after its SIGTERM once another rank has died: rank 0 says what
+// it heard well before that, and goes on listening for the late ones.
+constexpr auto answer_wait = std::chrono::milliseconds(500);
+
+void wait_for_removal_everywhere() {
+    if (word_requests.empty()) return;
+    if (rank_number != 0) {
+        std::vector<MPI_Request> release{word_requests[1]};
+        std::vector<bool> released{false};
+        wait_until(release, released, removal_deadline);
+        return;
+    }
+    wait_until(word_requests, heard, removal_deadline);
+    std::vector<MPI_Request> releases;
+    for (std::size_t rank = 1; rank < words.size(); ++rank) {
+        if (!heard[rank]) continue;
+        releases.push_back(MPI_REQUEST_NULL);
+        MPI_Isend(&release_word, 1, MPI_INT, static_cast<int>(rank), removal_tag, ending_comm, &releases.back());
+    }
+    std::vector<bool> sent(releases.size(), false);
+    wait_until(releases, sent, std::chrono::steady_clock::now() + std::chrono::seconds(1));
 }
 
 // Ends MPI with the process when the end was not one of cluster_end's: -version, -help.
@@ -88,6 +127,7 @@ void cluster_start(int& argc, char**& argv) {
     MPI_Comm_size(MPI_COMM_WORLD, &rank_count);
     find_nodes();
     MPI_Comm_dup(MPI_COMM_WORLD, &ending_comm);
+    MPI_Comm_set_errhandler(ending_comm, MPI_ERRORS_RETURN);
     std::atexit(finalize_at_exit);
     silence_output(rank_number != 0);
 }
@@ -153,6 +193,27 @@ bool cluster_broadcast(std::uint64_t& value) {
     MPI_Request request;
     MPI_Ibcast(&value, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD, &request);
     return wait_watching(request);
+}
+
+std::vector<removal_word> cluster_removal_words(bool removed) {
+    removal_deadline = std::chrono::steady_clock::now() + removal_wait;
+    own_word = static_cast<int>(removed ? removal_word::removed : removal_word::some_left);
+    if (rank_number != 0) {
+        word_requests.assign(2, MPI_REQUEST_NULL);
+        MPI_Isend(&own_word, 1, MPI_INT, 0, removal_tag, ending_comm, &word_requests[0]);
+        MPI_Irecv(&release_word, 1, MPI_INT, 0, removal_tag, ending_comm, &word_requests[1]);
+        return {static_cast<removal_word>(own_word)};
+    }
+    words.assign(static_cast<std::size_t>(rank_count), own_word);
+    word_requests.assign(words.size(), MPI_REQUEST_NULL);
+    heard.assign(words.size(), false);
+    for (std::size_t rank = 1; rank < words.size(); ++rank)
+        MPI_Irecv(&words[rank], 1, MPI_INT, static_cast<int>(rank), removal_tag, ending_comm, &word_requests[rank]);
+    wait_until(word_requests, heard, std::min(removal_deadline, std::chrono::steady_clock::now() + answer_wait));
+    std::vector<removal_word> result;
+    for (std::size_t rank = 0; rank < words.size(); ++rank)
+        result.push_back(heard[rank] ? static_cast<removal_word>(words[rank]) : removal_word::no_answer);
+    return result;
 }
 
 void cluster_agree_to_end() { ending_together = true; }
