@@ -1,7 +1,8 @@
 // quorlane-mpi through mpirun: ranks that add up to one set of figures, a second figure that
 // waits for the slowest rank's flush, each rank's memory notes, reads of another node's files,
 // a rank that can't run ending every rank, refusals before the run, Ctrl+C on mpirun, a rank
-// killed; and the choice of whose files each rank reads, on made-up node maps.
+// killed, the report page's ranks; and the choice of whose files each rank reads, on made-up
+// node maps.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -414,3 +415,43 @@ TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
     for (const std::string& name : left) EXPECT_EQ(name.rfind("vellumcrate_", 0), 0u) << name;
 }
 
+// The page of a run of three ranks, rank 1 slowed in writing: the timeline draws each phase, a
+// bar for each rank in each phase, rank 1's the longest of the write, and the settings give the
+// ranks' total beside one rank's.
+TEST_F(Mpi, ThePageShowsEachRanksTimeAndTheRanksTotals) {
+    temporary_directory dir, elsewhere;
+    const std::string results = elsewhere.path_name + "/run.json", page_name = elsewhere.path_name + "/run.html";
+    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_WRITE=1:100"};
+    for (const std::string& argument :
+         ranks_on(3, dir.path_name,
+                  {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results,
+                   "-html", page_name}))
+        arguments.push_back(argument);
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    finish(process);
+    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
+    const json document = read_results(results);
+    ASSERT_FALSE(document.is_discarded());
+    const json written = named(document["passes"][0]["figures"], "write_with_cache");
+    ASSERT_GE(written["ranks"][1]["microseconds"].get<std::int64_t>(), 16 * 100000) << "rank 1 was not slowed";
+
+    std::ifstream stream(page_name);
+    const std::string page((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(occurrences(page, "3 ranks on 1 node: "), 1);
+    EXPECT_NE(page.find("<td>1 a rank, 3 for the 3 ranks</td>"), std::string::npos) << "workers";
+    EXPECT_NE(page.find("<td>1 MiB a rank, 3 MiB for the 3 ranks</td>"), std::string::npos) << "data per pass";
+    const std::size_t timeline = page.find("<h2>Timeline</h2>"), ranks = page.find("<h2>Ranks</h2>");
+    ASSERT_NE(timeline, std::string::npos);
+    ASSERT_NE(ranks, std::string::npos);
+    EXPECT_EQ(occurrences(page.substr(timeline, ranks - timeline), "<polyline"), 3) << "one line a charted phase";
+    // Four phases of three ranks; the longest bar of a phase spans the whole width.
+    const std::string bars = page.substr(ranks, page.find("</svg>", ranks) - ranks);
+    EXPECT_EQ(occurrences(bars, "<rect "), 4 * 3);
+    const std::size_t rank_1_write = bars.find("<title>Rank 1: ");
+    ASSERT_NE(rank_1_write, std::string::npos);
+    const std::size_t bar_start = bars.rfind("<rect ", rank_1_write);
+    EXPECT_NE(bars.substr(bar_start, rank_1_write - bar_start).find("width=\"620.0\""), std::string::npos)
+        << bars.substr(bar_start, rank_1_write - bar_start);
+    EXPECT_TRUE(dir.entries().empty());
+}
