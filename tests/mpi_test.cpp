@@ -388,8 +388,7 @@ TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
     temporary_directory dir;
     std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_WRITE=1:200"};
     for (const std::string& argument :
-         ranks_on(3, dir.path_name,
-                  {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"}))
+         ranks_on(3, dir.path_name, {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"}))
         arguments.push_back(argument);
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
@@ -422,10 +421,9 @@ TEST_F(Mpi, ThePageShowsEachRanksTimeAndTheRanksTotals) {
     temporary_directory dir, elsewhere;
     const std::string results = elsewhere.path_name + "/run.json", page_name = elsewhere.path_name + "/run.html";
     std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_WRITE=1:100"};
-    for (const std::string& argument :
-         ranks_on(3, dir.path_name,
-                  {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results,
-                   "-html", page_name}))
+    for (const std::string& argument : ranks_on(3, dir.path_name,
+                                                {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64",
+                                                 "-cache", "0", "-json", results, "-html", page_name}))
         arguments.push_back(argument);
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));

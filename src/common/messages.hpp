@@ -177,8 +177,11 @@ inline constexpr const char* interruption_incomplete =
     "Interrupted: some of the run's files could not be removed (listed above).";
 // quorlane-mpi, when some rank did not answer after the interruption: the line, then for each
 // such rank its host and directory, or its number alone before the ranks knew them.
-inline constexpr const char* interruption_answered = "Interrupted: the files of the ranks that answered have been removed";
-inline constexpr const char* unanswered_rank = "; rank %u (%s) did not answer: its files may remain in %s (vellumcrate_*)";
-inline constexpr const char* unanswered_rank_unplaced = "; rank %u did not answer: its files may remain (vellumcrate_*)";
+inline constexpr const char* interruption_answered =
+    "Interrupted: the files of the ranks that answered have been removed";
+inline constexpr const char* unanswered_rank =
+    "; rank %u (%s) did not answer: its files may remain in %s (vellumcrate_*)";
+inline constexpr const char* unanswered_rank_unplaced =
+    "; rank %u did not answer: its files may remain (vellumcrate_*)";
 
 }  // namespace messages

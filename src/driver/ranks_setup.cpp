@@ -11,6 +11,7 @@
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "platform/system_info.hpp"
+#include "platform/system_info.hpp"
 #include "platform/platform.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
@@ -114,15 +115,16 @@ void settle_refusals(const std::string& mine) {
     cluster_gather_text(mine, refusals);
     cluster_gather_text(describe_host().name, hosts);
     cluster_gather_text(path, paths);
-    const auto first = std::find_if(refusals.begin(), refusals.end(), [](const std::string& text) { return !text.empty(); });
+    const auto first =
+        std::find_if(refusals.begin(), refusals.end(), [](const std::string& text) { return !text.empty(); });
     if (first == refusals.end()) return;
     const auto rank = static_cast<std::uint32_t>(first - refusals.begin());
     // A rank's own refusal is printed as it is met; only rank 0's output is seen.
     if (rank != cluster_rank()) print_on_own_line(*first);
     const std::string& where = paths[rank];
-    print_on_own_line(where.empty() ? format_text(messages::error_rank, rank, cluster_size(), hosts[rank].c_str())
-                                    : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(),
-                                                  where.c_str()));
+    print_on_own_line(
+        where.empty() ? format_text(messages::error_rank, rank, cluster_size(), hosts[rank].c_str())
+                      : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(), where.c_str()));
     current_run.error_rank = rank;
     cluster_agree_to_end();
     if (mine.empty()) end_process(1, *first);

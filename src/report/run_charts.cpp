@@ -121,7 +121,8 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
 chart_point whole_phase_point(const run_record& run, std::size_t pass, const figure_record& figure) {
     const double from = static_cast<double>(figure.start_us) / one_second_us;
     const double seconds = static_cast<double>(figure.elapsed_us) / one_second_us;
-    const double rate = figure.elapsed_us > 0 ? static_cast<double>(figure.bytes) / static_cast<double>(figure.elapsed_us) : 0;
+    const double rate =
+        figure.elapsed_us > 0 ? static_cast<double>(figure.bytes) / static_cast<double>(figure.elapsed_us) : 0;
     const std::string name = pass_name(run, pass);
     return chart_point{from, from + seconds, rate,
                        (name.empty() ? "" : name + ": ") + grouped(rate, 0) + " MB/s over " + grouped(seconds, 2) +
@@ -168,9 +169,9 @@ std::string timeline_chart(const run_record& run) {
             const figure_record& figure = record.figures[static_cast<int>(phase.kind)];
             if (!figure.measured) continue;
             if (!figure.series.points.empty())
-                drawn.lines.push_back(chart_line{
-                    name_of(phase), shade(hue_of(phase), 0, 1),
-                    rate_points(phase, pass_name(run, pass), figure, figure.start_us, false)});
+                drawn.lines.push_back(
+                    chart_line{name_of(phase), shade(hue_of(phase), 0, 1),
+                               rate_points(phase, pass_name(run, pass), figure, figure.start_us, false)});
             else if (!figure.ranks.empty())
                 drawn.lines.push_back(
                     chart_line{name_of(phase), shade(hue_of(phase), 0, 1), {whole_phase_point(run, pass, figure)}});
@@ -188,8 +189,9 @@ std::string timeline_chart(const run_record& run) {
     if (drawn.lines.empty() && drawn.spans.empty()) return "";
     drawn.description = describe(drawn.lines, "s") + " Shaded spans: the eviction, flush and purge steps.";
     if (!run.ranks.empty())
-        drawn.description += " With several ranks each phase is drawn at its figure's rate, all ranks' bytes over the "
-                             "last rank's time: no rank sees the others' bytes as they go.";
+        drawn.description +=
+            " With several ranks each phase is drawn at its figure's rate, all ranks' bytes over the "
+            "last rank's time: no rank sees the others' bytes as they go.";
     mark_drops(run, drawn, false, true);
     return svg_chart(drawn);
 }
@@ -212,18 +214,20 @@ std::string rank_bars(const run_record& run) {
             for (std::size_t rank = 0; rank < figure.ranks.size(); ++rank) {
                 const rank_result& part = figure.ranks[rank];
                 const double seconds = static_cast<double>(part.elapsed_us) / one_second_us;
-                const double rate = part.elapsed_us > 0 ? static_cast<double>(part.bytes) / static_cast<double>(part.elapsed_us) : 0;
+                const double rate =
+                    part.elapsed_us > 0 ? static_cast<double>(part.bytes) / static_cast<double>(part.elapsed_us) : 0;
                 const std::string name = "Rank " + std::to_string(rank) +
                                          (run.passes.size() > 1 ? ", pass " + std::to_string(pass + 1) : std::string());
                 const std::string value = grouped(seconds, 2) + " s, " + grouped(rate, 0) + " MB/s";
-                const double bar = std::max(1.0, bar_most * static_cast<double>(part.elapsed_us) / static_cast<double>(longest));
+                const double bar =
+                    std::max(1.0, bar_most * static_cast<double>(part.elapsed_us) / static_cast<double>(longest));
                 const std::string top = coordinate(y + 2);
                 rows += "<text x=\"0\" y=\"" + coordinate(y + 14) + "\">" + html_escape(name) + "</text><rect x=\"" +
-                        coordinate(name_width) + "\" y=\"" + top + "\" width=\"" + coordinate(bar) +
-                        "\" height=\"" + coordinate(row - 6) + "\" fill=\"" +
-                        shade(figure_hues[kind], pass, run.passes.size()) + "\"><title>" +
-                        html_escape(name + ": " + value + ", " + binary_size(part.bytes)) + "</title></rect><text x=\"" +
-                        coordinate(name_width + bar + 6) + "\" y=\"" + coordinate(y + 14) + "\">" + value + "</text>";
+                        coordinate(name_width) + "\" y=\"" + top + "\" width=\"" + coordinate(bar) + "\" height=\"" +
+                        coordinate(row - 6) + "\" fill=\"" + shade(figure_hues[kind], pass, run.passes.size()) +
+                        "\"><title>" + html_escape(name + ": " + value + ", " + binary_size(part.bytes)) +
+                        "</title></rect><text x=\"" + coordinate(name_width + bar + 6) + "\" y=\"" +
+                        coordinate(y + 14) + "\">" + value + "</text>";
                 y += row;
             }
         }
