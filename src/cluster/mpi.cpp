@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "cluster/cluster.hpp"
@@ -59,18 +60,27 @@ void wait_until(std::vector<MPI_Request>& requests, std::vector<bool>& done,
     }
 }
 
-// After an interruption each rank tells rank 0 that it has removed its files; rank 0 answers
-// each once it has heard every rank or the wait is over. MPI may still use these buffers until
-// the process ends.
+// After an interruption each rank tells rank 0 that it is removing its files, then that it
+// has; rank 0 answers each once it has heard every rank or the wait is over. MPI may still
+// use these buffers until the process ends.
+constexpr int alive_tag = 2;
 int own_word = 0;
+int alive_word = 1;
 int release_word = 1;
-std::vector<int> words;
-std::vector<MPI_Request> word_requests;
-std::vector<bool> heard;
+std::vector<int> words, alive_words;
+// Rank 0: each rank's, by rank. Elsewhere: this rank's word and rank 0's release, and its first word.
+std::vector<MPI_Request> word_requests, alive_requests;
+std::vector<bool> heard, alive;
 std::chrono::steady_clock::time_point removal_deadline;
-// mpirun kills a rank a second after its SIGTERM once another rank has died: rank 0 says what
-// it heard well before that, and goes on listening for the late ones.
+// mpirun kills a rank a second after its SIGTERM once another rank has died: a rank that has
+// said nothing at all within this wait is taken for dead, so that rank 0 says what it knows
+// before that kill; one that is still removing its files is waited for.
 constexpr auto answer_wait = std::chrono::milliseconds(500);
+
+// One look at each request not yet done.
+void test_each(std::vector<MPI_Request>& requests, std::vector<bool>& done) {
+    wait_until(requests, done, std::chrono::steady_clock::time_point{});
+}
 
 void wait_for_removal_everywhere() {
     if (word_requests.empty()) return;
@@ -195,23 +205,43 @@ bool cluster_broadcast(std::uint64_t& value) {
     return wait_watching(request);
 }
 
-std::vector<removal_word> cluster_removal_words(bool removed) {
-    removal_deadline = std::chrono::steady_clock::now() + removal_wait;
-    own_word = static_cast<int>(removed ? removal_word::removed : removal_word::some_left);
+std::vector<removal_word> cluster_removal_words(const std::function<bool()>& remove) {
+    const auto start = std::chrono::steady_clock::now();
+    removal_deadline = start + removal_wait;
     if (rank_number != 0) {
+        alive_requests.assign(1, MPI_REQUEST_NULL);
+        MPI_Isend(&alive_word, 1, MPI_INT, 0, alive_tag, ending_comm, &alive_requests[0]);
+        own_word = static_cast<int>(remove() ? removal_word::removed : removal_word::some_left);
         word_requests.assign(2, MPI_REQUEST_NULL);
         MPI_Isend(&own_word, 1, MPI_INT, 0, removal_tag, ending_comm, &word_requests[0]);
         MPI_Irecv(&release_word, 1, MPI_INT, 0, removal_tag, ending_comm, &word_requests[1]);
         return {static_cast<removal_word>(own_word)};
     }
-    words.assign(static_cast<std::size_t>(rank_count), own_word);
-    word_requests.assign(words.size(), MPI_REQUEST_NULL);
-    heard.assign(words.size(), false);
-    for (std::size_t rank = 1; rank < words.size(); ++rank)
+    const std::size_t ranks = static_cast<std::size_t>(rank_count);
+    words.assign(ranks, 0);
+    alive_words.assign(ranks, 0);
+    word_requests.assign(ranks, MPI_REQUEST_NULL);
+    alive_requests.assign(ranks, MPI_REQUEST_NULL);
+    heard.assign(ranks, false);
+    alive.assign(ranks, false);
+    for (std::size_t rank = 1; rank < ranks; ++rank) {
         MPI_Irecv(&words[rank], 1, MPI_INT, static_cast<int>(rank), removal_tag, ending_comm, &word_requests[rank]);
-    wait_until(word_requests, heard, std::min(removal_deadline, std::chrono::steady_clock::now() + answer_wait));
+        MPI_Irecv(&alive_words[rank], 1, MPI_INT, static_cast<int>(rank), alive_tag, ending_comm,
+                  &alive_requests[rank]);
+    }
+    words[0] = static_cast<int>(remove() ? removal_word::removed : removal_word::some_left);
+    for (;;) {
+        test_each(word_requests, heard);
+        test_each(alive_requests, alive);
+        const auto now = std::chrono::steady_clock::now();
+        bool waiting = false;
+        for (std::size_t rank = 0; rank < ranks; ++rank)
+            waiting = waiting || (!heard[rank] && (alive[rank] || now < start + answer_wait));
+        if (!waiting || now >= removal_deadline) break;
+        std::this_thread::sleep_for(poll_interval);
+    }
     std::vector<removal_word> result;
-    for (std::size_t rank = 0; rank < words.size(); ++rank)
+    for (std::size_t rank = 0; rank < ranks; ++rank)
         result.push_back(heard[rank] ? static_cast<removal_word>(words[rank]) : removal_word::no_answer);
     return result;
 }

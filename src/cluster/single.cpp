@@ -34,8 +34,8 @@ bool cluster_any(bool mine, bool& any) {
 
 bool cluster_broadcast(std::uint64_t&) { return true; }
 
-std::vector<removal_word> cluster_removal_words(bool removed) {
-    return {removed ? removal_word::removed : removal_word::some_left};
+std::vector<removal_word> cluster_removal_words(const std::function<bool()>& remove) {
+    return {remove() ? removal_word::removed : removal_word::some_left};
 }
 
 void cluster_agree_to_end() {}

@@ -68,7 +68,7 @@ std::string interruption_line(const std::vector<removal_word>& words) {
 [[noreturn]] void end_interrupted(const std::vector<thread_param>& records) {
     const std::string error = recorded_fatal_error();
     if (!error.empty()) report_error(false, error);
-    const std::string line = interruption_line(cluster_removal_words(remove_run_files(records)));
+    const std::string line = interruption_line(cluster_removal_words([&records] { return remove_run_files(records); }));
     print_on_own_line(line);
     end_process(interruption_status(), line);
 }
