@@ -322,16 +322,19 @@ TEST_F(Mpi, ARankThatCannotWriteEndsEveryRankAndNoFileIsLeft) {
 
 // mpirun passes Ctrl+C on to every rank as SIGTERM and kills them all once one has ended: each
 // removes its files at once, in the write phase, while its flush waits on the device, or in
-// the reads, and none ends before all have.
+// the reads, and none ends before all have. mpirun passes the signal on a second later: rank
+// 2's slowed reads keep the run from ending first.
 TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
     temporary_directory dir;
+    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_READ=2:2"};
+    for (const std::string& argument :
+         ranks_on(3, dir.path_name, {"-thread", "2", "-file_number", "2", "-file", "64", "-block", "4", "-cache", "0"}))
+        arguments.push_back(argument);
     for (const char* phase :
          {"Writing time with cache ram ...", "Writing time without cache ram ...", "Reading time with cache ram     : "}) {
         SCOPED_TRACE(phase);
         child_process process;
-        ASSERT_TRUE(launch_mpirun(
-            process, ranks_on(3, dir.path_name,
-                              {"-thread", "2", "-file_number", "2", "-file", "64", "-block", "4", "-cache", "0"})));
+        ASSERT_TRUE(launch_mpirun(process, arguments));
         ASSERT_TRUE(wait_for_text(process, phase, timeout_ms)) << process.text;
         ASSERT_EQ(kill(process.pid, SIGINT), 0);
         finish(process);
