@@ -258,8 +258,9 @@ void cluster_end(int status, const std::string& message) {
         wait_for_removal_everywhere();
         return;
     }
-    // An end that the other ranks know nothing of, such as an option refused here alone: its
-    // message is shown whatever the rank, and mpirun ends the job, which interrupts the others.
+    // An end that the other ranks know nothing of (refusals before the run and errors in it are
+    // told to every rank first): its message is shown whatever the rank, and mpirun ends the
+    // job, which interrupts the others.
     if (rank_number != 0 && !message.empty()) {
         silence_output(false);
         print_on_own_line(message);
