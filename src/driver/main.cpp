@@ -19,11 +19,13 @@
 
 int main(int argc, char** argv) {
     cluster_start(argc, argv);
+    if (cluster_mode()) install_refusal_hook(settle_refusals);
     initialize_settings();
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
     if (is_printing_rank()) prepare_reports(std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io();
+    if (cluster_mode()) settle_refusals("");
     // With several ranks, the ranks create and remove files to find which share a directory.
     install_interruption_handlers();
     if (cluster_mode())
