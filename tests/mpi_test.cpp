@@ -43,6 +43,16 @@ std::vector<std::string> ranks_on(int ranks, const std::string& directory, const
     return arguments;
 }
 
+// The same with the slow_io library in every rank and its `slowdowns` ("SLOW_WRITE=1:100", ...).
+std::vector<std::string> slowed_ranks_on(const std::vector<std::string>& slowdowns, int ranks,
+                                         const std::string& directory, const std::vector<std::string>& settings) {
+    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY};
+    for (const std::string& slowdown : slowdowns) arguments.insert(arguments.end(), {"-x", slowdown});
+    const std::vector<std::string> rest = ranks_on(ranks, directory, settings);
+    arguments.insert(arguments.end(), rest.begin(), rest.end());
+    return arguments;
+}
+
 // mpirun's `A : B` form: `first` ranks given `settings`, then one rank given `last`.
 std::vector<std::string> ranks_and_one(int first, const std::vector<std::string>& settings,
                                        const std::vector<std::string>& last) {
@@ -186,12 +196,9 @@ TEST_F(Mpi, ThreeRanksOfTwoThreadsGiveOneSetOfFiguresForThreeTimesTheBytes) {
 TEST_F(Mpi, TheSecondFigureLastsUntilTheLastRanksDataIsOnItsDevice) {
     temporary_directory dir, elsewhere;
     const std::string results = elsewhere.path_name + "/run.json";
-    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_FSYNC=0:600",
-                                       "-x", "SLOW_WRITE=1:100"};
-    for (const std::string& argument :
-         ranks_on(2, dir.path_name,
-                  {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results}))
-        arguments.push_back(argument);
+    const std::vector<std::string> arguments = slowed_ranks_on(
+        {"SLOW_FSYNC=0:600", "SLOW_WRITE=1:100"}, 2, dir.path_name,
+        {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results});
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
     finish(process);
@@ -227,7 +234,7 @@ TEST_F(Mpi, EachRanksMemoryNotesComeOnceWithItsRank) {
     temporary_directory disk(parent), memory(shared_memory), elsewhere;
     ASSERT_FALSE(memory.path_name.empty());
     const std::string results = elsewhere.path_name + "/run.json";
-    const std::vector<std::string> settings{"-thread", "1", "-file_number", "2", "-file", "2",
+    const std::vector<std::string> settings{"-thread", "1", "-file_number", "2",    "-file", "2",
                                             "-cache",  "0", "-json",        results};
     std::vector<std::string> arguments = ranks_on(1, disk.path_name, settings);
     arguments.push_back(":");
@@ -335,10 +342,9 @@ TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
     for (const auto& [phase, slowed] : phases) {
         SCOPED_TRACE(phase);
         child_process process;
-        std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", slowed};
-        for (const std::string& argument :
-             ranks_on(3, dir.path_name, {"-thread", "2", "-file_number", "2", "-file", "4", "-block", "4", "-cache", "0"}))
-            arguments.push_back(argument);
+        const std::vector<std::string> arguments =
+            slowed_ranks_on({slowed}, 3, dir.path_name,
+                            {"-thread", "2", "-file_number", "2", "-file", "4", "-block", "4", "-cache", "0"});
         ASSERT_TRUE(launch_mpirun(process, arguments));
         ASSERT_TRUE(wait_for_text(process, phase, timeout_ms)) << process.text;
         ASSERT_EQ(kill(process.pid, SIGINT), 0);
@@ -394,10 +400,9 @@ TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
 // remain, instead of saying every file is removed; the others remove their own.
 TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
     temporary_directory dir;
-    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_WRITE=1:200"};
-    for (const std::string& argument :
-         ranks_on(3, dir.path_name, {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"}))
-        arguments.push_back(argument);
+    const std::vector<std::string> arguments =
+        slowed_ranks_on({"SLOW_WRITE=1:200"}, 3, dir.path_name,
+                        {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"});
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
     ASSERT_TRUE(wait_for_text(process, "Writing time with cache ram ...", timeout_ms)) << process.text;
@@ -428,11 +433,10 @@ TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
 TEST_F(Mpi, ThePageShowsEachRanksTimeAndTheRanksTotals) {
     temporary_directory dir, elsewhere;
     const std::string results = elsewhere.path_name + "/run.json", page_name = elsewhere.path_name + "/run.html";
-    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_WRITE=1:100"};
-    for (const std::string& argument : ranks_on(3, dir.path_name,
-                                                {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64",
-                                                 "-cache", "0", "-json", results, "-html", page_name}))
-        arguments.push_back(argument);
+    const std::vector<std::string> arguments =
+        slowed_ranks_on({"SLOW_WRITE=1:100"}, 3, dir.path_name,
+                        {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json",
+                         results, "-html", page_name});
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
     finish(process);
