@@ -1,10 +1,12 @@
 // quorlane-mpi through mpirun: ranks that add up to one set of figures, a second figure that
 // waits for the slowest rank's flush, each rank's memory notes, reads of another node's files,
-// a rank that can't run ending every rank, Ctrl+C on mpirun; and the choice of whose files
-// each rank reads, on made-up node maps.
+// a rank that can't run ending every rank, refusals before the run, Ctrl+C on mpirun, a rank
+// killed, the report page's ranks; and the choice of whose files each rank reads, on made-up
+// node maps.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -39,6 +41,45 @@ std::vector<std::string> ranks_on(int ranks, const std::string& directory, const
     std::vector<std::string> arguments{"-n", std::to_string(ranks), QUORLANE_MPI_BINARY, "-path", directory};
     arguments.insert(arguments.end(), settings.begin(), settings.end());
     return arguments;
+}
+
+// The same with the slow_io library in every rank and its `slowdowns` ("SLOW_WRITE=1:100", ...).
+std::vector<std::string> slowed_ranks_on(const std::vector<std::string>& slowdowns, int ranks,
+                                         const std::string& directory, const std::vector<std::string>& settings) {
+    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY};
+    for (const std::string& slowdown : slowdowns) arguments.insert(arguments.end(), {"-x", slowdown});
+    const std::vector<std::string> rest = ranks_on(ranks, directory, settings);
+    arguments.insert(arguments.end(), rest.begin(), rest.end());
+    return arguments;
+}
+
+// mpirun's `A : B` form: `first` ranks given `settings`, then one rank given `last`.
+std::vector<std::string> ranks_and_one(int first, const std::vector<std::string>& settings,
+                                       const std::vector<std::string>& last) {
+    std::vector<std::string> arguments{"-n", std::to_string(first), QUORLANE_MPI_BINARY};
+    arguments.insert(arguments.end(), settings.begin(), settings.end());
+    arguments.insert(arguments.end(), {":", "-n", "1", QUORLANE_MPI_BINARY});
+    arguments.insert(arguments.end(), last.begin(), last.end());
+    return arguments;
+}
+
+// The process of quorlane-mpi that mpirun (`launcher`) started as `rank`; -1 when there is none.
+pid_t rank_process(pid_t launcher, int rank) {
+    const std::string wanted = "OMPI_COMM_WORLD_RANK=" + std::to_string(rank);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream status(entry.path() / "status");
+        std::string line;
+        pid_t parent = -1;
+        while (std::getline(status, line))
+            if (line.rfind("PPid:", 0) == 0) parent = std::stoi(line.substr(5));
+        if (parent != launcher) continue;
+        std::ifstream environ(entry.path() / "environ");
+        for (std::string variable; std::getline(environ, variable, '\0');)
+            if (variable == wanted) return std::stoi(name);
+    }
+    return -1;
 }
 
 json read_results(const std::string& name) {
@@ -155,12 +196,9 @@ TEST_F(Mpi, ThreeRanksOfTwoThreadsGiveOneSetOfFiguresForThreeTimesTheBytes) {
 TEST_F(Mpi, TheSecondFigureLastsUntilTheLastRanksDataIsOnItsDevice) {
     temporary_directory dir, elsewhere;
     const std::string results = elsewhere.path_name + "/run.json";
-    std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", "SLOW_FSYNC=0:600",
-                                       "-x", "SLOW_WRITE=1:100"};
-    for (const std::string& argument :
-         ranks_on(2, dir.path_name,
-                  {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results}))
-        arguments.push_back(argument);
+    const std::vector<std::string> arguments = slowed_ranks_on(
+        {"SLOW_FSYNC=0:600", "SLOW_WRITE=1:100"}, 2, dir.path_name,
+        {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results});
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
     finish(process);
@@ -196,7 +234,7 @@ TEST_F(Mpi, EachRanksMemoryNotesComeOnceWithItsRank) {
     temporary_directory disk(parent), memory(shared_memory), elsewhere;
     ASSERT_FALSE(memory.path_name.empty());
     const std::string results = elsewhere.path_name + "/run.json";
-    const std::vector<std::string> settings{"-thread", "1", "-file_number", "2", "-file", "2",
+    const std::vector<std::string> settings{"-thread", "1", "-file_number", "2",    "-file", "2",
                                             "-cache",  "0", "-json",        results};
     std::vector<std::string> arguments = ranks_on(1, disk.path_name, settings);
     arguments.push_back(":");
@@ -233,7 +271,8 @@ TEST_F(Mpi, EachRanksMemoryNotesComeOnceWithItsRank) {
 // Two nodes made on this machine (support/local_rsh.sh): each rank reads, and verifies, the
 // files of the rank that holds its place on the other node.
 TEST_F(Mpi, OnTwoNodesEachRankReadsAndVerifiesTheOtherNodesFiles) {
-    temporary_directory dir, elsewhere;
+    temporary_directory dir, elsewhere, nodes;
+    setenv("QUORLANE_NODE_TMP", nodes.path_name.c_str(), 1);
     const std::string results = elsewhere.path_name + "/run.json";
     std::vector<std::string> arguments{"--mca",         "btl",     "tcp,self", "--mca",
                                        "plm_rsh_agent", LOCAL_RSH, "--host",   "127.0.0.2:2,127.0.0.3:2"};
@@ -243,6 +282,7 @@ TEST_F(Mpi, OnTwoNodesEachRankReadsAndVerifiesTheOtherNodesFiles) {
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
     finish(process);
+    unsetenv("QUORLANE_NODE_TMP");
     ASSERT_EQ(process.status, 0) << process.text << process.error_text;
     const json document = read_results(results);
     ASSERT_FALSE(document.is_discarded());
@@ -291,7 +331,8 @@ TEST_F(Mpi, ARankThatCannotWriteEndsEveryRankAndNoFileIsLeft) {
 
 // mpirun passes Ctrl+C on to every rank as SIGTERM and kills them all once one has ended: each
 // removes its files at once, in the write phase, while its flush waits on the device, or in
-// the reads, and none ends before all have.
+// the reads, and none ends before all have. mpirun passes the signal on a second later: rank
+// 0's slowed I/O in the phase the signal is sent in keeps the run from ending first.
 TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
     temporary_directory dir;
     // Rank 0 slowed in the phase the signal is sent in, so that it lands there on any machine.
@@ -301,10 +342,9 @@ TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
     for (const auto& [phase, slowed] : phases) {
         SCOPED_TRACE(phase);
         child_process process;
-        std::vector<std::string> arguments{"-x", std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "-x", slowed};
-        for (const std::string& argument :
-             ranks_on(3, dir.path_name, {"-thread", "2", "-file_number", "2", "-file", "4", "-block", "4", "-cache", "0"}))
-            arguments.push_back(argument);
+        const std::vector<std::string> arguments =
+            slowed_ranks_on({slowed}, 3, dir.path_name,
+                            {"-thread", "2", "-file_number", "2", "-file", "4", "-block", "4", "-cache", "0"});
         ASSERT_TRUE(launch_mpirun(process, arguments));
         ASSERT_TRUE(wait_for_text(process, phase, timeout_ms)) << process.text;
         ASSERT_EQ(kill(process.pid, SIGINT), 0);
@@ -314,4 +354,114 @@ TEST_F(Mpi, CtrlCOnMpirunLeavesNoFile) {
             << process.text;
         EXPECT_TRUE(dir.entries().empty());
     }
+}
+
+// A refusal before the run, on every rank or on one alone, and options that differ on a rank but
+// rank 0: said once, by rank 0, with the rank that met it; every rank ends with status 1,
+// without MPI's abort, and no file is written.
+TEST_F(Mpi, ARefusalBeforeTheRunIsSaidOnceByRankZeroWithTheRank) {
+    temporary_directory dir, elsewhere;
+    const std::string missing = dir.path_name + "/missing", results = elsewhere.path_name + "/run.json";
+    const std::vector<std::string> settings{"-path", dir.path_name, "-file", "1", "-cache", "0"};
+    std::vector<std::string> with_results = settings;
+    with_results.insert(with_results.end(), {"-json", results});
+    struct refusal {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string message;
+        std::string note;
+    };
+    const refusal refusals[] = {
+        {"the same bad option on every rank", ranks_on(3, dir.path_name, {"-thread", "0"}),
+         "Sorry, the argument -thread must be between 1 and 100\n", "Note: rank 0 of 3, on "},
+        {"a -path missing on one rank", ranks_and_one(2, settings, {"-path", missing, "-file", "1", "-cache", "0"}),
+         "Sorry, the argument -path must be an existing pointeur_repertoire\n",
+         ", with -path " + missing + ", met this error.\n"},
+        {"a -json on one rank but rank 0", ranks_and_one(2, settings, with_results),
+         "Sorry, every rank must be given the same options, -path aside\n", "Note: rank 2 of 3, on "},
+    };
+    for (const refusal& refused : refusals) {
+        SCOPED_TRACE(refused.name);
+        child_process process;
+        ASSERT_TRUE(launch_mpirun(process, refused.arguments));
+        finish(process);
+        EXPECT_EQ(process.status, 1) << process.text << process.error_text;
+        EXPECT_EQ(occurrences(process.text, refused.message), 1) << process.text;
+        EXPECT_EQ(occurrences(process.text, refused.note), 1) << process.text;
+        EXPECT_EQ(occurrences(process.text, "Quorlane "), 1) << process.text;
+        EXPECT_EQ(process.text.find("Interrupted"), std::string::npos) << process.text;
+        EXPECT_EQ(process.error_text.find("MPI_ABORT"), std::string::npos) << process.error_text;
+        EXPECT_TRUE(dir.entries().empty());
+        EXPECT_TRUE(elsewhere.entries().empty());
+    }
+}
+
+// A rank killed in the write phase never answers: rank 0 says which, and where its files may
+// remain, instead of saying every file is removed; the others remove their own.
+TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
+    temporary_directory dir;
+    const std::vector<std::string> arguments =
+        slowed_ranks_on({"SLOW_WRITE=1:200"}, 3, dir.path_name,
+                        {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"});
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    ASSERT_TRUE(wait_for_text(process, "Writing time with cache ram ...", timeout_ms)) << process.text;
+    // Every rank's first file exists once three are there; rank 1 then writes slowly.
+    for (int waited = 0; dir.entries().size() < 3 && waited < 200; ++waited) usleep(50000);
+    ASSERT_GE(dir.entries().size(), 3u);
+    const pid_t rank_1 = rank_process(process.pid, 1);
+    ASSERT_GT(rank_1, 0);
+    ASSERT_EQ(kill(rank_1, SIGKILL), 0);
+    finish(process);
+    EXPECT_NE(process.status, 0);
+    EXPECT_EQ(process.text.find("Interrupted: the run's files have been removed."), std::string::npos) << process.text;
+    EXPECT_NE(process.text.find("Interrupted: the files of the ranks that answered have been removed; rank 1 ("),
+              std::string::npos)
+        << process.text;
+    EXPECT_NE(process.text.find(") did not answer: its files may remain in " + dir.path_name + "/ (vellumcrate_*).\n"),
+              std::string::npos)
+        << process.text;
+    // Only rank 1's: at most its two test files.
+    const std::vector<std::string> left = dir.entries();
+    EXPECT_LE(left.size(), 2u);
+    for (const std::string& name : left) EXPECT_EQ(name.rfind("vellumcrate_", 0), 0u) << name;
+}
+
+// The page of a run of three ranks, rank 1 slowed in writing: the timeline draws each phase, a
+// bar for each rank in each phase, rank 1's the longest of the write, and the settings give the
+// ranks' total beside one rank's.
+TEST_F(Mpi, ThePageShowsEachRanksTimeAndTheRanksTotals) {
+    temporary_directory dir, elsewhere;
+    const std::string results = elsewhere.path_name + "/run.json", page_name = elsewhere.path_name + "/run.html";
+    const std::vector<std::string> arguments =
+        slowed_ranks_on({"SLOW_WRITE=1:100"}, 3, dir.path_name,
+                        {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json",
+                         results, "-html", page_name});
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    finish(process);
+    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
+    const json document = read_results(results);
+    ASSERT_FALSE(document.is_discarded());
+    const json written = named(document["passes"][0]["figures"], "write_with_cache");
+    ASSERT_GE(written["ranks"][1]["microseconds"].get<std::int64_t>(), 16 * 100000) << "rank 1 was not slowed";
+
+    std::ifstream stream(page_name);
+    const std::string page((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(occurrences(page, "3 ranks on 1 node: "), 1);
+    EXPECT_NE(page.find("<td>1 a rank, 3 for the 3 ranks</td>"), std::string::npos) << "workers";
+    EXPECT_NE(page.find("<td>1 MiB a rank, 3 MiB for the 3 ranks</td>"), std::string::npos) << "data per pass";
+    const std::size_t timeline = page.find("<h2>Timeline</h2>"), ranks = page.find("<h2>Ranks</h2>");
+    ASSERT_NE(timeline, std::string::npos);
+    ASSERT_NE(ranks, std::string::npos);
+    EXPECT_EQ(occurrences(page.substr(timeline, ranks - timeline), "<polyline"), 3) << "one line a charted phase";
+    // Four phases of three ranks; the longest bar of a phase spans the whole width.
+    const std::string bars = page.substr(ranks, page.find("</svg>", ranks) - ranks);
+    EXPECT_EQ(occurrences(bars, "<rect "), 4 * 3);
+    const std::size_t rank_1_write = bars.find("<title>Rank 1: ");
+    ASSERT_NE(rank_1_write, std::string::npos);
+    const std::size_t bar_start = bars.rfind("<rect ", rank_1_write);
+    EXPECT_NE(bars.substr(bar_start, rank_1_write - bar_start).find("width=\"620.0\""), std::string::npos)
+        << bars.substr(bar_start, rank_1_write - bar_start);
+    EXPECT_TRUE(dir.entries().empty());
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,19 @@ bool cluster_any(bool mine, bool& any);
 
 // Rank 0's value, on every rank.
 bool cluster_broadcast(std::uint64_t& value);
+
+// What rank 0 knows of each rank's files after an interruption.
+enum class removal_word { removed, some_left, no_answer };
+
+// After an interruption: runs `remove`, which removes what it can of this rank's files and
+// says whether all went. Gives on rank 0 each rank's word, by rank; elsewhere this rank's
+// alone. Each rank tells rank 0 as it starts removing and once it is done: rank 0 waits for
+// every rank still removing, and takes one that has said nothing within half a second for
+// dead (mpirun kills the ranks a second after it has interrupted them for a rank that died).
+// cluster_end then waits a few seconds at most, on rank 0 for the ranks not yet heard,
+// elsewhere for rank 0 to have heard them all, so that none ends, and gets the others killed
+// by mpirun, while some are still removing theirs.
+std::vector<removal_word> cluster_removal_words(const std::function<bool()>& remove);
 
 // Said by every rank once all of them know that they end now, together.
 void cluster_agree_to_end();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "cluster/cluster.hpp"
@@ -24,12 +25,14 @@ bool ending_together = false;
 bool left_alone = false;
 
 constexpr auto poll_interval = std::chrono::microseconds(100);
-// Only the end of an interrupted job uses it, so its one barrier can't meet another collective
-// that an interruption left pending.
+// Only the end of an interrupted job uses it, so that its messages can't meet another
+// collective that an interruption left pending; a dead rank's errors there are returned, not
+// fatal.
 MPI_Comm ending_comm = MPI_COMM_NULL;
 // mpirun kills every rank still running as soon as one rank has ended: after an interruption
 // no rank ends before every rank has removed its files, or this long has passed.
 constexpr auto removal_wait = std::chrono::seconds(5);
+constexpr int removal_tag = 1;
 
 bool wait_watching(MPI_Request& request) {
     for (;;) {
@@ -41,15 +44,61 @@ bool wait_watching(MPI_Request& request) {
     }
 }
 
-void wait_for_removal_everywhere() {
-    if (ending_comm == MPI_COMM_NULL) return;
-    MPI_Request request;
-    MPI_Ibarrier(ending_comm, &request);
-    const auto deadline = std::chrono::steady_clock::now() + removal_wait;
-    for (int done = 0; done == 0 && std::chrono::steady_clock::now() < deadline;) {
-        MPI_Test(&request, &done, MPI_STATUS_IGNORE);
-        if (done == 0) std::this_thread::sleep_for(poll_interval);
+// Marks in `done` each of `requests` that completes before `deadline`.
+void wait_until(std::vector<MPI_Request>& requests, std::vector<bool>& done,
+                std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        bool all_done = true;
+        for (std::size_t r = 0; r < requests.size(); ++r) {
+            int finished = 0;
+            if (!done[r] && MPI_Test(&requests[r], &finished, MPI_STATUS_IGNORE) == MPI_SUCCESS && finished != 0)
+                done[r] = true;
+            all_done = all_done && done[r];
+        }
+        if (all_done || std::chrono::steady_clock::now() >= deadline) return;
+        std::this_thread::sleep_for(poll_interval);
     }
+}
+
+// After an interruption each rank tells rank 0 that it is removing its files, then that it
+// has; rank 0 answers each once it has heard every rank or the wait is over. MPI may still
+// use these buffers until the process ends.
+constexpr int alive_tag = 2;
+int own_word = 0;
+int alive_word = 1;
+int release_word = 1;
+std::vector<int> words, alive_words;
+// Rank 0: each rank's, by rank. Elsewhere: this rank's word and rank 0's release, and its first word.
+std::vector<MPI_Request> word_requests, alive_requests;
+std::vector<bool> heard, alive;
+std::chrono::steady_clock::time_point removal_deadline;
+// mpirun kills a rank a second after its SIGTERM once another rank has died: a rank that has
+// said nothing at all within this wait is taken for dead, so that rank 0 says what it knows
+// before that kill; one that is still removing its files is waited for.
+constexpr auto answer_wait = std::chrono::milliseconds(500);
+
+// One look at each request not yet done.
+void test_each(std::vector<MPI_Request>& requests, std::vector<bool>& done) {
+    wait_until(requests, done, std::chrono::steady_clock::time_point{});
+}
+
+void wait_for_removal_everywhere() {
+    if (word_requests.empty()) return;
+    if (rank_number != 0) {
+        std::vector<MPI_Request> release{word_requests[1]};
+        std::vector<bool> released{false};
+        wait_until(release, released, removal_deadline);
+        return;
+    }
+    wait_until(word_requests, heard, removal_deadline);
+    std::vector<MPI_Request> releases;
+    for (std::size_t rank = 1; rank < words.size(); ++rank) {
+        if (!heard[rank]) continue;
+        releases.push_back(MPI_REQUEST_NULL);
+        MPI_Isend(&release_word, 1, MPI_INT, static_cast<int>(rank), removal_tag, ending_comm, &releases.back());
+    }
+    std::vector<bool> sent(releases.size(), false);
+    wait_until(releases, sent, std::chrono::steady_clock::now() + std::chrono::seconds(1));
 }
 
 // Ends MPI with the process when the end was not one of cluster_end's: -version, -help.
@@ -88,6 +137,7 @@ void cluster_start(int& argc, char**& argv) {
     MPI_Comm_size(MPI_COMM_WORLD, &rank_count);
     find_nodes();
     MPI_Comm_dup(MPI_COMM_WORLD, &ending_comm);
+    MPI_Comm_set_errhandler(ending_comm, MPI_ERRORS_RETURN);
     std::atexit(finalize_at_exit);
     silence_output(rank_number != 0);
 }
@@ -155,6 +205,47 @@ bool cluster_broadcast(std::uint64_t& value) {
     return wait_watching(request);
 }
 
+std::vector<removal_word> cluster_removal_words(const std::function<bool()>& remove) {
+    const auto start = std::chrono::steady_clock::now();
+    removal_deadline = start + removal_wait;
+    if (rank_number != 0) {
+        alive_requests.assign(1, MPI_REQUEST_NULL);
+        MPI_Isend(&alive_word, 1, MPI_INT, 0, alive_tag, ending_comm, &alive_requests[0]);
+        own_word = static_cast<int>(remove() ? removal_word::removed : removal_word::some_left);
+        word_requests.assign(2, MPI_REQUEST_NULL);
+        MPI_Isend(&own_word, 1, MPI_INT, 0, removal_tag, ending_comm, &word_requests[0]);
+        MPI_Irecv(&release_word, 1, MPI_INT, 0, removal_tag, ending_comm, &word_requests[1]);
+        return {static_cast<removal_word>(own_word)};
+    }
+    const std::size_t ranks = static_cast<std::size_t>(rank_count);
+    words.assign(ranks, 0);
+    alive_words.assign(ranks, 0);
+    word_requests.assign(ranks, MPI_REQUEST_NULL);
+    alive_requests.assign(ranks, MPI_REQUEST_NULL);
+    heard.assign(ranks, false);
+    alive.assign(ranks, false);
+    for (std::size_t rank = 1; rank < ranks; ++rank) {
+        MPI_Irecv(&words[rank], 1, MPI_INT, static_cast<int>(rank), removal_tag, ending_comm, &word_requests[rank]);
+        MPI_Irecv(&alive_words[rank], 1, MPI_INT, static_cast<int>(rank), alive_tag, ending_comm,
+                  &alive_requests[rank]);
+    }
+    words[0] = static_cast<int>(remove() ? removal_word::removed : removal_word::some_left);
+    for (;;) {
+        test_each(word_requests, heard);
+        test_each(alive_requests, alive);
+        const auto now = std::chrono::steady_clock::now();
+        bool waiting = false;
+        for (std::size_t rank = 0; rank < ranks; ++rank)
+            waiting = waiting || (!heard[rank] && (alive[rank] || now < start + answer_wait));
+        if (!waiting || now >= removal_deadline) break;
+        std::this_thread::sleep_for(poll_interval);
+    }
+    std::vector<removal_word> result;
+    for (std::size_t rank = 0; rank < ranks; ++rank)
+        result.push_back(heard[rank] ? static_cast<removal_word>(words[rank]) : removal_word::no_answer);
+    return result;
+}
+
 void cluster_agree_to_end() { ending_together = true; }
 
 void cluster_end(int status, const std::string& message) {
@@ -167,8 +258,9 @@ void cluster_end(int status, const std::string& message) {
         wait_for_removal_everywhere();
         return;
     }
-    // An end that the other ranks know nothing of, such as an option refused here alone: its
-    // message is shown whatever the rank, and mpirun ends the job, which interrupts the others.
+    // An end that the other ranks know nothing of (refusals before the run and errors in it are
+    // told to every rank first): its message is shown whatever the rank, and mpirun ends the
+    // job, which interrupts the others.
     if (rank_number != 0 && !message.empty()) {
         silence_output(false);
         print_on_own_line(message);

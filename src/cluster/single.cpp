@@ -34,6 +34,10 @@ bool cluster_any(bool mine, bool& any) {
 
 bool cluster_broadcast(std::uint64_t&) { return true; }
 
+std::vector<removal_word> cluster_removal_words(const std::function<bool()>& remove) {
+    return {remove() ? removal_word::removed : removal_word::some_left};
+}
+
 void cluster_agree_to_end() {}
 
 void cluster_end(int, const std::string&) {}

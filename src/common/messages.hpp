@@ -70,7 +70,9 @@ inline constexpr const char* ranks_note =
     "Note: ranks %u, nodes %u, threads per rank %u: each figure is all ranks' bytes over the time of the "
     "last rank done.";
 inline constexpr const char* error_rank = "Note: rank %u of %u, on %s, met this error.";
-inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path, -json and -html aside";
+// A refusal before the run, with the rank's -path as given.
+inline constexpr const char* refusal_rank = "Note: rank %u of %u, on %s, with -path %s, met this error.";
+inline constexpr const char* ranks_differ = "Sorry, every rank must be given the same options, -path aside";
 
 // The results file and the report page: refused before the run (the option's name), or
 // failing at its end.
@@ -198,5 +200,13 @@ inline constexpr const char* files_left = "Some of the run's files could not be 
 inline constexpr const char* interruption = "Interrupted: the run's files have been removed.";
 inline constexpr const char* interruption_incomplete =
     "Interrupted: some of the run's files could not be removed (listed above).";
+// quorlane-mpi, when some rank did not answer after the interruption: the line, then for each
+// such rank its host and directory, or its number alone before the ranks knew them.
+inline constexpr const char* interruption_answered =
+    "Interrupted: the files of the ranks that answered have been removed";
+inline constexpr const char* unanswered_rank =
+    "; rank %u (%s) did not answer: its files may remain in %s (vellumcrate_*)";
+inline constexpr const char* unanswered_rank_unplaced =
+    "; rank %u did not answer: its files may remain (vellumcrate_*)";
 
 }  // namespace messages

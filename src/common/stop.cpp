@@ -39,13 +39,17 @@ int interruption_status() { return requested_status.load(); }
 namespace {
 end_hook installed_end_hook = nullptr;
 process_ending installed_ending;
+refusal_hook installed_refusal_hook = nullptr;
 }  // namespace
 
 void install_end_hook(end_hook hook) { installed_end_hook = hook; }
 
 void install_process_ending(const process_ending& ending) { installed_ending = ending; }
 
+void install_refusal_hook(refusal_hook hook) { installed_refusal_hook = hook; }
+
 void end_process(int status, const std::string& message) {
+    if (installed_refusal_hook != nullptr && status != 0) installed_refusal_hook(message);
     // The hook runs once: an error while it writes ends the process without it.
     const end_hook hook = installed_end_hook;
     installed_end_hook = nullptr;

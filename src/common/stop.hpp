@@ -41,6 +41,11 @@ struct process_ending {
 };
 void install_process_ending(const process_ending& ending);
 
+// quorlane-mpi, until the ranks have agreed that the run may start: this rank's end is a
+// refusal that `hook` takes to every other rank, so that they all end with it. Null removes it.
+using refusal_hook = void (*)(const std::string& message);
+void install_refusal_hook(refusal_hook hook);
+
 // Every end of the process after the settings are read comes here.
 [[noreturn]] void end_process(int status, const std::string& message);
 

@@ -45,12 +45,29 @@ bool remove_run_file(const std::string& name, const std::string& failure_message
     return false;
 }
 
+// What rank 0 can say of every rank's files: a rank that never answered, killed or on a node
+// that went down, may have left its own, named with its directory where that is known.
+std::string interruption_line(const std::vector<removal_word>& words) {
+    std::string unanswered;
+    bool some_left = false;
+    for (std::uint32_t rank = 0; rank < words.size(); ++rank) {
+        some_left = some_left || words[rank] == removal_word::some_left;
+        if (words[rank] != removal_word::no_answer) continue;
+        unanswered += rank < current_run.ranks.size()
+                          ? format_text(messages::unanswered_rank, rank, current_run.ranks[rank].host.c_str(),
+                                        current_run.ranks[rank].path.c_str())
+                          : format_text(messages::unanswered_rank_unplaced, rank);
+    }
+    if (!unanswered.empty()) return messages::interruption_answered + unanswered + ".";
+    return some_left ? messages::interruption_incomplete : messages::interruption;
+}
+
 // An interruption ends each rank at once, without waiting for any other's collective step:
 // mpirun interrupts them all, and kills what is still running once one rank has ended.
 [[noreturn]] void end_interrupted(const std::vector<thread_param>& records) {
     const std::string error = recorded_fatal_error();
     if (!error.empty()) print_error(error);
-    const char* line = remove_run_files(records) ? messages::interruption : messages::interruption_incomplete;
+    const std::string line = interruption_line(cluster_removal_words([&records] { return remove_run_files(records); }));
     print_on_own_line(line);
     end_process(interruption_status(), line);
 }

@@ -24,11 +24,13 @@ int main(int argc, char** argv) {
     cluster_start(argc, argv);
     install_process_ending(process_ending{results_saving, results_saved, cluster_end});
     describe_unknown_errors_with(messages::windows_error);
+    if (cluster_mode()) install_refusal_hook(settle_refusals);
     initialize_settings();
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
     if (is_printing_rank()) prepare_reports(std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io();
+    if (cluster_mode()) settle_refusals("");
     // With several ranks, the ranks create and remove files to find which share a directory.
     install_interruption_handlers(request_interruption);
     if (cluster_mode())

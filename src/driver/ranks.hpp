@@ -10,6 +10,12 @@
 #include "results/record.hpp"
 #include "workers/workers.hpp"
 
+// Before the run, where every rank meets: each rank's refusal of its options or directory
+// (`mine`, empty for none). When some rank refused, rank 0 says the lowest rank's refusal with
+// that rank, its host and its -path, and every rank ends with status 1; a rank that refused
+// comes here from its end (install_refusal_hook) and goes on ending. Returns when none did.
+void settle_refusals(const std::string& mine);
+
 // Before any test file exists: the same options on every rank, the same data seed with
 // names of each rank's own, which ranks share a directory, the open files and free space that
 // each directory needs, and whose files each rank reads. Records every rank's description in

@@ -20,7 +20,9 @@ constexpr std::uint32_t unassigned = UINT32_MAX;
 // Before the run no rank has a file to remove.
 const std::vector<thread_param> no_files;
 
-// A rank reads another's files with its own settings: they must be the same everywhere.
+// A rank reads another's files with its own settings: they must be the same everywhere. Only
+// rank 0 writes the results file and the page, so a rank given other names for them would
+// be ignored.
 void agree_on_settings() {
     const std::vector<std::uint64_t> mine{settings.block_kib,
                                           settings.file_mib,
@@ -31,8 +33,13 @@ void agree_on_settings() {
                                           settings.verify ? 1u : 0u,
                                           settings.direct ? 1u : 0u};
     std::vector<std::uint64_t> all;
-    if (!cluster_gather(mine, all)) stop_if_requested(no_files);
-    if (!std::equal(mine.begin(), mine.end(), all.begin())) record_fatal_error(messages::ranks_differ);
+    std::vector<std::string> results_files, pages;
+    if (!cluster_gather(mine, all) || !cluster_gather_text(settings.results_file, results_files) ||
+        !cluster_gather_text(settings.report_page, pages))
+        stop_if_requested(no_files);
+    if (!std::equal(mine.begin(), mine.end(), all.begin()) || settings.results_file != results_files[0] ||
+        settings.report_page != pages[0])
+        record_fatal_error(messages::ranks_differ);
 }
 
 // The data's seed is rank 0's, so that any rank can make again what another wrote; the names'
@@ -112,6 +119,28 @@ void check_rank_limits(const std::vector<std::uint32_t>& directory) {
 }
 
 }  // namespace
+
+void settle_refusals(const std::string& mine) {
+    install_refusal_hook(nullptr);
+    // No interruption handler is installed yet: nothing cuts these gathers short.
+    std::vector<std::string> refusals, hosts, paths;
+    cluster_gather_text(mine, refusals);
+    cluster_gather_text(describe_host().name, hosts);
+    cluster_gather_text(settings.target_directory, paths);
+    const auto first =
+        std::find_if(refusals.begin(), refusals.end(), [](const std::string& text) { return !text.empty(); });
+    if (first == refusals.end()) return;
+    const auto rank = static_cast<std::uint32_t>(first - refusals.begin());
+    // A rank's own refusal is printed as it is met; only rank 0's output is seen.
+    if (rank != cluster_rank()) print_on_own_line(*first);
+    const std::string& where = paths[rank];
+    print_on_own_line(
+        where.empty() ? format_text(messages::error_rank, rank, cluster_size(), hosts[rank].c_str())
+                      : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(), where.c_str()));
+    current_run.error_rank = rank;
+    cluster_agree_to_end();
+    if (mine.empty()) end_process(1, *first);
+}
 
 void prepare_ranks() {
     const std::string host = describe_host().name;

@@ -174,10 +174,13 @@ std::string notes(const json& results) {
     std::string items = status_notes(results) + verification_notes(results) + target_notes(results);
     for (const json& pass : results["passes"]) items += pass_notes(pass, results["passes"].size());
     items += short_phase_note(results);
-    if (results.contains("cluster"))
-        items += note(std::to_string(results["cluster"]["ranks"].get<std::size_t>()) + " ranks on " +
-                      std::to_string(results["cluster"]["nodes"].get<std::size_t>()) +
-                      " nodes: each figure is all ranks' bytes over the time of the last rank done.");
+    if (results.contains("cluster")) {
+        const std::size_t ranks = results["cluster"]["ranks"].get<std::size_t>();
+        const std::size_t nodes = results["cluster"]["nodes"].get<std::size_t>();
+        items += note(std::to_string(ranks) + (ranks == 1 ? " rank on " : " ranks on ") + std::to_string(nodes) +
+                      (nodes == 1 ? " node" : " nodes") +
+                      ": each figure is all ranks' bytes over the time of the last rank done.");
+    }
     if (items.empty()) items = note("Nothing to remark: the run completed and every figure is a disk's.");
     return "<h2>Notes</h2><ul class=\"notes\">" + items + "</ul>";
 }
@@ -217,12 +220,13 @@ std::string footer(const json& results) {
 std::string html_page(const run_record& run, const json& results) {
     const std::string timeline = timeline_chart(run);
     const std::string phases = phase_charts(run);
+    const std::string ranks = rank_bars(run);
     return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>Quorlane report: " +
            html_escape(results["target"]["path"].get<std::string>()) + "</title><style>" + page_style +
            "</style></head><body><main>" + header(results) + figures(results) + notes(results) +
-           (timeline.empty() ? "" : "<h2>Timeline</h2>" + timeline) +
+           (timeline.empty() ? "" : "<h2>Timeline</h2>" + timeline) + (ranks.empty() ? "" : "<h2>Ranks</h2>" + ranks) +
            (phases.empty() ? "" : "<h2>Phases</h2>" + phases) + figure_tables(results) + context_tables(results) +
            footer(results) + "</main></body></html>\n";
 }

@@ -111,6 +111,14 @@ std::string ranks_table(const json& results) {
                                     rows);
 }
 
+// The settings are one rank's: with several ranks, the ranks' total beside it.
+std::string per_rank(const json& results, std::uint64_t one, std::string (*shown)(std::uint64_t)) {
+    if (!results.contains("cluster")) return shown(one);
+    const std::uint64_t ranks = results["cluster"]["ranks"].get<std::uint64_t>();
+    return shown(one) + " a rank, " + shown(one * ranks) + " for the " + std::to_string(ranks) +
+           (ranks == 1 ? " rank" : " ranks");
+}
+
 }  // namespace
 
 std::string figure_tables(const json& results) {
@@ -130,8 +138,8 @@ std::string context_tables(const json& results) {
                   {"File", grouped(settings["file_mib"].get<std::uint64_t>()) + " MiB asked, " +
                                binary_size(settings["bytes_per_file"].get<std::uint64_t>()) + " in whole blocks"},
                   {"Files per worker", grouped(settings["file_number"].get<std::uint64_t>())},
-                  {"Workers", grouped(settings["thread"].get<std::uint64_t>())},
-                  {"Data per pass", binary_size(settings["bytes_per_pass"].get<std::uint64_t>())},
+                  {"Workers", per_rank(results, settings["thread"].get<std::uint64_t>(), grouped)},
+                  {"Data per pass", per_rank(results, settings["bytes_per_pass"].get<std::uint64_t>(), binary_size)},
                   {"Controller cache emptied", settings["cache_gib"].get<std::uint64_t>() == 0
                                                    ? std::string("no")
                                                    : grouped(settings["cache_gib"].get<std::uint64_t>()) + " GiB"},

@@ -1,6 +1,7 @@
 #include "report/run_charts.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "common/units.hpp"
@@ -41,6 +42,13 @@ const step_look step_looks[] = {
     {"flush", "Flush: forcing the files to the device", "hsl(262,75%,45%)"},
     {"purge", "Purge: dropping the files from the OS cache", "#dc2626"},
 };
+
+// An SVG coordinate: no grouping of thousands.
+std::string coordinate(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
 
 std::string pass_name(const run_record& run, std::size_t pass) {
     return run.passes.size() > 1 ? "pass " + std::to_string(pass + 1) : std::string();
@@ -107,6 +115,18 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
     }
 }
 
+// With several ranks no series spans them all: the phase at its figure's rate, all its time.
+chart_point whole_phase_point(const run_record& run, std::size_t pass, const figure_record& figure) {
+    const double from = static_cast<double>(figure.start_us) / one_second_us;
+    const double seconds = static_cast<double>(figure.elapsed_us) / one_second_us;
+    const double rate =
+        figure.elapsed_us > 0 ? static_cast<double>(figure.bytes) / static_cast<double>(figure.elapsed_us) : 0;
+    const std::string name = pass_name(run, pass);
+    return chart_point{from, from + seconds, rate,
+                       (name.empty() ? "" : name + ": ") + grouped(rate, 0) + " MB/s over " + grouped(seconds, 2) +
+                           " s, " + binary_size(figure.bytes) + " by all ranks"};
+}
+
 std::string phase_chart(const run_record& run, const phase_look& phase, bool against_data) {
     chart drawn;
     drawn.id = std::string(against_data ? "data-" : "time-") + std::to_string(static_cast<int>(phase.kind));
@@ -145,9 +165,14 @@ std::string timeline_chart(const run_record& run) {
         const pass_record& record = run.passes[pass];
         for (const phase_look& phase : charted_phases) {
             const figure_record& figure = record.figures[static_cast<int>(phase.kind)];
-            if (!figure.measured || figure.series.points.empty()) continue;
-            drawn.lines.push_back(chart_line{name_of(phase), shade(hue_of(phase), 0, 1),
-                                             rate_points(phase, pass_name(run, pass), figure, figure.start_us, false)});
+            if (!figure.measured) continue;
+            if (!figure.series.points.empty())
+                drawn.lines.push_back(
+                    chart_line{name_of(phase), shade(hue_of(phase), 0, 1),
+                               rate_points(phase, pass_name(run, pass), figure, figure.start_us, false)});
+            else if (!figure.ranks.empty())
+                drawn.lines.push_back(
+                    chart_line{name_of(phase), shade(hue_of(phase), 0, 1), {whole_phase_point(run, pass, figure)}});
         }
         for (const step_record& step : record.steps)
             for (const step_look& look : step_looks)
@@ -161,8 +186,57 @@ std::string timeline_chart(const run_record& run) {
     }
     if (drawn.lines.empty() && drawn.spans.empty()) return "";
     drawn.description = describe(drawn.lines, "s") + " Shaded spans: the eviction, flush and purge steps.";
+    if (!run.ranks.empty())
+        drawn.description +=
+            " With several ranks each phase is drawn at its figure's rate, all ranks' bytes over the "
+            "last rank's time: no rank sees the others' bytes as they go.";
     mark_drops(run, drawn, false, true);
     return svg_chart(drawn);
+}
+
+std::string rank_bars(const run_record& run) {
+    constexpr double width = 960, name_width = 150, value_width = 190, row = 20, heading = 30;
+    const double bar_most = width - name_width - value_width;
+    std::string rows;
+    double y = 0;
+    for (int kind = 0; kind < figure_count; ++kind) {
+        std::int64_t longest = 0;
+        for (const pass_record& pass : run.passes)
+            for (const rank_result& part : pass.figures[kind].ranks) longest = std::max(longest, part.elapsed_us);
+        if (longest <= 0) continue;
+        y += heading;
+        rows += "<text x=\"0\" y=\"" + coordinate(y - 9) + "\" font-weight=\"600\" font-size=\"13\">" +
+                html_escape(figure_short_names[kind]) + "</text>";
+        for (std::size_t pass = 0; pass < run.passes.size(); ++pass) {
+            const figure_record& figure = run.passes[pass].figures[kind];
+            for (std::size_t rank = 0; rank < figure.ranks.size(); ++rank) {
+                const rank_result& part = figure.ranks[rank];
+                const double seconds = static_cast<double>(part.elapsed_us) / one_second_us;
+                const double rate =
+                    part.elapsed_us > 0 ? static_cast<double>(part.bytes) / static_cast<double>(part.elapsed_us) : 0;
+                const std::string name = "Rank " + std::to_string(rank) +
+                                         (run.passes.size() > 1 ? ", pass " + std::to_string(pass + 1) : std::string());
+                const std::string value = grouped(seconds, 2) + " s, " + grouped(rate, 0) + " MB/s";
+                const double bar =
+                    std::max(1.0, bar_most * static_cast<double>(part.elapsed_us) / static_cast<double>(longest));
+                const std::string top = coordinate(y + 2);
+                rows += "<text x=\"0\" y=\"" + coordinate(y + 14) + "\">" + html_escape(name) + "</text><rect x=\"" +
+                        coordinate(name_width) + "\" y=\"" + top + "\" width=\"" + coordinate(bar) + "\" height=\"" +
+                        coordinate(row - 6) + "\" fill=\"" + shade(figure_hues[kind], pass, run.passes.size()) +
+                        "\"><title>" + html_escape(name + ": " + value + ", " + binary_size(part.bytes)) +
+                        "</title></rect><text x=\"" + coordinate(name_width + bar + 6) + "\" y=\"" +
+                        coordinate(y + 14) + "\">" + value + "</text>";
+                y += row;
+            }
+        }
+    }
+    if (rows.empty()) return "";
+    return "<svg class=\"chart ranks\" viewBox=\"0 0 " + coordinate(width) + " " + coordinate(y + 6) +
+           "\" role=\"img\" aria-labelledby=\"ranks-title ranks-description\"><title id=\"ranks-title\">Each rank's "
+           "time in each phase</title><desc id=\"ranks-description\">One bar a rank, each phase drawn to its "
+           "slowest rank's time: a shorter bar is a rank that was done sooner. Each bar gives the rank's seconds and "
+           "its own rate.</desc>" +
+           rows + "</svg>";
 }
 
 std::string phase_charts(const run_record& run) {

@@ -12,5 +12,9 @@ std::string shade(int hue, std::size_t pass, std::size_t passes);
 
 std::string timeline_chart(const run_record& run);
 
+// With several ranks: a bar of each rank's time in each figure, each figure to its slowest
+// rank's time, so that a rank slower than the others stands out.
+std::string rank_bars(const run_record& run);
+
 // The write phase's and each read phase's charts, each in its own titled block.
 std::string phase_charts(const run_record& run);

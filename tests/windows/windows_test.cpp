@@ -244,6 +244,19 @@ protected:
     std::string wine;
 };
 
+// A close the handler saw through within Windows' deadline: nothing left, and the results
+// saved as interrupted.
+void expect_closed_in_time(const execution_result& r, const temporary_directory& dir,
+                           const temporary_directory& reports) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
+    EXPECT_LT(std::stoul(m[1]), 4500u);
+    EXPECT_TRUE(dir.entries().empty());
+    std::ifstream stream(reports.path_name + "/run.json");
+    const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
+}
+
 }  // namespace
 
 TEST_F(UnderWine, HelpIsTheLinuxTextWithBackslashCrLfAndWineTemp) {
@@ -434,13 +447,7 @@ TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineLeavesNothingAndSavesTh
                     "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0", "-json",
                     windows_path(reports.path_name + "/run.json")});
     EXPECT_EQ(r.status, 0) << r.output;
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
-    EXPECT_LT(std::stoul(m[1]), 4500u);
-    EXPECT_TRUE(dir.entries().empty());
-    std::ifstream stream(reports.path_name + "/run.json");
-    const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
+    expect_closed_in_time(r, dir, reports);
 }
 
 // A close while the device takes its time to force the files: the process stops waiting for
@@ -463,13 +470,7 @@ TEST_F(UnderWine, ConsoleCloseDuringASlowFlushRemovesTheFilesAndSavesTheResults)
     unsetenv("SLOW_FSYNC_NAME");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("Writing time without cache ram ..."), std::string::npos) << r.output;
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
-    EXPECT_LT(std::stoul(m[1]), 4500u);
-    EXPECT_TRUE(dir.entries().empty());
-    std::ifstream stream(reports.path_name + "/run.json");
-    const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
+    expect_closed_in_time(r, dir, reports);
 }
 
 // A log-off, any user's, leaves the run going to its end. Ctrl+C reaches a run started in a
