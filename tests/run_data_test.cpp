@@ -105,7 +105,7 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
     }
     // Four 1 MiB chunks of the eviction file: as unique as the test files' sectors.
     data_pattern eviction;
-    ASSERT_TRUE(make_pattern(eviction, eviction_stream, 1048576));
+    ASSERT_TRUE(make_pattern(eviction, pass_identity(0), eviction_stream, 1048576));
     std::unordered_set<std::string> sectors;
     for (std::uint64_t chunk = 0; chunk < 4; ++chunk) {
         const std::string data(reinterpret_cast<const char*>(pattern_block(eviction, 0, chunk * 1048576)), 1048576);

@@ -242,7 +242,7 @@ namespace {
     const std::size_t block = block_kib * 1024;
     const std::size_t size = (4 * 1048576 / block + 1) * block;
     data_pattern pattern;
-    if (!make_pattern(pattern, 0, block)) std::exit(2);
+    if (!make_pattern(pattern, pass_identity(0), 0, block)) std::exit(2);
     std::string written(size, '\0');
     for (std::size_t offset = 0; offset < size; offset += block)
         std::memcpy(written.data() + offset, pattern_block(pattern, 0, offset), block);

@@ -11,8 +11,8 @@
 // True from the creation of the eviction file until it is removed.
 extern bool eviction_file_created;
 
-// Writes cache GiB to eviction_file_path and forces them to the device.
-void write_eviction_file();
+// Writes cache GiB of the pass of `identity` to eviction_file_path and forces them to the device.
+void write_eviction_file(std::uint64_t identity);
 
 // Reads the eviction file back, so that the controller's cache holds it and not test data.
 void read_eviction_file();

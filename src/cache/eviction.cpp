@@ -34,10 +34,10 @@ bool create_eviction_file(os_file& handle) {
 
 }  // namespace
 
-void write_eviction_file() {
+void write_eviction_file(std::uint64_t identity) {
     print("%s", messages::eviction_status);
     data_pattern pattern;
-    if (!make_pattern(pattern, eviction_stream, bytes_per_chunk)) return;
+    if (!make_pattern(pattern, identity, eviction_stream, bytes_per_chunk)) return;
     os_file handle = no_file;
     if (!create_eviction_file(handle)) return;
     eviction_file_created = true;

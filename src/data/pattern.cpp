@@ -3,8 +3,6 @@
 #include "common/random.hpp"
 #include "data/stamp.hpp"
 
-std::uint32_t current_pass = 0;
-
 namespace {
 
 // An additive lagged Fibonacci generator, x[n] = x[n - 100] + x[n - 37] (mod 2^64), seeded
@@ -28,11 +26,11 @@ void fill_block(const data_pattern& pattern, std::uint32_t file, std::uint64_t o
 
 }  // namespace
 
-std::uint64_t pass_identity() { return mix64(run_seed ^ mix64(current_pass + 1)); }
+std::uint64_t pass_identity(std::uint32_t pass) { return mix64(run_seed ^ mix64(pass + 1)); }
 
-bool make_pattern(data_pattern& pattern, std::uint32_t stream, std::size_t block_bytes) {
+bool make_pattern(data_pattern& pattern, std::uint64_t identity, std::uint32_t stream, std::size_t block_bytes) {
     pattern.block_bytes = block_bytes;
-    pattern.identity = pass_identity();
+    pattern.identity = identity;
     pattern.stream = stream;
     pattern.block = new_buffer(block_bytes);
     return static_cast<bool>(pattern.block);

@@ -10,10 +10,8 @@
 
 #include "common/buffer.hpp"
 
-// The pass being run, from 0; its identity is in every stamp and keys every block.
-extern std::uint32_t current_pass;
-
-std::uint64_t pass_identity();
+// The identity of the run's pass `pass` (from 0): in every stamp, and a key of every block.
+std::uint64_t pass_identity(std::uint32_t pass);
 
 struct data_pattern {
     block_buffer block;
@@ -22,9 +20,9 @@ struct data_pattern {
     std::uint32_t stream = 0;
 };
 
-// Readies the pattern of `stream` for blocks of `block_bytes` (a multiple of 1 KiB); false,
-// with the fatal error recorded, when the memory can't be had.
-bool make_pattern(data_pattern& pattern, std::uint32_t stream, std::size_t block_bytes);
+// Readies the pattern of `stream` in the pass of `identity` for blocks of `block_bytes` (a
+// multiple of 1 KiB); false, with the fatal error recorded, when the memory can't be had.
+bool make_pattern(data_pattern& pattern, std::uint64_t identity, std::uint32_t stream, std::size_t block_bytes);
 
 // The block of file `file` at byte `offset` (a multiple of the block size), stamped; valid
 // until the next call.

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
 #include "common/clock.hpp"
@@ -17,7 +19,7 @@ namespace {
 // Runs an eviction step, untimed, and keeps its duration; the run stops here if the step
 // failed. There is one eviction file per node, the node's first rank's.
 void run_eviction_step(pass_record& pass, const std::vector<thread_param>& records, const char* name,
-                       std::uint64_t bytes, void (*step)()) {
+                       std::uint64_t bytes, const std::function<void()>& step) {
     wait_for_every_rank(records);
     const bool on_this_rank = first_rank_on_node();
     const std::int64_t start = now_us();
@@ -50,14 +52,16 @@ void check_unbuffered_write(const std::vector<thread_param>& records) {
 }  // namespace
 
 void run_pass(std::uint32_t pass_number) {
-    current_pass = pass_number;
     pass_record& pass = current_run.passes.emplace_back();
     prepare_write_handles();
+    const std::uint64_t identity = pass_identity(pass_number);
     std::vector<thread_param> records(settings.worker_count);
+    for (thread_param& record : records) record.pass_identity = identity;
     const std::uint64_t eviction_bytes = eviction_file_bytes();
 
     if (settings.controller_cache_gib != 0)
-        run_eviction_step(pass, records, "eviction_write", eviction_bytes, write_eviction_file);
+        run_eviction_step(pass, records, "eviction_write", eviction_bytes,
+                          [identity] { write_eviction_file(identity); });
 
     const figure_record written = write_phase(records);
     keep_figure(pass, records, figure_kind::write_cached, written);

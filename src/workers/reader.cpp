@@ -77,7 +77,8 @@ void read_worker(thread_param* record) {
     const block_buffer buffer = new_buffer(bytes_per_block());
     if (!buffer) return;
     data_pattern pattern;
-    if (settings.verify && !make_pattern(pattern, record->read_stream, bytes_per_block())) return;
+    if (settings.verify && !make_pattern(pattern, record->pass_identity, record->read_stream, bytes_per_block()))
+        return;
     for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
         if (!read_file(*record, index, buffer.get(), settings.verify ? &pattern : nullptr)) return;
 }

@@ -11,6 +11,7 @@ struct thread_param {
     std::uint64_t bytes = 0;         // moved by this worker in the current phase
     std::int64_t end_us = 0;         // when it finished the phase, on the phase clock
     std::uint32_t stream = 0;        // the writer's number in the stamps, unique among all ranks
+    std::uint64_t pass_identity = 0;  // the pass's (data/pattern.hpp), in the stamps of what it writes or reads
     // The files the reader reads and their writer's stream: its own writer's, or with several
     // ranks, in the read without cache, another rank's.
     std::string read_prefix;

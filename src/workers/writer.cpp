@@ -53,7 +53,7 @@ bool write_file(thread_param& record, std::uint32_t index, data_pattern& pattern
 
 void write_worker(thread_param* record) {
     data_pattern pattern;
-    if (!make_pattern(pattern, record->stream, bytes_per_block())) return;
+    if (!make_pattern(pattern, record->pass_identity, record->stream, bytes_per_block())) return;
     for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
         if (stop_requested.load(std::memory_order_relaxed)) return;
         if (!write_file(*record, index, pattern)) return;

@@ -33,7 +33,7 @@ std::string write_test_file(const std::string& directory, const std::string& blo
 std::string write_eviction_data(const std::string& directory, unsigned mib) {
     const std::string name = directory + "/eviction";
     data_pattern pattern;
-    if (!make_pattern(pattern, eviction_stream, 1048576)) return "";
+    if (!make_pattern(pattern, pass_identity(0), eviction_stream, 1048576)) return "";
     std::ofstream file(name, std::ios::binary);
     for (std::uint64_t chunk = 0; chunk < mib; ++chunk)
         file.write(reinterpret_cast<const char*>(pattern_block(pattern, 0, chunk * 1048576)), 1048576);
