@@ -143,8 +143,13 @@ TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
         std::string other(sector, '\0');
         std::mt19937_64 random(7);
         for (char& byte : other) byte = static_cast<char>(random());
-        write_stamp(sector_stamp{random(), 0, 0, static_cast<std::uint64_t>(at)},
-                    reinterpret_cast<unsigned char*>(other.data()));
+        // Another run's stamp whose first byte differs from this run's, so that the difference
+        // starts where the sector does (one run in 256 would otherwise share it).
+        const char first_byte = read_at(target, at, 1)[0];
+        do
+            write_stamp(sector_stamp{random(), 0, 0, static_cast<std::uint64_t>(at)},
+                        reinterpret_cast<unsigned char*>(other.data()));
+        while (other[0] == first_byte);
         write_at(target, at, other);
     });
     expect_diagnosis(earlier, target, at, "it holds data from an earlier run");
