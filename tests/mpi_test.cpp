@@ -87,6 +87,15 @@ json read_results(const std::string& name) {
     return json::parse(stream, nullptr, false);
 }
 
+// Runs mpirun with `arguments` to its end, which must be a success, and reads the results file
+// `results` it wrote: discarded when the run failed or the file does not parse.
+json results_of_run(child_process& process, const std::vector<std::string>& arguments, const std::string& results) {
+    if (!launch_mpirun(process, arguments)) return json(json::value_t::discarded);
+    finish(process);
+    if (process.status != 0) return json(json::value_t::discarded);
+    return read_results(results);
+}
+
 class Mpi : public testing::Test {
 protected:
     void SetUp() override {
@@ -200,11 +209,8 @@ TEST_F(Mpi, TheSecondFigureLastsUntilTheLastRanksDataIsOnItsDevice) {
         {"SLOW_FSYNC=0:600", "SLOW_WRITE=1:100"}, 2, dir.path_name,
         {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json", results});
     child_process process;
-    ASSERT_TRUE(launch_mpirun(process, arguments));
-    finish(process);
-    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
-    const json document = read_results(results);
-    ASSERT_FALSE(document.is_discarded());
+    const json document = results_of_run(process, arguments, results);
+    ASSERT_FALSE(document.is_discarded()) << process.text << process.error_text;
     const json& pass = document["passes"][0];
     const json written = named(pass["figures"], "write_with_cache");
     const json forced = named(pass["figures"], "write_without_cache");
@@ -240,11 +246,8 @@ TEST_F(Mpi, EachRanksMemoryNotesComeOnceWithItsRank) {
     arguments.push_back(":");
     for (const std::string& argument : ranks_on(1, memory.path_name, settings)) arguments.push_back(argument);
     child_process process;
-    ASSERT_TRUE(launch_mpirun(process, arguments));
-    finish(process);
-    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
-    const json document = read_results(results);
-    ASSERT_FALSE(document.is_discarded());
+    const json document = results_of_run(process, arguments, results);
+    ASSERT_FALSE(document.is_discarded()) << process.text << process.error_text;
     const json& details = document["cluster"]["rank_details"];
     ASSERT_EQ(details.size(), 2u);
     EXPECT_EQ(details[0]["memory_backed"], false);
@@ -280,12 +283,9 @@ TEST_F(Mpi, OnTwoNodesEachRankReadsAndVerifiesTheOtherNodesFiles) {
          ranks_on(4, dir.path_name, {"-file", "2", "-block", "64", "-cache", "0", "-verify", "-json", results}))
         arguments.push_back(argument);
     child_process process;
-    ASSERT_TRUE(launch_mpirun(process, arguments));
-    finish(process);
+    const json document = results_of_run(process, arguments, results);
     unsetenv("QUORLANE_NODE_TMP");
-    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
-    const json document = read_results(results);
-    ASSERT_FALSE(document.is_discarded());
+    ASSERT_FALSE(document.is_discarded()) << process.text << process.error_text;
     EXPECT_EQ(document["cluster"]["nodes"], 2);
     for (const json& rank : document["cluster"]["rank_details"])
         EXPECT_EQ(rank["reads_files_of"], (rank["rank"].get<int>() + 2) % 4);
@@ -438,11 +438,8 @@ TEST_F(Mpi, ThePageShowsEachRanksTimeAndTheRanksTotals) {
                         {"-thread", "1", "-file_number", "1", "-file", "1", "-block", "64", "-cache", "0", "-json",
                          results, "-html", page_name});
     child_process process;
-    ASSERT_TRUE(launch_mpirun(process, arguments));
-    finish(process);
-    ASSERT_EQ(process.status, 0) << process.text << process.error_text;
-    const json document = read_results(results);
-    ASSERT_FALSE(document.is_discarded());
+    const json document = results_of_run(process, arguments, results);
+    ASSERT_FALSE(document.is_discarded()) << process.text << process.error_text;
     const json written = named(document["passes"][0]["figures"], "write_with_cache");
     ASSERT_GE(written["ranks"][1]["microseconds"].get<std::int64_t>(), 16 * 100000) << "rank 1 was not slowed";
 
