@@ -76,8 +76,10 @@ test-sanitize: test-prerequisites
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=None -DQUORLANE_MPI=OFF -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=thread -Wno-maybe-uninitialized"
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quorlane quorlane_reliability_tests
 	$(SANITIZE_ENV) tests/sanitizers/tsan_runs.sh $(TSAN_BUILD)/quorlane
+	@# The rarer signals of the interruption set run in the other builds: ThreadSanitizer's
+	@# runtime, which defers signals, once let a SIGPOLL go unseen.
 	cd $(TSAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure \
-	  -R 'Interruption|InterruptedWrite|FullDisk|OpenFilesLimit'
+	  -R 'Interruption|InterruptedWrite|FullDisk|OpenFilesLimit' -E '/(VTALRM|XCPU|POLL|RT[0-9]+)( |$$)'
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
