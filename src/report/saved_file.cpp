@@ -42,13 +42,32 @@ bool replace_whole(const std::string& file, const std::string& text, std::string
     return false;
 }
 
-// A file created and removed at once, where the report will be: the name, its length and
-// the directory's permission are all tried.
-bool try_creating(const std::string& file, std::string& reason) {
-    os_file handle = no_file;
-    if (create_new_file(file, file_caching::os_cache, handle, reason) != creation::created) return false;
+// A file just created to try the place, closed and removed at once.
+bool close_and_remove(os_file handle, const std::string& file, std::string& reason) {
     close_file(handle, reason);
     return remove_file(file, reason);
+}
+
+// Where the report will be, a file created and removed: the name, its length and the
+// directory's permission are all tried.
+bool try_creating(const std::string& file, std::string& reason) {
+    os_file handle = no_file;
+    return create_new_file(file, file_caching::os_cache, handle, reason) == creation::created &&
+           close_and_remove(handle, file, reason);
+}
+
+// Beside a file to replace, the temporary file the save will make, created and removed.
+bool try_replacing(const std::string& file, std::string& reason) {
+    std::string temporary;
+    os_file handle = no_file;
+    return may_replace(file, reason) && create_beside(file, temporary, handle, reason) &&
+           close_and_remove(handle, temporary, reason);
+}
+
+// A name that is neither a file nor a stream: false, with the reason it can't be saved.
+bool refuse_kind(report_target_kind kind, std::string& reason) {
+    reason = kind == report_target_kind::directory ? messages::report_directory : messages::report_not_a_file;
+    return false;
 }
 
 }  // namespace
@@ -60,8 +79,8 @@ bool save_file(const std::string& name, const std::string& text, std::string& re
         case report_target_kind::stream: return write_to_stream(target.file, text, reason);
         case report_target_kind::new_file:
         case report_target_kind::regular_file: return replace_whole(target.file, text, reason);
-        case report_target_kind::directory: reason = messages::report_directory; return false;
-        case report_target_kind::other: reason = messages::report_not_a_file; return false;
+        case report_target_kind::directory:
+        case report_target_kind::other: return refuse_kind(target.kind, reason);
     }
     return false;
 }
@@ -71,16 +90,9 @@ bool can_save_file(const std::string& name, report_target& target, std::string& 
     switch (target.kind) {
         case report_target_kind::stream: return true;
         case report_target_kind::new_file: return try_creating(target.file, reason);
-        case report_target_kind::regular_file: {
-            if (!may_replace(target.file, reason)) return false;
-            std::string temporary;
-            os_file handle = no_file;
-            if (!create_beside(target.file, temporary, handle, reason)) return false;
-            close_file(handle, reason);
-            return remove_file(temporary, reason);
-        }
-        case report_target_kind::directory: reason = messages::report_directory; return false;
-        case report_target_kind::other: reason = messages::report_not_a_file; return false;
+        case report_target_kind::regular_file: return try_replacing(target.file, reason);
+        case report_target_kind::directory:
+        case report_target_kind::other: return refuse_kind(target.kind, reason);
     }
     return false;
 }

@@ -9,16 +9,12 @@
 #include <system_error>
 
 #include "platform/file_io.hpp"
+#include "platform/linux/errno_text.hpp"
 
 namespace {
 
 // The alignment assumed when neither the file system nor a device tells: the page size.
 constexpr std::uint32_t page_bytes = 4096;
-
-bool fail_with_errno(std::string& reason) {
-    reason = std::generic_category().message(errno);
-    return false;
-}
 
 // The logical block size of the device `major`:`minor`, read from its queue in sysfs, or from
 // its disk's for a partition; 0 when there is no such device (tmpfs, network file systems).

@@ -9,14 +9,11 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/linux/errno_text.hpp"
+
 namespace {
 
 constexpr int most_links = 40;  // as the kernel follows at most
-
-bool fail_with_errno(std::string& reason) {
-    reason = std::generic_category().message(errno);
-    return false;
-}
 
 std::string directory_of(const std::string& file) {
     const std::size_t slash = file.rfind('/');

@@ -9,11 +9,6 @@ namespace {
 
 HANDLE as_handle(os_file handle) { return reinterpret_cast<HANDLE>(handle); }
 
-bool fail_with_last_error(std::string& reason) {
-    reason = windows_error_text(GetLastError());
-    return false;
-}
-
 // A closed console leaves seconds to end: the files must go even while the flush, which
 // can't be cancelled, still holds them. They vanish when the last handle closes.
 constexpr DWORD run_file_sharing = FILE_SHARE_READ | FILE_SHARE_DELETE;

@@ -4,15 +4,6 @@
 
 #include "platform/windows/text.hpp"
 
-namespace {
-
-bool fail_with_last_error(std::string& reason) {
-    reason = windows_error_text(GetLastError());
-    return false;
-}
-
-}  // namespace
-
 // Windows programs meet neither FIFOs nor links to follow here: a name is a file, new or
 // present, or a directory. Two names of one file have one full path, letters of any case.
 bool find_report_target(const std::string& name, report_target& target, std::string& reason) {

@@ -13,6 +13,12 @@ std::string utf8_text(const std::wstring& text);
 // The system's own text for an error code, without the line end FormatMessage appends.
 std::string windows_error_text(DWORD code);
 
+// Fills `reason` with the last error's text; false, for `return fail_with_last_error(reason);`.
+inline bool fail_with_last_error(std::string& reason) {
+    reason = windows_error_text(GetLastError());
+    return false;
+}
+
 // The full path GetFullPathNameW makes of `path`: a drive letter alone ("D:") is the current
 // directory on that drive, `.` and `..` are resolved. Empty when it fails.
 std::wstring full_path(const std::wstring& path);
