@@ -30,6 +30,8 @@ std::string help(const std::string& temp) {
            "-thread       Number of thread                   Defaut: 1\n"
            "-cache        Size of controller's cache (in Go) Defaut: 1\n"
            "              0 to disable the cache flush process\n"
+           "-fill         Percent of the free space to write\n"
+           "-time         Seconds a phase may last at most\n"
            "-version      Print the version and exit\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\n"
            "-json         Write the results to this JSON file\n"

@@ -29,7 +29,7 @@ std::uint64_t read_worker_file(run_state& run) {
     worker reader;
     reader.run = &run;
     reader.with_cache = true;
-    reader.read_prefix = prefix;
+    reader.reads = writer_files{prefix, 1, test_file_bytes()};
     run.phase.start_us = now_us();
     read_worker(&reader);
     return run.phase.bytes_moved.load();

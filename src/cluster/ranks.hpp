@@ -27,10 +27,10 @@ bool prepare_ranks(run_state& run, run_record& results);
 // Says how many ranks on how many nodes run how many workers each.
 void note_ranks(const run_record& results);
 
-// After the write phase: every rank's writer prefixes (`mine`, by worker), kept in `run` for
-// the readers and, for the writers whose files are in this rank's directory, in its
-// writer_prefixes.
-bool share_prefixes(run_state& run, const run_record& results, const std::vector<std::string>& mine);
+// After the write phase: every rank's writers' files (`mine`, by worker), kept in `run` for
+// the readers and, for the writers whose files are in this rank's directory, their prefixes
+// in its writer_prefixes.
+bool share_writer_files(run_state& run, const run_record& results, const std::vector<writer_files>& mine);
 
 // The rank whose files this rank's readers read: its own, or without cache the one that
 // read_sources gives.

@@ -7,11 +7,13 @@
 
 bool combine_ranks(figure_record& figure) {
     if (!cluster_mode()) return true;
-    std::vector<std::uint64_t> mine{figure.bytes, static_cast<std::uint64_t>(figure.elapsed_us)};
-    for (const worker_result& result : figure.workers) {
-        mine.push_back(result.bytes);
-        mine.push_back(static_cast<std::uint64_t>(result.elapsed_us));
-    }
+    // The figure's part, then each worker's, in fields of these many values.
+    constexpr std::size_t figure_fields = 3;
+    constexpr std::size_t worker_fields = 5;
+    std::vector<std::uint64_t> mine{figure.bytes, static_cast<std::uint64_t>(figure.elapsed_us), figure.cut_short};
+    for (const worker_result& result : figure.workers)
+        mine.insert(mine.end(), {result.bytes, static_cast<std::uint64_t>(result.elapsed_us), result.cut_short,
+                                 result.stopped_file, result.stopped_offset});
     std::vector<std::uint64_t> all;
     if (!cluster_gather(mine, all)) return false;
     const std::size_t workers = figure.workers.size();
@@ -27,9 +29,13 @@ bool combine_ranks(figure_record& figure) {
         figure.bytes += part.bytes;
         figure.elapsed_us = std::max(figure.elapsed_us, part.elapsed_us);
         figure.first_done_us = std::min(figure.first_done_us, part.elapsed_us);
-        for (std::uint32_t w = 0; w < workers; ++w)
-            figure.workers.push_back(
-                worker_result{values[2 + 2 * w], static_cast<std::int64_t>(values[3 + 2 * w]), rank, w});
+        figure.cut_short = figure.cut_short || values[2] != 0;
+        for (std::uint32_t w = 0; w < workers; ++w) {
+            const std::uint64_t* of_worker = values + figure_fields + worker_fields * w;
+            figure.workers.push_back(worker_result{of_worker[0], static_cast<std::int64_t>(of_worker[1]), rank, w,
+                                                   of_worker[2] != 0, static_cast<std::uint32_t>(of_worker[3]),
+                                                   of_worker[4]});
+        }
     }
     figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
     return true;

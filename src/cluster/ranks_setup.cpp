@@ -38,6 +38,8 @@ bool agree_on_settings(run_state& run) {
     if (!std::equal(mine.begin(), mine.end(), all.begin()) || settings.results_file != results_files[0] ||
         settings.report_page != pages[0])
         record_fatal_error(run, messages::ranks_differ);
+    // Ranks that share a directory would each take the share asked of its free space.
+    if (settings.fill_percent != 0) record_fatal_error(run, messages::fill_with_ranks);
     return true;
 }
 

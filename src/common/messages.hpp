@@ -18,6 +18,8 @@ inline constexpr const char* help =
     "\n-thread       Number of thread                   Defaut: %u"
     "\n-cache        Size of controller's cache (in Go) Defaut: %u"
     "\n              0 to disable the cache flush process"
+    "\n-fill         Percent of the free space to write"
+    "\n-time         Seconds a phase may last at most"
     "\n-version      Print the version and exit"
     "\n-repeat       Passes of the whole run (median)   Defaut: %u"
     "\n-json         Write the results to this JSON file"
@@ -50,6 +52,23 @@ inline constexpr const char* fat_test_file =
 inline constexpr const char* fat_eviction_file =
     "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: the eviction file would be %llu bytes "
     "(-cache %u)";
+// -fill: the refusals, and the note of what the run will write: the percent, the MiB of all
+// files, their number, per worker, and each file's MiB.
+inline constexpr const char* fill_with_file_number =
+    "Sorry, the arguments -fill and -file_number can't be given together: -fill sets the number of files";
+inline constexpr const char* fill_unknown_space = "Sorry, -fill needs the free space of %s, which its file system does not tell";
+inline constexpr const char* fill_too_small =
+    "Sorry, -fill %u leaves no room in %s (%llu MiB free, less a margin) for one test file per thread (%u)";
+// The capacity check's verdict: what came back as written, of what was written, and where the
+// data began to come back from another place.
+inline constexpr const char* capacity_wrapped =
+    "Note: this device holds about %s of the %s it offers: data written after %s came back in place of earlier data.";
+inline constexpr const char* capacity_short =
+    "Note: this device holds about %s of the %s it offers: the rest did not come back as written.";
+inline constexpr const char* gigabytes = "%.1f GB";
+inline constexpr const char* megabytes = "%.1f MB";
+inline constexpr const char* fill_with_ranks = "Sorry, -fill is not available in quorlane-mpi: give each rank -file_number";
+inline constexpr const char* fill_note = "Note: -fill %u: the run writes %llu MiB in %llu test files, %u per thread, of %llu MiB each.";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 // -direct: the directory's file system can't bypass the cache (the system's reason), or the
@@ -96,6 +115,12 @@ inline constexpr const char* console_label = "\r%-32s: ";
 // Label, figure so far, dots text.
 inline constexpr const char* progress = "%s%llu Mo/s%s";
 inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ", " ....     ", " .....    "};
+// With -fill or -time, after the dots: the share of the phase done, and the time it has left.
+inline constexpr const char* share_done = "%3u %%";
+inline constexpr const char* time_left = "  %s left";
+inline constexpr const char* seconds_left = "%llu s";
+inline constexpr const char* minutes_left = "%llu min";
+inline constexpr const char* hours_left = "%llu h %02llu min";
 // Label, figure of the phase.
 inline constexpr const char* result = "%s%llu Mo/s          \n";
 // With -repeat: a heading before each pass's results, and the medians of the passes at the end

@@ -24,8 +24,8 @@ std::vector<std::string> written_files(const benchmark_run& run) {
 std::vector<std::string> read_files(const benchmark_run& run) {
     std::vector<std::string> files;
     for (const worker& reader : run.workers)
-        for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
-            files.push_back(test_file_name(reader.read_prefix, index));
+        for (std::uint32_t index = 0; index < reader.reads.files; ++index)
+            files.push_back(test_file_name(reader.reads.prefix, index));
     return files;
 }
 
@@ -62,8 +62,11 @@ std::string interruption_line(const run_record& results, const std::vector<remov
 
 // The mismatch behind the run's first fatal error, when a reader found one, goes to the results.
 void keep_first_mismatch(benchmark_run& run) {
-    for (const worker& reader : run.workers)
-        if (reader.mismatch.found) run.results.mismatch = reader.mismatch;
+    for (const worker& reader : run.workers) {
+        if (!reader.mismatch.found) continue;
+        run.results.mismatch = reader.mismatch;
+        return;
+    }
 }
 
 // An interruption ends each rank at once, without waiting for any other's collective step:

@@ -51,7 +51,7 @@ figure_record read_phase(benchmark_run& run, bool with_cache);
 // The test files the workers have created so far.
 std::vector<std::string> written_files(const benchmark_run& run);
 
-// The files the readers read: test_file_name of their read_prefix.
+// The files the readers read: test_file_name of their prefix, as many as their writer made.
 std::vector<std::string> read_files(const benchmark_run& run);
 
 // Closes and removes every file the run created, reporting each removal that fails;

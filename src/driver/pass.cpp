@@ -4,9 +4,11 @@
 #include "cluster/cluster.hpp"
 #include "cluster/ranks.hpp"
 #include "common/clock.hpp"
-#include "common/messages.hpp"
 #include "common/ending.hpp"
+#include "common/messages.hpp"
+#include "data/capacity.hpp"
 #include "data/pattern.hpp"
+#include "data/verify.hpp"
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
 #include "report/console.hpp"
@@ -71,20 +73,43 @@ void purge_before_reading(benchmark_run& run) {
     note_still_cached(run.results, of_rank);
 }
 
-// Every rank's writer prefixes, for the readers and for naming misplaced sectors.
-void share_prefixes(benchmark_run& run) {
-    std::vector<std::string> mine;
-    for (const worker& writer : run.workers) mine.push_back(writer.file_prefix);
-    if (!share_prefixes(run.state, run.results, mine)) stop_if_requested(run);
+// Every rank's writers' files, for the readers and for naming misplaced sectors.
+void share_writer_files(benchmark_run& run) {
+    std::vector<writer_files> mine;
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w)
+        mine.push_back(writer_files{run.workers[w].file_prefix, run.state.files_created[w], run.state.last_file_bytes[w]});
+    if (!share_writer_files(run.state, run.results, mine)) stop_if_requested(run);
 }
 
 // Points each reader at the files of the writer with its number, on the rank read_source gives.
 void aim_readers(benchmark_run& run, bool with_cache) {
     const std::uint32_t source = read_source(run.results, with_cache);
     for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
-        run.workers[w].read_prefix = run.state.prefixes_of_rank[source][w];
+        run.workers[w].reads = run.state.files_of_rank[source][w];
         run.workers[w].read_stream = source * streams_per_rank + w;
     }
+}
+
+// With the capacity check, once the readers have read every file: when some data came back
+// other than written, says how much the device holds and makes the first reader's mismatch
+// the run's error.
+void judge_capacity(benchmark_run& run) {
+    capacity_tally tally;
+    const worker* first = nullptr;
+    std::uint64_t offered = 0;
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
+        const worker& reader = run.workers[w];
+        add_tally(tally, reader.capacity);
+        if (first == nullptr && reader.mismatch.found) first = &reader;
+        if (run.state.files_created[w] > 0)
+            offered += test_file_bytes() * (run.state.files_created[w] - 1) + run.state.last_file_bytes[w];
+    }
+    if (first == nullptr) return;
+    run.results.capacity = capacity_record{true, offered, tally.verified_bytes,
+                                           tally.first_bad == no_position ? 0 : tally.first_bad,
+                                           tally.aliasing_distance};
+    note_capacity(run.results.capacity);
+    record_fatal_error(run.state, mismatch_message(first->mismatch));
 }
 
 }  // namespace
@@ -114,7 +139,7 @@ void run_pass(benchmark_run& run, std::uint32_t pass_number) {
 
     const figure_record written = write_phase(run);
     keep_figure(run, figure_kind::write_cached, written);
-    share_prefixes(run);
+    share_writer_files(run);
     keep_figure(run, figure_kind::write_forced, flush_pass(run, written));
     if (settings.direct) check_unbuffered_write(run);
 
@@ -123,8 +148,9 @@ void run_pass(benchmark_run& run, std::uint32_t pass_number) {
         if (!with_cache) purge_before_reading(run);
         if (settings.controller_cache_gib != 0)
             run_eviction_step(run, "eviction_read", eviction_bytes, read_eviction_file);
-        keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
-                    read_phase(run, with_cache));
+        const figure_record read = read_phase(run, with_cache);
+        if (capacity_checked()) judge_capacity(run);
+        keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached, read);
     }
 
     // A file left behind is an error: the run did not clean up after itself. With several

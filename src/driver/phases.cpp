@@ -8,6 +8,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
+#include "common/units.hpp"
 #include "driver/driver.hpp"
 #include "report/console.hpp"
 #include "results/series.hpp"
@@ -95,19 +96,30 @@ void measure(figure_record& figure, const run_state& run) {
 
 // Each rank times its phase from the moment every rank is ready: no two nodes' clocks are
 // compared.
-figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), figure_kind kind) {
+figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), figure_kind kind,
+                        std::uint64_t expected_bytes) {
     const std::string label = console_label_of(kind);
     figure_record figure;
     phase_state& phase = run.state.phase;
     phase.bytes_moved.store(0);
+    phase.cut_short.store(false);
+    phase.expected_bytes = expected_bytes;
+    for (worker& self : run.workers) {
+        self.cut_short = false;
+        self.capacity = capacity_tally{};
+    }
     wait_for_every_rank(run);
     phase.start_us = now_us();
+    phase.deadline_us = settings.phase_seconds == 0 ? 0 : phase.start_us + settings.phase_seconds * one_second_us;
     run_workers(run, worker_function, label.c_str(), figure);
     measure(figure, run.state);
+    figure.cut_short = phase.cut_short.load();
     end_series(figure.series, figure.elapsed_us, figure.bytes);
-    for (std::uint32_t w = 0; w < run.workers.size(); ++w)
-        figure.workers.push_back(
-            worker_result{run.workers[w].bytes, elapsed_us(phase.start_us, run.workers[w].end_us), cluster_rank(), w});
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
+        const worker& self = run.workers[w];
+        figure.workers.push_back(worker_result{self.bytes, elapsed_us(phase.start_us, self.end_us), cluster_rank(), w,
+                                               self.cut_short, self.stopped_file, self.stopped_offset});
+    }
     return figure;
 }
 
@@ -115,13 +127,20 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
 
 figure_record write_phase(benchmark_run& run) {
     print("%s", messages::write_status);
-    const figure_record figure = run_phase(run, write_worker, figure_kind::write_cached);
+    const figure_record figure = run_phase(run, write_worker, figure_kind::write_cached,
+                                           test_file_bytes() * settings.files_per_worker * run.workers.size());
     // A rank forces its files as soon as its own writers end, without waiting for the others.
     if (cluster_mode()) start_flush(run.state);
     return figure;
 }
 
 figure_record read_phase(benchmark_run& run, bool with_cache) {
-    for (worker& reader : run.workers) reader.with_cache = with_cache;
-    return run_phase(run, read_worker, with_cache ? figure_kind::read_cached : figure_kind::read_uncached);
+    std::uint64_t expected_bytes = 0;
+    for (worker& reader : run.workers) {
+        reader.with_cache = with_cache;
+        if (reader.reads.files > 0)
+            expected_bytes += test_file_bytes() * (reader.reads.files - 1) + reader.reads.last_file_bytes;
+    }
+    return run_phase(run, read_worker, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
+                     expected_bytes);
 }

@@ -22,3 +22,6 @@ bool file_system_of(const std::string& directory, file_system_type& type);
 // Free space available to this user on the filesystem holding `directory`; false where the
 // OS can't tell, as for a file system that reports no size (ramfs).
 bool free_space(const std::string& directory, std::uint64_t& bytes);
+
+// Size of the filesystem holding `directory`; false where the OS can't tell.
+bool file_system_size(const std::string& directory, std::uint64_t& bytes);

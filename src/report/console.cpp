@@ -29,3 +29,21 @@ void print_medians(const run_record& run) {
               static_cast<unsigned long long>(statistics.minimum), static_cast<unsigned long long>(statistics.maximum));
     }
 }
+
+namespace {
+// Decimal units with one decimal, as drives are sold: gigabytes, or megabytes below one.
+std::string gigabytes(std::uint64_t bytes) {
+    if (bytes < 1000000000) return format_text(messages::megabytes, static_cast<double>(bytes) / 1e6);
+    return format_text(messages::gigabytes, static_cast<double>(bytes) / 1e9);
+}
+}  // namespace
+
+void note_capacity(const capacity_record& capacity) {
+    if (capacity.aliasing_distance != 0)
+        print_on_own_line(format_text(messages::capacity_wrapped, gigabytes(capacity.verified_bytes).c_str(),
+                                      gigabytes(capacity.offered_bytes).c_str(),
+                                      gigabytes(capacity.aliasing_distance).c_str()));
+    else
+        print_on_own_line(format_text(messages::capacity_short, gigabytes(capacity.verified_bytes).c_str(),
+                                      gigabytes(capacity.offered_bytes).c_str()));
+}

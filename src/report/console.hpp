@@ -16,3 +16,6 @@ void print_result(figure_kind kind, std::uint64_t kib_per_ms);
 void print_pass_heading(std::uint32_t pass, std::uint32_t pass_count);
 
 void print_medians(const run_record& run);
+
+// The capacity check's verdict, on a Note line.
+void note_capacity(const capacity_record& capacity);

@@ -74,8 +74,8 @@ json target_json() {
 }
 
 json settings_json() {
-    const std::uint64_t bytes_per_file = std::uint64_t{settings.blocks_per_file} * bytes_per_block();
-    return json{{"block_kib", settings.block_kib},
+    const std::uint64_t bytes_per_file = test_file_bytes();
+    json object{{"block_kib", settings.block_kib},
                 {"file_mib", settings.file_mib},
                 {"file_number", settings.files_per_worker},
                 {"thread", settings.worker_count},
@@ -88,6 +88,10 @@ json settings_json() {
                 {"blocks_per_file", settings.blocks_per_file},
                 {"bytes_per_file", bytes_per_file},
                 {"bytes_per_pass", bytes_per_file * settings.files_per_worker * settings.worker_count}};
+    // Only when given: a run without them keeps its results file as it was.
+    if (settings.fill_percent != 0) object["fill_percent"] = settings.fill_percent;
+    if (settings.phase_seconds != 0) object["time_limit_s"] = settings.phase_seconds;
+    return object;
 }
 
 // With several ranks: each rank's part, and the figure were every rank as fast as the first done.
@@ -130,9 +134,13 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
         if (!figure.ranks.empty()) entry["rank"] = worker.rank;
         entry["bytes"] = worker.bytes;
         entry["microseconds"] = worker.elapsed_us;
+        if (worker.cut_short) entry["stopped_at"] = {{"file", worker.stopped_file}, {"offset", worker.stopped_offset}};
         workers.push_back(entry);
     }
     object["workers"] = workers;
+    // The forced write's time runs on past the write's to the flush's end: no deadline cuts it.
+    if (settings.phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
+        object["time_limit"] = {{"seconds", settings.phase_seconds}, {"cut_short", figure.cut_short}};
     if (!figure.series.points.empty()) {
         json points = json::array();
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
@@ -185,7 +193,19 @@ json verification_json(const run_record& run) {
                     {"details", found.details}, {"damage", damage}};
         if (!is_utf8(found.file)) mismatch["file_bytes"] = percent_encoded(found.file);
     }
-    return json{{"enabled", settings.verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
+    json object{{"enabled", settings.verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
+    // The capacity check's verdict, with -fill alone: a run without it keeps its file as it was.
+    if (capacity_checked()) {
+        const capacity_record& capacity = run.capacity;
+        object["capacity"] = nullptr;
+        if (capacity.checked)
+            object["capacity"] = {
+                {"offered_bytes", capacity.offered_bytes},
+                {"verified_bytes", capacity.verified_bytes},
+                {"first_bad_offset", capacity.first_bad_offset},
+                {"aliasing_distance", capacity.aliasing_distance == 0 ? json(nullptr) : json(capacity.aliasing_distance)}};
+    }
+    return object;
 }
 
 // With no pass to count, no figure: every statistic is null.

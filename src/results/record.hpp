@@ -18,6 +18,10 @@ struct worker_result {
     std::int64_t elapsed_us = 0;  // from the phase's start to the worker's end
     std::uint32_t rank = 0;       // with several ranks: the worker's rank, and its index there
     std::uint32_t worker = 0;
+    // With -time, where the deadline stopped it: its file, and the bytes of it done.
+    bool cut_short = false;
+    std::uint32_t stopped_file = 0;
+    std::uint64_t stopped_offset = 0;
 };
 
 // With several ranks, one rank's part of a figure, timed on its own clock from its own start.
@@ -51,6 +55,7 @@ struct figure_record {
     series_record series;
     std::vector<rank_result> ranks;  // by rank; empty in a single process
     std::int64_t first_done_us = 0;
+    bool cut_short = false;  // -time's deadline ended the phase before its files were done
 };
 
 // An untimed step: the eviction file's write and read-backs, the flush, the purge.
@@ -80,6 +85,16 @@ struct rank_description {
     bool in_memory = false;   // its directory is on a memory file system
 };
 
+// With -fill and -verify, once a read found the data differing: how much of what was written
+// came back as written, and where the device's data wrapped.
+struct capacity_record {
+    bool checked = false;
+    std::uint64_t offered_bytes = 0;    // written
+    std::uint64_t verified_bytes = 0;   // read back as written
+    std::uint64_t first_bad_offset = 0; // in the order written
+    std::uint64_t aliasing_distance = 0;  // 0 when no data came back from another place
+};
+
 struct run_record {
     std::vector<std::string> command_line;
     std::string started_utc;  // ISO 8601
@@ -88,4 +103,5 @@ struct run_record {
     std::vector<rank_description> ranks;  // empty in a single process
     std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
     bool interrupted = false;             // the run ended by an interruption
+    capacity_record capacity;
 };

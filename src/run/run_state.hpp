@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/clock.hpp"
 #include "platform/file_io.hpp"
 
 // The part the interruption handlers touch: atomics only.
@@ -30,6 +31,25 @@ struct phase_state {
     std::atomic<std::int64_t> worker_0_file_start{0};  // of worker 0's file, 0 when it is in none
     std::int64_t start_us = 0;  // stamped by the driver before the workers start
     std::int64_t end_us = 0;    // stamped once the last has ended
+    // With -time, when the workers stop whether their files are done or not; 0 for never.
+    std::int64_t deadline_us = 0;
+    std::atomic<bool> cut_short{false};  // a worker stopped at the deadline
+    std::uint64_t expected_bytes = 0;    // all its files', for the share done on the progress line
+};
+
+// True once the phase's deadline, if any, has passed; the worker that finds it says so.
+inline bool past_deadline(phase_state& phase) {
+    if (phase.deadline_us == 0 || now_us() < phase.deadline_us) return false;
+    phase.cut_short.store(true, std::memory_order_relaxed);
+    return true;
+}
+
+// One writer's files as the readers find them: under `prefix`, `files` of them, the last
+// holding `last_file_bytes` (less than a whole file when -time cut the write short).
+struct writer_files {
+    std::string prefix;
+    std::uint32_t files = 0;
+    std::uint64_t last_file_bytes = 0;
 };
 
 // Forcing the test files to the device, on a thread of its own over a copy of the handles,
@@ -60,17 +80,19 @@ struct run_state {
     // files_per_worker handles per worker, no_file where none is open. Worker t owns row t;
     // the driver reads the table only when no worker runs.
     std::vector<os_file> write_handles;
-    // Per worker, how many of its test files it has created so far.
+    // Per worker, how many of its test files it has created so far, and the bytes written to
+    // the last once it is done with it.
     std::vector<std::uint32_t> files_created;
+    std::vector<std::uint64_t> last_file_bytes;
     std::string eviction_file_path;  // drawn when the file is created
     bool eviction_file_created = false;
     // Each writer's prefix in the pass, by stream (data/stamp.hpp), empty for a writer whose
     // files are not in this directory: a sector read back in the wrong place is named after
     // the file it came from.
     std::vector<std::string> writer_prefixes;
-    // Every rank's writer prefixes in the pass, by rank (a single process is rank 0), from
-    // which each reader is given the files it reads.
-    std::vector<std::vector<std::string>> prefixes_of_rank;
+    // Every rank's writers' files in the pass, by rank (a single process is rank 0), from which
+    // each reader is given the files it reads.
+    std::vector<std::vector<writer_files>> files_of_rank;
 
     // The flush started last and not yet settled, and its thread.
     std::shared_ptr<flush_progress> flush;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -6,11 +7,12 @@
 #include <initializer_list>
 #include <optional>
 
+#include "common/ending.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/ending.hpp"
 #include "platform/command_line.hpp"
 #include "platform/directory.hpp"
+#include "platform/file_system.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -25,6 +27,8 @@ void initialize_settings() {
 
 namespace {
 
+constexpr std::uint32_t max_files_per_worker = 1000000;
+
 struct numeric_option {
     const char* name;
     std::uint32_t* setting;
@@ -35,10 +39,12 @@ struct numeric_option {
 const numeric_option numeric_options[] = {
     {"-block", &parsed.block_kib, 1, 1024},
     {"-file", &parsed.file_mib, 1, 102400},
-    {"-file_number", &parsed.files_per_worker, 1, 1000000},
+    {"-file_number", &parsed.files_per_worker, 1, max_files_per_worker},
     {"-thread", &parsed.worker_count, 1, 100},
     {"-cache", &parsed.controller_cache_gib, 0, 100},
     {"-repeat", &parsed.pass_count, 1, 100},
+    {"-fill", &parsed.fill_percent, 1, 100},
+    {"-time", &parsed.phase_seconds, 1, 86400},
 };
 
 // Options whose value is a file's name, kept as typed.
@@ -105,7 +111,38 @@ void read_number(const numeric_option& option, const char* value) {
         refuse_run(format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
 }
 
+// Sets the number of files that -fill asks for, from the free space now, and says it.
+void apply_fill(bool files_per_worker_given) {
+    if (files_per_worker_given) refuse_run(messages::fill_with_file_number);
+    std::uint64_t free_bytes = 0;
+    std::uint64_t size_bytes = 0;
+    if (!free_space(parsed.target_directory, free_bytes) || !file_system_size(parsed.target_directory, size_bytes))
+        refuse_run(format_text(messages::fill_unknown_space, parsed.target_directory.c_str()));
+    const std::uint64_t file_bytes = test_file_bytes();
+    const std::uint64_t files = files_per_worker_for_fill(parsed.fill_percent, free_bytes, size_bytes,
+                                                          eviction_file_bytes(), file_bytes, parsed.worker_count);
+    if (files == 0)
+        refuse_run(format_text(messages::fill_too_small, parsed.fill_percent, parsed.target_directory.c_str(),
+                               static_cast<unsigned long long>(free_bytes / bytes_per_mib), parsed.worker_count));
+    parsed.files_per_worker = static_cast<std::uint32_t>(std::min<std::uint64_t>(files, max_files_per_worker));
+    const std::uint64_t all_files = std::uint64_t{parsed.files_per_worker} * parsed.worker_count;
+    print_on_own_line(format_text(messages::fill_note, parsed.fill_percent,
+                                  static_cast<unsigned long long>(all_files * file_bytes / bytes_per_mib),
+                                  static_cast<unsigned long long>(all_files), parsed.files_per_worker,
+                                  static_cast<unsigned long long>(file_bytes / bytes_per_mib)));
+}
+
 }  // namespace
+
+std::uint64_t files_per_worker_for_fill(std::uint32_t percent, std::uint64_t free_bytes, std::uint64_t size_bytes,
+                                        std::uint64_t eviction_bytes, std::uint64_t file_bytes,
+                                        std::uint32_t worker_count) {
+    const std::uint64_t margin = std::max<std::uint64_t>(64 * bytes_per_mib, size_bytes / 200);
+    // A share of the free space, computed so that no product of two large sizes is formed.
+    const std::uint64_t share = free_bytes / 100 * percent + free_bytes % 100 * percent / 100;
+    if (share <= margin + eviction_bytes || file_bytes == 0) return 0;
+    return (share - margin - eviction_bytes) / file_bytes / worker_count;
+}
 
 std::optional<std::uint32_t> number(const char* text, std::uint32_t minimum, std::uint32_t maximum) {
     char* end = nullptr;
@@ -130,6 +167,7 @@ void parse_arguments(int argc, char** argv) {
         end_after_output();
     }
 
+    bool files_per_worker_given = false;
     // An option takes the next argument as its value, which is never looked at as an option
     // itself; anything else is ignored, but said so: a mistyped name would otherwise run quietly
     // with the default.
@@ -152,9 +190,11 @@ void parse_arguments(int argc, char** argv) {
             *file->setting = value;
         else
             read_number(*option, value);
+        files_per_worker_given = files_per_worker_given || (option != nullptr && option->setting == &parsed.files_per_worker);
     }
 
     parsed.blocks_per_file = parsed.file_mib * bytes_per_kib / parsed.block_kib;
 
     if (parsed.target_directory.empty()) refuse_run(messages::missing_path);
+    if (parsed.fill_percent != 0) apply_fill(files_per_worker_given);
 }

@@ -23,6 +23,8 @@ struct run_settings {
     std::string results_file;                // -json, empty for none
     std::string report_page;                 // -html, empty for none
     bool direct = false;                     // -direct: every read and write bypasses the OS cache
+    std::uint32_t fill_percent = 0;          // -fill: share of the free space the test files take, 0 = off
+    std::uint32_t phase_seconds = 0;         // -time: longest a phase may last, 0 = no limit
 };
 
 // Read-only: initialize_settings and parse_arguments alone write them, through another name.
@@ -30,6 +32,12 @@ extern const run_settings& settings;
 
 // Bytes moved by one read or write call on a test file.
 inline std::size_t bytes_per_block() { return std::size_t{settings.block_kib} * bytes_per_kib; }
+
+// -fill with -verify checks the capacity: every file is read to its end whatever it holds.
+inline bool capacity_checked() { return settings.fill_percent != 0 && settings.verify; }
+
+// Bytes of one test file: its whole blocks.
+inline std::uint64_t test_file_bytes() { return std::uint64_t{settings.blocks_per_file} * bytes_per_block(); }
 
 // Bytes of the eviction file, 0 with no eviction.
 inline std::uint64_t eviction_file_bytes() { return std::uint64_t{settings.controller_cache_gib} * bytes_per_gib; }
@@ -47,3 +55,10 @@ void parse_arguments(int argc, char** argv);
 std::optional<std::uint32_t> number(const char* text, std::uint32_t minimum, std::uint32_t maximum);
 
 void print_help();
+
+// With -fill: the test files a worker writes so that all workers' files take `percent` % of
+// `free_bytes`, less a margin (the larger of 64 MiB and 0.5 % of the file system's
+// `size_bytes`) and less `eviction_bytes`; 0 when not one file each fits.
+std::uint64_t files_per_worker_for_fill(std::uint32_t percent, std::uint64_t free_bytes, std::uint64_t size_bytes,
+                                        std::uint64_t eviction_bytes, std::uint64_t file_bytes,
+                                        std::uint32_t worker_count);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "run/run_state.hpp"
@@ -23,14 +25,20 @@ struct progress_state {
 
 // At `now`, while worker 0 is in a file: once the clock's whole second has moved past the last
 // sample's (or the file's start), prints `label` and the rate of all the bytes moved so far
-// in `phase`.
-void progress_tick(progress_state& state, const phase_state& phase, const char* label, std::int64_t now);
+// in `phase`; with -fill or -time, then how far the phase has come and how long it has left.
+// Returns the length of what it printed, 0 for nothing.
+std::size_t progress_tick(progress_state& state, const phase_state& phase, const char* label, std::int64_t now);
+
+// The share of the phase done, from its bytes and with -time its deadline, and the time it
+// has left, as the progress line says them.
+std::string phase_outlook(const phase_state& phase, std::int64_t now);
 
 struct progress_printer {
     std::thread thread;
     std::mutex lock;
     std::condition_variable stop_asked;
     bool stopping = false;
+    std::size_t longest_line = 0;  // of the lines printed, "\r" included
 };
 
 // Hidden with several ranks: no rank sees the bytes the others move as they go, and one rank's

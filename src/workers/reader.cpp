@@ -4,6 +4,7 @@
 #include "common/clock.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "data/capacity.hpp"
 #include "data/pattern.hpp"
 #include "data/verify.hpp"
 #include "run/file_name.hpp"
@@ -14,17 +15,24 @@
 
 namespace {
 
-// The mismatch is the run's fatal error; the worker keeps it when it is the first.
-void keep_mismatch(worker& self, const mismatch_record& found) {
+// The mismatch is the run's fatal error; the worker keeps it when it is the first. With the
+// capacity check the reader reads on to the end of every file, keeping its first mismatch for
+// the driver. True when the reader must stop.
+bool keep_mismatch(worker& self, const mismatch_record& found) {
+    if (capacity_checked()) {
+        if (!self.mismatch.found) self.mismatch = found;
+        return false;
+    }
     if (record_fatal_error(*self.run, mismatch_message(found))) self.mismatch = found;
+    return true;
 }
 
 // Reads one file to its end, counting every byte read, and with a pattern (-verify) checks
 // every byte against what was written; a difference found, it reads on until the damage is
-// told. False when the run must stop.
+// told. False when the run must stop or the phase's deadline has passed.
 bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
     const std::size_t bytes = bytes_per_block();
-    const std::string name = test_file_name(self.read_prefix, index);
+    const std::string name = test_file_name(self.reads.prefix, index);
     run_state& run = *self.run;
     os_file handle = no_file;
     if (!open_run_file(run, name, messages::read_open, handle)) return false;
@@ -34,8 +42,14 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
     file_check check;
     check.run = &run;
     mismatch_record found;
-    const std::uint64_t written = std::uint64_t{settings.blocks_per_file} * bytes;
+    const std::uint64_t written = index + 1 == self.reads.files ? self.reads.last_file_bytes : test_file_bytes();
     for (std::uint64_t offset = 0; !stop_requested(run);) {
+        // A file read whole is finished, its end included, whatever the time.
+        if (offset < written && past_deadline(run.phase)) {
+            stop_at_deadline(self, index, offset);
+            complete = false;
+            break;
+        }
         std::string reason;
         const std::int64_t got = read_up_to(handle, buffer, bytes, reason);
         if (got < 0) {
@@ -49,24 +63,28 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
         // Only what was written is compared; anything past it is a file that grew.
         const std::size_t written_part =
             offset >= written ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, written - offset));
-        if (pattern != nullptr && written_part > 0 &&
-            !check_block(*pattern, check, index, offset, buffer, written_part, name, found)) {
-            keep_mismatch(self, found);
-            complete = false;
-            break;
-        }
-        if (pattern != nullptr && size > written_part) {
+        if (pattern != nullptr && written_part > 0 && capacity_checked())
+            tally_read(self.capacity, *pattern, index, offset, pattern_block(*pattern, index, offset), buffer,
+                       written_part, test_file_bytes(), settings.worker_count);
+        // The capacity check tallies on after its first mismatch, comparing no more.
+        const bool comparing = pattern != nullptr && !(capacity_checked() && self.mismatch.found);
+        if (comparing && written_part > 0 && !check_block(*pattern, check, index, offset, buffer, written_part, name, found)) {
+            if (keep_mismatch(self, found)) {
+                complete = false;
+                break;
+            }
+        } else if (comparing && size > written_part) {
             check_file_end(check, name, offset + written_part, written, found, file_length::goes_on);
-            keep_mismatch(self, found);
-            complete = false;
-            break;
+            if (keep_mismatch(self, found)) {
+                complete = false;
+                break;
+            }
         }
         offset += size;
         if (size < bytes) {
-            if (pattern != nullptr && !check_file_end(check, name, offset, written, found)) {
-                keep_mismatch(self, found);
+            if (comparing && !self.mismatch.found && !check_file_end(check, name, offset, written, found) &&
+                keep_mismatch(self, found))
                 complete = false;
-            }
             break;
         }
     }
@@ -86,6 +104,11 @@ void read_worker(worker* self) {
         record_fatal_error(run, buffer_refusal(bytes_per_block()));
         return;
     }
-    for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
+    for (std::uint32_t index = 0; index < self->reads.files; ++index) {
+        if (past_deadline(run.phase)) {
+            stop_at_deadline(*self, index, 0);
+            return;
+        }
         if (!read_file(*self, index, buffer.get(), settings.verify ? &pattern : nullptr)) return;
+    }
 }

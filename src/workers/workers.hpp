@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "data/capacity.hpp"
 #include "data/verify.hpp"
 #include "run/run_state.hpp"
 
@@ -18,14 +19,29 @@ struct worker {
     std::uint64_t pass_identity = 0;  // the pass's (data/pattern.hpp), in the stamps of what it writes or reads
     // The files the reader reads and their writer's stream: its own writer's, or with several
     // ranks, in the read without cache, another rank's.
-    std::string read_prefix;
+    writer_files reads;
     std::uint32_t read_stream = 0;
-    // What -verify found, when it was the run's first fatal error.
+    // Where -time stopped it: the file and the bytes of it done.
+    bool cut_short = false;
+    std::uint32_t stopped_file = 0;
+    std::uint64_t stopped_offset = 0;
+    // What -verify found, when it was the run's first fatal error; with the capacity check, the
+    // reader's first mismatch, and what all it read holds.
     mismatch_record mismatch;
+    capacity_tally capacity;
 };
 
-// Creates the worker's files_per_worker test files and leaves them open for the flush pass.
+// The worker stopped at the phase's deadline, `offset` bytes into its file `index`.
+inline void stop_at_deadline(worker& self, std::uint32_t index, std::uint64_t offset) {
+    self.cut_short = true;
+    self.stopped_file = index;
+    self.stopped_offset = offset;
+}
+
+// Creates the worker's files_per_worker test files and leaves them open for the flush pass;
+// with -time, stops at the phase's deadline.
 void write_worker(worker* self);
 
-// Reads back the files the writer with the same number created.
+// Reads back the files the writer with the same number created (`reads`); with -time, stops
+// at the phase's deadline.
 void read_worker(worker* self);

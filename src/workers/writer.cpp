@@ -24,7 +24,7 @@ bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
     return create_run_file_drawn(*self.run, draw_prefix, messages::write_open, name, handle);
 }
 
-// Writes one whole file; false when the run must stop.
+// Writes one whole file; false when the run must stop or the phase's deadline has passed.
 bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
     os_file handle = no_file;
     if (!create_test_file(self, index, handle)) return false;
@@ -37,6 +37,11 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
     std::uint64_t offset = 0;
     for (std::uint32_t block = 0; block < settings.blocks_per_file; ++block, offset += bytes) {
         if (stop_requested(run)) return false;
+        if (past_deadline(run.phase)) {
+            run.last_file_bytes[self.number] = offset;
+            stop_at_deadline(self, index, offset);
+            return false;
+        }
         std::string reason;
         if (!write_all(handle, pattern_block(pattern, index, offset), bytes, reason)) {
             const std::string name = test_file_name(self.file_prefix, index);
@@ -46,6 +51,7 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
         run.phase.bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
         self.bytes += bytes;
     }
+    run.last_file_bytes[self.number] = offset;
     return true;
 }
 
@@ -60,6 +66,10 @@ void write_worker(worker* self) {
     }
     for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
         if (stop_requested(run)) return;
+        if (past_deadline(run.phase)) {
+            stop_at_deadline(*self, index, 0);
+            return;
+        }
         if (!write_file(*self, index, pattern)) return;
     }
 }

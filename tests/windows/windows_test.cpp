@@ -82,6 +82,8 @@ std::string help_text(const std::string& temp) {
            "-thread       Number of thread                   Defaut: 1\r\n"
            "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
            "              0 to disable the cache flush process\r\n"
+           "-fill         Percent of the free space to write\r\n"
+           "-time         Seconds a phase may last at most\r\n"
            "-version      Print the version and exit\r\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
            "-json         Write the results to this JSON file\r\n"

@@ -76,3 +76,10 @@ bool free_space(const std::string& directory, std::uint64_t& bytes) {
     bytes = static_cast<std::uint64_t>(state.f_bavail) * state.f_frsize;
     return true;
 }
+
+bool file_system_size(const std::string& directory, std::uint64_t& bytes) {
+    struct statvfs state {};
+    if (statvfs(directory.c_str(), &state) != 0 || state.f_blocks == 0) return false;
+    bytes = static_cast<std::uint64_t>(state.f_blocks) * state.f_frsize;
+    return true;
+}

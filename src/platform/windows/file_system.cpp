@@ -41,3 +41,10 @@ bool free_space(const std::string& directory, std::uint64_t& bytes) {
     bytes = available.QuadPart;
     return true;
 }
+
+bool file_system_size(const std::string& directory, std::uint64_t& bytes) {
+    ULARGE_INTEGER total{};
+    if (!GetDiskFreeSpaceExW(file_api_path(directory).c_str(), nullptr, &total, nullptr)) return false;
+    bytes = total.QuadPart;
+    return true;
+}
