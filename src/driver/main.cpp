@@ -10,6 +10,7 @@
 #include "common/clock.hpp"
 #include "common/messages.hpp"
 #include "common/stop.hpp"
+#include "device/identity.hpp"
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "platform/command_line.hpp"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     note_memory_file_system();
     note_inherited_transforms();
     note_cache_beyond_purge();
+    current_run.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
 
     run_start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {

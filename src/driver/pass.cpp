@@ -9,6 +9,7 @@
 #include "driver/driver.hpp"
 #include "driver/ranks.hpp"
 #include "report/console.hpp"
+#include "report/link_note_lines.hpp"
 #include "report/memory_notes.hpp"
 #include "run/file_name.hpp"
 #include "run/write_handles.hpp"
@@ -37,6 +38,7 @@ void keep_figure(pass_record& pass, const std::vector<thread_param>& records, fi
     kept = figure;
     combine_ranks(kept, records);
     print_result(kind, kept.kib_per_ms);
+    print_link_note(current_run, pass, kind);
 }
 
 // Unbuffered writes leave nothing in the OS cache, unless the file system keeps the data

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/verify.hpp"
+#include "device/identity.hpp"
 
 // The four figures, in the order the console prints them.
 enum class figure_kind { write_cached, write_forced, read_cached, read_uncached };
@@ -87,6 +88,7 @@ struct run_record {
     mismatch_record mismatch;
     std::vector<rank_description> ranks;  // empty in a single process
     std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
+    measured_on measured;                 // the machine and the disk behind the directory
 };
 
 // The run being measured; main fills it, the reports read it.
