@@ -37,6 +37,8 @@ struct storage_layer {
 };
 
 struct target_identity {
+    // False when nothing was found: unknown, where a memory file system is known to have no device.
+    bool known = false;
     std::vector<storage_layer> layers;
     std::vector<storage_device> devices;
 };

@@ -364,11 +364,13 @@ target_identity walk_storage(const std::string& root_name, device_number number,
     const auto mount = mount_of(root, number);
     if (mount && network_file_system(mount->file_system)) {
         target.devices.push_back(network_device(root, *mount));
+        target.known = true;
         return target;
     }
     fs::path block = block_of(root, number);
     if (block.empty() && mount) block = block_named(root, mount->source);
     walk(root, block, finder, target, 0);
+    target.known = !target.devices.empty() || (mount && (mount->file_system == "tmpfs" || mount->file_system == "ramfs"));
     return target;
 }
 

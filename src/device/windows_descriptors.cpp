@@ -85,9 +85,11 @@ target_identity parse_volume_answers(const volume_answers& answers) {
             share.server = server;
         }
         target.devices.push_back(share);
+        target.known = true;
         return target;
     }
     if (answers.disks.size() > 1) target.layers.push_back(storage_layer{"volume", "volume", std::nullopt, std::nullopt});
     for (const disk_answers& disk : answers.disks) target.devices.push_back(parse_disk_answers(disk));
+    target.known = !target.devices.empty();
     return target;
 }

@@ -60,8 +60,9 @@ void add_measured_on(json& document, const run_record& run) {
                           {"level", or_null(layer.level)},
                           {"backing_file", or_null(layer.backing_file)}});
     for (const storage_device& device : on.target.devices) devices.push_back(device_json(device));
-    document["target"]["layers"] = on.gathered ? layers : json(nullptr);
-    document["target"]["devices"] = on.gathered ? devices : json(nullptr);
+    const bool known = on.gathered && on.target.known;
+    document["target"]["layers"] = known ? layers : json(nullptr);
+    document["target"]["devices"] = known ? devices : json(nullptr);
 
     json& passes = document["passes"];
     for (std::size_t index = 0; index < run.passes.size() && index < passes.size(); ++index)

@@ -41,7 +41,7 @@ std::string device_line(const json& device) {
 
 std::string drive_line(const json& target) {
     const json& devices = target["devices"];
-    if (!devices.is_array()) return "device unknown: the system did not say in time";
+    if (!devices.is_array()) return "device unknown";
     if (devices.empty()) return "no device: " + text_or(target["file_system"], "file system unknown");
     std::string line;
     for (const json& layer : target["layers"])

@@ -1,10 +1,10 @@
 #include "platform/device_identity.hpp"
 
-#include <winioctl.h>
-
 #include <algorithm>
 
+// windows.h first: winioctl.h uses its types.
 #include "platform/windows/text.hpp"
+#include <winioctl.h>
 
 bool device_number_of(const std::string&, device_number&) { return false; }
 
