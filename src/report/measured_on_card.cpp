@@ -13,7 +13,8 @@ std::string text_or(const json& value, const std::string& otherwise) {
 std::string transport_name(const std::string& transport) {
     static const std::pair<const char*, const char*> names[] = {
         {"nvme", "NVMe"},     {"sata", "SATA"},        {"sas", "SAS"},         {"scsi", "SCSI"}, {"usb", "USB"},
-        {"virtio", "virtio"}, {"xen", "Xen"},          {"hyperv", "Hyper-V"}, {"mmc", "MMC/SD"}, {"loop", "loop"},
+        {"virtio", "virtio, virtual"}, {"xen", "Xen, virtual"}, {"hyperv", "Hyper-V, virtual"}, {"mmc", "MMC/SD"},
+        {"loop", "loop"},
         {"network", "network"}, {"unknown", "bus unknown"}};
     for (const auto& [word, name] : names)
         if (transport == word) return name;
@@ -34,8 +35,10 @@ std::string device_line(const json& device) {
         if (device["size_bytes"].is_number()) line += ", " + binary_size(device["size_bytes"].get<std::uint64_t>());
         if (device["backing_file"].is_string()) line += ", over " + device["backing_file"].get<std::string>();
     }
+    // "USB 2.0" says its bus; "PCIe 4.0 x4" does not.
     const std::string link = text_or(device["link"], "");
-    line += " · " + (link.empty() ? transport_name(transport) : link + " (" + transport_name(transport) + ")");
+    const std::string bus = transport_name(transport);
+    line += " · " + (link.empty() ? bus : link.find(bus) != std::string::npos ? link : link + " (" + bus + ")");
     return line;
 }
 
