@@ -14,6 +14,9 @@
 #include "device/sysfs_walk.hpp"
 #include "device/windows_descriptors.hpp"
 #include "report/device_json.hpp"
+#include "report/html_report.hpp"
+#include "report/json_report.hpp"
+#include "report/link_note_lines.hpp"
 #include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/run_program.hpp"
@@ -344,6 +347,44 @@ TEST(LinkCeilings, TheNotesSayWhatTheConsolePrintsAndSeveralDevicesCarryTogether
     EXPECT_FALSE(beyond_link_note(mirror, 1e6, true)) << "one link unknown: no ceiling";
 }
 
+TEST(LinkCeilings, TheResultsFileAndThePageKeepTheNotesOfEachPass) {
+    run_record run;
+    run.measured.gathered = run.measured.target.known = true;
+    storage_device stick;
+    stick.name = "sdb";
+    stick.model = "Cruzer Blade";
+    stick.transport = "usb";
+    const link_rate usb2 = usb_link(480);
+    stick.link = usb2.name;
+    stick.link_ceiling_mb_per_second = usb2.ceiling_mb_per_second;
+    run.measured.target.devices.push_back(stick);
+    pass_record pass;
+    for (figure_record& figure : pass.figures) {
+        figure.measured = true;
+        figure.bytes = 500000000;
+        figure.elapsed_us = 1000000;
+    }
+    pass.figures[static_cast<int>(figure_kind::write_forced)].bytes = 40000000;
+    run.passes = {pass, pass};
+    // The second pass's files were still cached after its purge: its read is the OS cache's.
+    run.passes[1].cached_after_purge_known = true;
+    run.passes[1].cached_after_purge = 0.5;
+    const nlohmann::ordered_json document = results_document(run, 0, "");
+    const auto& first = document["passes"][0]["figures"];
+    EXPECT_FALSE(first[0].contains("link_note"));
+    EXPECT_TRUE(first[1]["link_note"].is_null()) << "40 MB/s crosses USB 2.0";
+    EXPECT_EQ(first[3]["link_note"]["kind"], "beyond_link");
+    EXPECT_EQ(first[3]["link_note"]["link"], "USB 2.0");
+    EXPECT_EQ(first[3]["link_note"]["text"],
+              "500 MB/s is faster than the USB 2.0 link allows (about 53 MB/s): a cache outside the OS served this data.");
+    EXPECT_TRUE(document["passes"][1]["figures"][3]["link_note"].is_null());
+    EXPECT_EQ(document["target"]["devices"][0]["link"], "USB 2.0");
+    const std::string page = html_page(run, document);
+    EXPECT_NE(page.find("<li class=\"warning\">Pass 1: 500 MB/s is faster than the USB 2.0 link allows"), std::string::npos);
+    EXPECT_EQ(page.find("Pass 2: 500 MB/s is faster"), std::string::npos);
+    EXPECT_NE(page.find("<div class=\"drive\">Cruzer Blade · USB 2.0</div>"), std::string::npos);
+}
+
 TEST(LinkCeilings, AVirtualDisksReadMoreThanThreeTimesItsWriteSuggestsTheHostsCache) {
     measured_on on;
     on.machine.virtual_machine = true;
@@ -363,6 +404,28 @@ TEST(LinkCeilings, AVirtualDisksReadMoreThanThreeTimesItsWriteSuggestsTheHostsCa
     on.target.devices[0].link_ceiling_mb_per_second = 600;
     EXPECT_FALSE(host_cache_note(on, 200, 2 * second, 601, 2 * second)) << "a known link is the other note's case";
     on.target.devices[0].link_ceiling_mb_per_second.reset();
+
+    // The console says it once a run, after the first pass where it holds.
+    run_record run;
+    run.measured = on;
+    pass_record pass;
+    for (figure_record& figure : pass.figures) {
+        figure.measured = true;
+        figure.bytes = 2000000000;
+        figure.elapsed_us = 2 * second;
+    }
+    pass.figures[static_cast<int>(figure_kind::write_forced)].bytes = 200000000;
+    run.passes = {pass, pass, pass};
+    run.passes[0].figures[static_cast<int>(figure_kind::read_uncached)].bytes = 500000000;
+    testing::internal::CaptureStdout();
+    for (const pass_record& each : run.passes)
+        for (int kind = 0; kind < figure_count; ++kind) print_link_note(run, each, static_cast<figure_kind>(kind));
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed,
+              "Note: the read without cache, 1,000 MB/s, is more than 3 times the write without cache, 100 MB/s, in "
+              "this virtual machine (KVM): the host may have served the reads from its own cache, out of reach of any "
+              "purge here.\n");
+
     on.machine.virtual_machine = false;
     EXPECT_FALSE(host_cache_note(on, 200, 2 * second, 601, 2 * second));
 }
