@@ -86,6 +86,13 @@ struct sysfs_tree {
         disk(controller + "/nvme0n1", "1953525168", false, "[none] mq-deadline");
         link(controller + "/nvme0n1/device", "../../nvme0");
         partition(controller + "/nvme0n1", "nvme0n1p2", "259:2");
+        // The same drive with native multipath: the namespace in its subsystem, beside its controller.
+        const std::string subsystem = "sys/devices/virtual/nvme-subsystem/nvme-subsys0";
+        file(subsystem + "/model", "Samsung SSD 980 PRO 1TB");
+        file(subsystem + "/firmware_rev", "5B2QGXA7");
+        link(subsystem + "/nvme0", "../../../" + controller.substr(12));
+        disk(subsystem + "/nvme1n1", "1953525168", false, "[none] mq-deadline");
+        link("sys/dev/block/259:5", "../../devices/virtual/nvme-subsystem/nvme-subsys0/nvme1n1");
 
         partition(sata_disk("3", "sda", "Samsung SSD 870 EVO 1TB", "6.0 Gbps"), "sda1", "8:1");
 
@@ -170,6 +177,10 @@ TEST(DeviceIdentity, TheSysfsWalkFindsEachMachinesDiskItsLinkAndNoSerial) {
     EXPECT_EQ(ssd.transport, "nvme");
     EXPECT_EQ(text_of(ssd.link), "PCIe 4.0 x4");
     EXPECT_NEAR(ssd.link_ceiling_mb_per_second.value_or(0), 7876.8, 0.1);
+    const target_identity multipath = tree.walk(259, 5);
+    ASSERT_EQ(multipath.devices.size(), 1u);
+    EXPECT_EQ(text_of(multipath.devices[0].model) + " " + text_of(multipath.devices[0].link),
+              "Samsung SSD 980 PRO 1TB PCIe 4.0 x4");
 
     const target_identity sata = tree.walk(8, 1);
     ASSERT_EQ(sata.devices.size(), 1u);

@@ -95,7 +95,7 @@ std::string transport_of(const fs::path& root, const fs::path& block) {
     const auto has = [&](auto matches) { return !component_where(root, block, matches).empty(); };
     const std::string name = block.filename().string();
     if (has([](const std::string& part) { return numbered(part, "usb"); })) return "usb";
-    if (has([](const std::string& part) { return part == "nvme"; })) return "nvme";
+    if (has([](const std::string& part) { return part == "nvme" || starts_with(part, "nvme-subsys"); })) return "nvme";
     if (has([](const std::string& part) { return numbered(part, "ata"); })) return "sata";
     if (has([](const std::string& part) { return starts_with(part, "end_device-"); })) return "sas";
     if (has([](const std::string& part) { return numbered(part, "virtio"); })) return "virtio";
@@ -133,7 +133,15 @@ link_rate sas_link_of(const fs::path& root, const fs::path& block) {
 
 link_rate link_of(const fs::path& root, const fs::path& block, const std::string& transport) {
     if (transport == "nvme") {
-        const fs::path function = nearest_with(root, block, "current_link_speed");
+        fs::path function = nearest_with(root, block, "current_link_speed");
+        // With native multipath the namespace sits in its subsystem, beside links to its
+        // controllers: the first one's PCI function is the link.
+        std::error_code error;
+        for (const fs::directory_entry& entry : fs::directory_iterator(block.parent_path(), error)) {
+            if (!function.empty()) break;
+            if (numbered(entry.path().filename().string(), "nvme"))
+                function = nearest_with(root, resolved(entry.path()), "current_link_speed");
+        }
         const auto speed = leading_decimal(function / "current_link_speed");
         const auto width = number_in(function / "current_link_width");
         if (function.empty() || !speed || !width) return {};
@@ -176,12 +184,16 @@ storage_device describe_disk(const fs::path& root, const fs::path& block) {
     device.scheduler = scheduler_in(block / "queue/scheduler");
     device.transport = transport_of(root, block);
     if (device.transport == "nvme") {
-        device.model = first_line(block / "device/model");
-        device.firmware = first_line(block / "device/firmware_rev");
+        // A multipath namespace's subsystem holds what a controller would.
+        const fs::path controller = present(block / "device/model") ? block / "device" : block.parent_path();
+        device.model = first_line(controller / "model");
+        device.firmware = first_line(controller / "firmware_rev");
     } else if (device.transport == "mmc") {
         device.model = first_line(block / "device/name");
         device.firmware = first_line(block / "device/fwrev");
-    } else if (device.transport != "virtio" && device.transport != "unknown") {
+    } else if (present(block / "device/model")) {
+        // SCSI's inquiry, whatever carries it (libata, USB, virtio-scsi, Hyper-V). A virtio
+        // block device has no model, and its `vendor` is a PCI number.
         device.model = first_line(block / "device/model");
         device.firmware = first_line(block / "device/rev");
         // Behind libata every disk's SCSI vendor reads "ATA": it names no maker.
