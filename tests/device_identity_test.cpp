@@ -44,7 +44,8 @@ struct sysfs_tree {
         fs::create_directories((root / path).parent_path());
         fs::create_directory_symlink(target, root / path);
     }
-    void disk(const std::string& block, const std::string& sectors, bool rotational, const std::string& scheduler) const {
+    void disk(const std::string& block, const std::string& sectors, bool rotational,
+              const std::string& scheduler) const {
         file(block + "/size", sectors);
         file(block + "/serial", serial);
         file(block + "/queue/rotational", rotational ? "1" : "0");
@@ -342,9 +343,18 @@ TEST(DeviceIdentity, AHungMountCostsTheTimeLimitAndLeavesEverythingUnknown) {
 }
 
 TEST(LinkCeilings, AFigureJustAboveEachCeilingIsNotedAndOneJustBelowIsNot) {
-    const link_rate links[] = {usb_link(480),     usb_link(5000), usb_link(10000), sata_link(1.5),
-                               sata_link(3.0),    sata_link(6.0), sas_link(12),    sas_link(22.5),
-                               pcie_link(8, 4),   pcie_link(16, 4), pcie_link(32, 2), network_link(1000, "eth0"),
+    const link_rate links[] = {usb_link(480),
+                               usb_link(5000),
+                               usb_link(10000),
+                               sata_link(1.5),
+                               sata_link(3.0),
+                               sata_link(6.0),
+                               sas_link(12),
+                               sas_link(22.5),
+                               pcie_link(8, 4),
+                               pcie_link(16, 4),
+                               pcie_link(32, 2),
+                               network_link(1000, "eth0"),
                                network_link(25000, "ens1")};
     for (const link_rate& link : links) {
         ASSERT_TRUE(link.name && link.ceiling_mb_per_second);
@@ -414,12 +424,14 @@ TEST(LinkCeilings, TheResultsFileAndThePageKeepTheNotesOfEachPass) {
     EXPECT_TRUE(first[1]["link_note"].is_null()) << "40 MB/s crosses USB 2.0";
     EXPECT_EQ(first[3]["link_note"]["kind"], "beyond_link");
     EXPECT_EQ(first[3]["link_note"]["link"], "USB 2.0");
-    EXPECT_EQ(first[3]["link_note"]["text"],
-              "500 MB/s is faster than the USB 2.0 link allows (about 53 MB/s): a cache outside the OS served this data.");
+    EXPECT_EQ(
+        first[3]["link_note"]["text"],
+        "500 MB/s is faster than the USB 2.0 link allows (about 53 MB/s): a cache outside the OS served this data.");
     EXPECT_TRUE(document["passes"][1]["figures"][3]["link_note"].is_null());
     EXPECT_EQ(document["target"]["devices"][0]["link"], "USB 2.0");
     const std::string page = html_page(run, document);
-    EXPECT_NE(page.find("<li class=\"warning\">Pass 1: 500 MB/s is faster than the USB 2.0 link allows"), std::string::npos);
+    EXPECT_NE(page.find("<li class=\"warning\">Pass 1: 500 MB/s is faster than the USB 2.0 link allows"),
+              std::string::npos);
     EXPECT_EQ(page.find("Pass 2: 500 MB/s is faster"), std::string::npos);
     EXPECT_NE(page.find("<div class=\"drive\">Cruzer Blade · USB 2.0</div>"), std::string::npos);
 }

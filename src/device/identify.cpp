@@ -15,10 +15,10 @@ namespace {
 // CPUID's vendor words of the common hypervisors, by the names people know them by.
 std::string hypervisor_name(const std::string& vendor) {
     static const std::pair<const char*, const char*> names[] = {
-        {"KVMKVMKVM", "KVM"},         {"Linux KVM Hv", "KVM"},       {"Microsoft Hv", "Hyper-V"},
-        {"VMwareVMware", "VMware"},   {"XenVMMXenVMM", "Xen"},       {"VBoxVBoxVBox", "VirtualBox"},
-        {"TCGTCGTCGTCG", "QEMU"},     {" lrpepyh  vr", "Parallels"}, {"bhyve bhyve ", "bhyve"},
-        {"ACRNACRNACRN", "ACRN"},     {"QNXQVMBSQG", "QNX"},         {"Apple VZ", "Apple"}};
+        {"KVMKVMKVM", "KVM"},       {"Linux KVM Hv", "KVM"},       {"Microsoft Hv", "Hyper-V"},
+        {"VMwareVMware", "VMware"}, {"XenVMMXenVMM", "Xen"},       {"VBoxVBoxVBox", "VirtualBox"},
+        {"TCGTCGTCGTCG", "QEMU"},   {" lrpepyh  vr", "Parallels"}, {"bhyve bhyve ", "bhyve"},
+        {"ACRNACRNACRN", "ACRN"},   {"QNXQVMBSQG", "QNX"},         {"Apple VZ", "Apple"}};
     for (const auto& [word, name] : names)
         if (vendor == word) return name;
     return vendor;
@@ -29,7 +29,8 @@ machine_identity identify_machine(const std::string& root) {
     const cpu_identity cpu = read_cpu_identity();
     if (cpu.read) {
         machine.virtual_machine = cpu.hypervisor;
-        if (cpu.hypervisor && !cpu.hypervisor_vendor.empty()) machine.hypervisor = hypervisor_name(cpu.hypervisor_vendor);
+        if (cpu.hypervisor && !cpu.hypervisor_vendor.empty())
+            machine.hypervisor = hypervisor_name(cpu.hypervisor_vendor);
         if (!cpu.brand.empty()) machine.cpu_model = cpu.brand;
     }
     if (!root.empty()) read_dmi(root, machine);

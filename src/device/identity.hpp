@@ -30,8 +30,8 @@ struct storage_device {
 // A layer between the file system and the devices: md RAID, device mapper (LVM, dm-crypt), a
 // loop device over a file, a Windows volume spanning disks.
 struct storage_layer {
-    std::string name;  // "md0", "dm-0", "loop0"
-    std::string kind;  // "md", "lvm", "crypt", "dm", "loop", "volume"
+    std::string name;                         // "md0", "dm-0", "loop0"
+    std::string kind;                         // "md", "lvm", "crypt", "dm", "loop", "volume"
     std::optional<std::string> level;         // md's "raid1"
     std::optional<std::string> backing_file;  // a loop device's file
 };
@@ -44,8 +44,8 @@ struct target_identity {
 };
 
 struct machine_identity {
-    std::optional<bool> virtual_machine;  // CPUID's hypervisor bit; null where CPUID is not read
-    std::optional<std::string> hypervisor;  // from CPUID's vendor: "KVM", "Hyper-V", "VMware", ...
+    std::optional<bool> virtual_machine;                       // CPUID's hypervisor bit; null where CPUID is not read
+    std::optional<std::string> hypervisor;                     // from CPUID's vendor: "KVM", "Hyper-V", "VMware", ...
     std::optional<std::string> system_vendor, system_product;  // DMI, Linux
     std::optional<std::string> cpu_model;
 };

@@ -22,8 +22,8 @@ link_rate pcie_link(double gigatransfers, unsigned lanes) {
         const char* name;
         double mb_per_lane;
     };
-    static const generation generations[] = {{2.5, "1.0", 250},      {5, "2.0", 500},        {8, "3.0", 984.6},
-                                             {16, "4.0", 1969.2},    {32, "5.0", 3938.5},    {64, "6.0", 8000}};
+    static const generation generations[] = {{2.5, "1.0", 250},   {5, "2.0", 500},     {8, "3.0", 984.6},
+                                             {16, "4.0", 1969.2}, {32, "5.0", 3938.5}, {64, "6.0", 8000}};
     if (lanes == 0) return {};
     for (const generation& known : generations)
         if (near(gigatransfers, known.gigatransfers))
@@ -55,8 +55,8 @@ link_rate usb_link(double megabits) {
         const char* name;
         double ceiling;
     };
-    static const speed speeds[] = {{1.5, "USB 1.0", 0.19},       {12, "USB 1.1", 1.5},
-                                   {480, "USB 2.0", 53.248},     {5000, "USB 3.0", 500},
+    static const speed speeds[] = {{1.5, "USB 1.0", 0.19},         {12, "USB 1.1", 1.5},
+                                   {480, "USB 2.0", 53.248},       {5000, "USB 3.0", 500},
                                    {10000, "USB 3.2 Gen 2", 1212}, {20000, "USB 3.2 Gen 2x2", 2424}};
     for (const speed& known : speeds)
         if (near(megabits, known.megabits)) return {std::string(known.name), known.ceiling};
@@ -65,9 +65,8 @@ link_rate usb_link(double megabits) {
 
 link_rate network_link(std::uint64_t megabits, const std::string& interface_name) {
     if (megabits == 0) return {};
-    const std::string speed = megabits >= 1000 && megabits % 1000 == 0
-                                  ? std::to_string(megabits / 1000) + " Gb/s"
-                                  : std::to_string(megabits) + " Mb/s";
+    const std::string speed = megabits >= 1000 && megabits % 1000 == 0 ? std::to_string(megabits / 1000) + " Gb/s"
+                                                                       : std::to_string(megabits) + " Mb/s";
     return {speed + " network (" + interface_name + ")", static_cast<double>(megabits) / 8};
 }
 

@@ -11,7 +11,7 @@
 #include "device/identity.hpp"
 
 struct link_note {
-    std::string kind;  // "beyond_link" or "host_cache"
+    std::string kind;                 // "beyond_link" or "host_cache"
     std::optional<std::string> link;  // the one device's link; none for several, or the host's cache
     std::optional<double> ceiling_mb_per_second;
     std::string text;  // the console's line

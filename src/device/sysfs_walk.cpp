@@ -120,7 +120,8 @@ link_rate sata_link_of(const fs::path& root, const fs::path& block) {
 }
 
 link_rate sas_link_of(const fs::path& root, const fs::path& block) {
-    const fs::path port = component_where(root, block, [](const std::string& part) { return starts_with(part, "port-"); });
+    const fs::path port =
+        component_where(root, block, [](const std::string& part) { return starts_with(part, "port-"); });
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(port, error)) {
         const std::string phy = entry.path().filename().string();
@@ -206,8 +207,7 @@ storage_device describe_disk(const fs::path& root, const fs::path& block) {
     return device;
 }
 
-void walk(const fs::path& root, fs::path block, const file_device_finder& finder, target_identity& target,
-          int depth) {
+void walk(const fs::path& root, fs::path block, const file_device_finder& finder, target_identity& target, int depth) {
     if (block.empty() || depth > deepest_layer) return;
     if (present(block / "partition")) block = block.parent_path();
     const std::string name = block.filename().string();
@@ -328,7 +328,8 @@ storage_device network_device(const fs::path& root, const mount_entry& mount) {
     std::string server = mount.source;
     if (nfs) {
         server = server.substr(0, server.rfind(":/"));
-        if (server.size() > 2 && server.front() == '[' && server.back() == ']') server = server.substr(1, server.size() - 2);
+        if (server.size() > 2 && server.front() == '[' && server.back() == ']')
+            server = server.substr(1, server.size() - 2);
     } else if (starts_with(server, "//")) {
         server = server.substr(2, server.find('/', 2) - 2);
     }
@@ -382,7 +383,8 @@ target_identity walk_storage(const std::string& root_name, device_number number,
     fs::path block = block_of(root, number);
     if (block.empty() && mount) block = block_named(root, mount->source);
     walk(root, block, finder, target, 0);
-    target.known = !target.devices.empty() || (mount && (mount->file_system == "tmpfs" || mount->file_system == "ramfs"));
+    target.known =
+        !target.devices.empty() || (mount && (mount->file_system == "tmpfs" || mount->file_system == "ramfs"));
     return target;
 }
 

@@ -36,9 +36,10 @@ std::optional<std::string> text_at(const bytes& data, std::size_t offset_field) 
 
 // STORAGE_BUS_TYPE, in the names the Linux side uses where they meet.
 const char* bus_name(std::uint32_t bus) {
-    static const char* const names[] = {"unknown", "scsi",   "atapi",  "ata",     "1394",   "ssa",  "fibre",
-                                        "usb",     "raid",   "iscsi",  "sas",     "sata",   "sd",   "mmc",
-                                        "virtual", "file_backed_virtual", "spaces", "nvme", "scm", "ufs"};
+    static const char* const names[] = {
+        "unknown", "scsi",  "atapi", "ata",  "1394", "ssa", "fibre",   "usb",
+        "raid",    "iscsi", "sas",   "sata", "sd",   "mmc", "virtual", "file_backed_virtual",
+        "spaces",  "nvme",  "scm",   "ufs"};
     return bus < sizeof names / sizeof names[0] ? names[bus] : "unknown";
 }
 
@@ -88,7 +89,8 @@ target_identity parse_volume_answers(const volume_answers& answers) {
         target.known = true;
         return target;
     }
-    if (answers.disks.size() > 1) target.layers.push_back(storage_layer{"volume", "volume", std::nullopt, std::nullopt});
+    if (answers.disks.size() > 1)
+        target.layers.push_back(storage_layer{"volume", "volume", std::nullopt, std::nullopt});
     for (const disk_answers& disk : answers.disks) target.devices.push_back(parse_disk_answers(disk));
     target.known = !target.devices.empty();
     return target;

@@ -23,7 +23,7 @@ struct disk_answers {
 
 struct volume_answers {
     bool network = false;
-    std::string network_path;  // the share, \\server\share, when Windows names it
+    std::string network_path;         // the share, \\server\share, when Windows names it
     std::vector<disk_answers> disks;  // one per disk its extents lie on, in their order
 };
 

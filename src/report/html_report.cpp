@@ -229,7 +229,8 @@ std::string html_page(const run_record& run, const json& results) {
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>Quorlane report: " +
            html_escape(results["target"]["path"].get<std::string>()) + "</title><style>" + page_style +
-           "</style></head><body><main>" + header(results) + figures(results) + measured_on_card(results) + notes(results) +
+           "</style></head><body><main>" + header(results) + figures(results) + measured_on_card(results) +
+           notes(results) +
            (timeline.empty() ? "" : "<h2>Timeline</h2>" + timeline) + (ranks.empty() ? "" : "<h2>Ranks</h2>" + ranks) +
            (phases.empty() ? "" : "<h2>Phases</h2>" + phases) + figure_tables(results) + context_tables(results) +
            footer(results) + "</main></body></html>\n";

@@ -11,11 +11,12 @@ std::string text_or(const json& value, const std::string& otherwise) {
 }
 
 std::string transport_name(const std::string& transport) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"nvme", "NVMe"},     {"sata", "SATA"},        {"sas", "SAS"},         {"scsi", "SCSI"}, {"usb", "USB"},
-        {"virtio", "virtio, virtual"}, {"xen", "Xen, virtual"}, {"hyperv", "Hyper-V, virtual"}, {"mmc", "MMC/SD"},
-        {"loop", "loop"},
-        {"network", "network"}, {"unknown", "bus unknown"}};
+    static const std::pair<const char*, const char*> names[] = {{"nvme", "NVMe"},        {"sata", "SATA"},
+                                                                {"sas", "SAS"},          {"scsi", "SCSI"},
+                                                                {"usb", "USB"},          {"virtio", "virtio, virtual"},
+                                                                {"xen", "Xen, virtual"}, {"hyperv", "Hyper-V, virtual"},
+                                                                {"mmc", "MMC/SD"},       {"loop", "loop"},
+                                                                {"network", "network"},  {"unknown", "bus unknown"}};
     for (const auto& [word, name] : names)
         if (transport == word) return name;
     return transport;
@@ -27,7 +28,8 @@ std::string device_line(const json& device) {
     std::string line;
     if (transport == "network") {
         line = text_or(device["server"], "server unknown") + " (" + text_or(device["protocol"], "network");
-        if (device["protocol_version"].is_string()) line.append(" ").append(device["protocol_version"].get<std::string>());
+        if (device["protocol_version"].is_string())
+            line.append(" ").append(device["protocol_version"].get<std::string>());
         line += ")";
     } else {
         line = text_or(device["model"], device["name"].get<std::string>());
@@ -60,9 +62,9 @@ std::string machine_line(const json& host) {
     std::string line = host["name"].get<std::string>();
     const json& virtualization = host["virtualization"];
     if (virtualization["virtual_machine"] == true)
-        line += " · virtual machine" +
-                (virtualization["hypervisor"].is_string() ? " (" + virtualization["hypervisor"].get<std::string>() + ")"
-                                                          : std::string());
+        line += " · virtual machine" + (virtualization["hypervisor"].is_string()
+                                            ? " (" + virtualization["hypervisor"].get<std::string>() + ")"
+                                            : std::string());
     if (host["cpu_model"].is_string()) line += " · " + host["cpu_model"].get<std::string>();
     line += " · " + std::to_string(host["logical_cpus"].get<unsigned>()) + " logical CPUs · " +
             binary_size(host["memory_bytes"].get<std::uint64_t>()) + " · " + host["os"].get<std::string>() + " " +

@@ -4,6 +4,7 @@
 
 // windows.h first: winioctl.h uses its types.
 #include "platform/windows/text.hpp"
+
 #include <winioctl.h>
 
 bool device_number_of(const std::string&, device_number&) { return false; }
