@@ -28,7 +28,7 @@ machine_identity identify_machine(const std::string& root) {
     machine_identity machine;
     const cpu_identity cpu = read_cpu_identity();
     if (cpu.read) {
-        machine.virtual_machine = cpu.hypervisor;
+        machine.virtual_machine = cpu.hypervisor && !cpu.hypervisor_root;
         if (cpu.hypervisor && !cpu.hypervisor_vendor.empty())
             machine.hypervisor = hypervisor_name(cpu.hypervisor_vendor);
         if (!cpu.brand.empty()) machine.cpu_model = cpu.brand;

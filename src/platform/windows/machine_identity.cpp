@@ -20,6 +20,11 @@ cpu_identity read_cpu_identity() {
         std::memcpy(vendor + 4, &c, 4);
         std::memcpy(vendor + 8, &d, 4);
         cpu.hypervisor_vendor = vendor;
+        // Hyper-V's partition privileges: CreatePartitions is the root's alone.
+        if (cpu.hypervisor_vendor == "Microsoft Hv" && a >= 0x40000003) {
+            __cpuid(0x40000003, a, b, c, d);
+            cpu.hypervisor_root = (b & 1u) != 0;
+        }
     }
     if (__get_cpuid_max(0x80000000, nullptr) >= 0x80000004) {
         char brand[49] = {};
