@@ -10,7 +10,7 @@ level() {
         platform) echo 0 ;;
         common) echo 1 ;;
         settings) echo 2 ;;
-        run) echo 3 ;;
+        run | device) echo 3 ;;
         data) echo 4 ;;
         results) echo 5 ;;
         cache | workers | cluster) echo 6 ;;

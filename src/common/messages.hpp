@@ -210,6 +210,22 @@ inline constexpr const char* compressed_directory =
     "data compresses.";
 inline constexpr const char* encrypted_directory =
     "Note: %s is encrypted: the test files inherit EFS encryption, so the figures include its cost.";
+// A figure faster than the links to the target's devices carry: the figure and the most the
+// link carries, in MB/s, and the link's name or the number of devices.
+inline constexpr const char* beyond_link_read =
+    "Note: %s MB/s is faster than the %s link allows (about %s MB/s): a cache outside the OS served this data.";
+inline constexpr const char* beyond_link_write =
+    "Note: %s MB/s is faster than the %s link allows (about %s MB/s): a cache outside the OS took this data.";
+inline constexpr const char* beyond_links_read =
+    "Note: %s MB/s is faster than the links of its %u devices allow together (about %s MB/s): a cache outside the "
+    "OS served this data.";
+inline constexpr const char* beyond_links_write =
+    "Note: %s MB/s is faster than the links of its %u devices allow together (about %s MB/s): a cache outside the "
+    "OS took this data.";
+// In a virtual machine: the read and the write without cache in MB/s, then " (KVM)" or nothing.
+inline constexpr const char* host_cache =
+    "Note: the read without cache, %s MB/s, is more than 3 times the write without cache, %s MB/s, in this virtual "
+    "machine%s: the host may have served the reads from its own cache, out of reach of any purge here.";
 // quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
 inline constexpr const char* note_start = "Note: ";
 inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";

@@ -13,6 +13,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
+#include "device/identity.hpp"
 #include "driver/driver.hpp"
 #include "platform/command_line.hpp"
 #include "platform/interruption.hpp"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     note_memory_file_system(run.results);
     note_inherited_transforms(run.results);
     note_cache_beyond_purge();
+    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
 
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {

@@ -12,6 +12,7 @@
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
 #include "report/console.hpp"
+#include "report/link_note_lines.hpp"
 #include "report/memory_notes.hpp"
 #include "run/file_name.hpp"
 #include "run/run_state.hpp"
@@ -40,6 +41,7 @@ void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figu
     kept = figure;
     if (!combine_ranks(kept)) stop_if_requested(run);
     print_result(kind, kept.kib_per_ms);
+    print_link_note(run.results, run.results.passes.back(), kind);
 }
 
 // Unbuffered writes leave nothing in the OS cache, unless the file system keeps the data

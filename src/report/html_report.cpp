@@ -5,6 +5,7 @@
 #include "common/units.hpp"
 #include "report/figure_names.hpp"
 #include "report/html_tables.hpp"
+#include "report/measured_on_card.hpp"
 #include "report/page_style.hpp"
 #include "report/page_text.hpp"
 #include "report/run_charts.hpp"
@@ -122,9 +123,12 @@ std::string pass_notes(const json& pass, std::size_t passes) {
         notes += note(prefix + without_note_prefix(format_text(messages::still_cached,
                                                                static_cast<unsigned long long>(cached.get<double>()))),
                       "warning");
-    for (const json& figure : pass["figures"])
+    for (const json& figure : pass["figures"]) {
         if (figure.contains("rate_drop") && !figure["rate_drop"].is_null())
             notes += note(prefix + figure["rate_drop"]["text"].get<std::string>(), "warning");
+        if (figure.contains("link_note") && !figure["link_note"].is_null())
+            notes += note(prefix + figure["link_note"]["text"].get<std::string>(), "warning");
+    }
     return notes;
 }
 
@@ -225,7 +229,8 @@ std::string html_page(const run_record& run, const json& results) {
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>Quorlane report: " +
            html_escape(results["target"]["path"].get<std::string>()) + "</title><style>" + page_style +
-           "</style></head><body><main>" + header(results) + figures(results) + notes(results) +
+           "</style></head><body><main>" + header(results) + figures(results) + measured_on_card(results) +
+           notes(results) +
            (timeline.empty() ? "" : "<h2>Timeline</h2>" + timeline) + (ranks.empty() ? "" : "<h2>Ranks</h2>" + ranks) +
            (phases.empty() ? "" : "<h2>Phases</h2>" + phases) + figure_tables(results) + context_tables(results) +
            footer(results) + "</main></body></html>\n";

@@ -9,6 +9,7 @@
 #include "common/units.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
+#include "report/device_json.hpp"
 #include "report/exact_bytes.hpp"
 #include "common/messages.hpp"
 #include "report/figure_names.hpp"
@@ -293,6 +294,7 @@ json results_document(const run_record& run, int status, const std::string& mess
     document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
+    add_measured_on(document, run);
 
     return document;
 }

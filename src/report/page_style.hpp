@@ -22,6 +22,8 @@ h3 { font-size: 16px; margin: 22px 0 6px; }
 .figure .value { font-size: 34px; font-weight: 700; letter-spacing: -0.5px; margin: 4px 0 0; }
 .figure .value small { font-size: 16px; font-weight: 600; color: var(--muted); }
 .figure .other { color: var(--muted); font-size: 13px; }
+.measured { margin-top: 14px; }
+.measured .drive { font-size: 18px; font-weight: 600; margin: 4px 0 2px; }
 .units { color: var(--muted); font-size: 13px; margin-top: 10px; }
 ul.notes { padding-left: 20px; }
 ul.notes li { margin: 4px 0; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/verify.hpp"
+#include "device/identity.hpp"
 
 // The four figures, in the order the console prints them.
 enum class figure_kind { write_cached, write_forced, read_cached, read_uncached };
@@ -104,4 +105,5 @@ struct run_record {
     std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
     bool interrupted = false;             // the run ended by an interruption
     capacity_record capacity;
+    measured_on measured;                 // the machine and the disk behind the directory
 };

@@ -404,6 +404,10 @@ TEST_F(UnderWine, ReportPageHoldsTheConsolesFiguresAndNeedsNothingFromAnywhere) 
     const std::string json((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
     EXPECT_NE(json.find("\"purge_confirmed\": false"), std::string::npos) << json;
     EXPECT_EQ(json.find("\"purge_confirmed\": true"), std::string::npos) << json;
+    // The disk is named where Wine answers the storage queries, and null where it does not.
+    EXPECT_TRUE(std::regex_search(json, std::regex("\"devices\": (null|\\[)"))) << json;
+    EXPECT_TRUE(std::regex_search(json, std::regex("\"virtual_machine\": (null|true|false)"))) << json;
+    EXPECT_NE(page.find("<div class=\"name\">Measured on</div>"), std::string::npos);
     EXPECT_EQ(reports.entries(), (std::vector<std::string>{"run.html", "run.json"}));
     EXPECT_TRUE(dir.entries().empty());
 }
