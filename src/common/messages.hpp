@@ -65,6 +65,9 @@ inline constexpr const char* capacity_wrapped =
     "Note: this device holds about %s of the %s it offers: data written after %s came back in place of earlier data.";
 inline constexpr const char* capacity_short =
     "Note: this device holds about %s of the %s it offers: the rest did not come back as written.";
+// The report page's band over the data the device did not keep.
+inline constexpr const char* capacity_band_wrapped = "Not kept: came back in place of earlier data";
+inline constexpr const char* capacity_band_short = "Not kept: did not come back as written";
 inline constexpr const char* gigabytes = "%.1f GB";
 inline constexpr const char* megabytes = "%.1f MB";
 inline constexpr const char* fill_with_ranks = "Sorry, -fill is not available in quorlane-mpi: give each rank -file_number";

@@ -38,12 +38,12 @@ std::string gigabytes(std::uint64_t bytes) {
 }
 }  // namespace
 
-void note_capacity(const capacity_record& capacity) {
+std::string capacity_note(const capacity_record& capacity) {
     if (capacity.aliasing_distance != 0)
-        print_on_own_line(format_text(messages::capacity_wrapped, gigabytes(capacity.verified_bytes).c_str(),
-                                      gigabytes(capacity.offered_bytes).c_str(),
-                                      gigabytes(capacity.aliasing_distance).c_str()));
-    else
-        print_on_own_line(format_text(messages::capacity_short, gigabytes(capacity.verified_bytes).c_str(),
-                                      gigabytes(capacity.offered_bytes).c_str()));
+        return format_text(messages::capacity_wrapped, gigabytes(capacity.verified_bytes).c_str(),
+                           gigabytes(capacity.offered_bytes).c_str(), gigabytes(capacity.aliasing_distance).c_str());
+    return format_text(messages::capacity_short, gigabytes(capacity.verified_bytes).c_str(),
+                       gigabytes(capacity.offered_bytes).c_str());
 }
+
+void note_capacity(const capacity_record& capacity) { print_on_own_line(capacity_note(capacity)); }

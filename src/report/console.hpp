@@ -17,5 +17,6 @@ void print_pass_heading(std::uint32_t pass, std::uint32_t pass_count);
 
 void print_medians(const run_record& run);
 
-// The capacity check's verdict, on a Note line.
+// The capacity check's verdict, as a Note line, and printed.
+std::string capacity_note(const capacity_record& capacity);
 void note_capacity(const capacity_record& capacity);

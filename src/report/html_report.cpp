@@ -97,7 +97,10 @@ std::string verification_notes(const json& results) {
     std::string text = (results["status"] == "error" ? "The run failed: " : "") + first + ": " +
                        mismatch["diagnosis"].get<std::string>();
     for (const json& line : mismatch["details"]) text += "; " + line.get<std::string>();
-    return note(text, "failure");
+    std::string capacity;
+    if (verification.contains("capacity") && !verification["capacity"].is_null())
+        capacity = note(without_note_prefix(verification["capacity"]["text"].get<std::string>()), "failure");
+    return capacity + note(text, "failure");
 }
 
 std::string target_notes(const json& results) {

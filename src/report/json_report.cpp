@@ -9,6 +9,7 @@
 #include "common/units.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
+#include "report/console.hpp"
 #include "report/device_json.hpp"
 #include "report/exact_bytes.hpp"
 #include "common/messages.hpp"
@@ -204,7 +205,8 @@ json verification_json(const run_record& run) {
                 {"offered_bytes", capacity.offered_bytes},
                 {"verified_bytes", capacity.verified_bytes},
                 {"first_bad_offset", capacity.first_bad_offset},
-                {"aliasing_distance", capacity.aliasing_distance == 0 ? json(nullptr) : json(capacity.aliasing_distance)}};
+                {"aliasing_distance", capacity.aliasing_distance == 0 ? json(nullptr) : json(capacity.aliasing_distance)},
+                {"text", capacity_note(capacity)}};
     }
     return object;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "common/units.hpp"
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
@@ -115,6 +116,18 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
     }
 }
 
+// The capacity check's verdict: the data written past what the device holds, as a band.
+void mark_capacity(const capacity_record& capacity, chart& drawn) {
+    if (!capacity.checked) return;
+    const std::uint64_t held = capacity.aliasing_distance != 0 ? capacity.aliasing_distance : capacity.verified_bytes;
+    if (held >= capacity.offered_bytes) return;
+    drawn.spans.push_back(chart_span{static_cast<double>(held) / bytes_per_gib,
+                                     static_cast<double>(capacity.offered_bytes) / bytes_per_gib,
+                                     capacity.aliasing_distance != 0 ? messages::capacity_band_wrapped
+                                                                     : messages::capacity_band_short,
+                                     "hsl(0,80%,82%)"});
+}
+
 // With several ranks no series spans them all: the phase at its figure's rate, all its time.
 chart_point whole_phase_point(const run_record& run, std::size_t pass, const figure_record& figure) {
     const double from = static_cast<double>(figure.start_us) / one_second_us;
@@ -145,6 +158,7 @@ std::string phase_chart(const run_record& run, const phase_look& phase, bool aga
     if (drawn.lines.empty()) return "";
     drawn.description = describe(drawn.lines, against_data ? "GiB" : "s");
     if (phase.kind == figure_kind::write_cached) mark_drops(run, drawn, against_data, false);
+    if (phase.kind == figure_kind::write_cached && against_data) mark_capacity(run.capacity, drawn);
     return svg_chart(drawn);
 }
 
