@@ -30,6 +30,7 @@ std::string help(const std::string& temp) {
            "-thread       Number of thread                   Defaut: 1\n"
            "-cache        Size of controller's cache (in Go) Defaut: 1\n"
            "              0 to disable the cache flush process\n"
+           "-latency      Time every call: percentiles, longest stalls\n"
            "-version      Print the version and exit\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\n"
            "-json         Write the results to this JSON file\n"

@@ -23,6 +23,7 @@ struct run_settings {
     std::string results_file;                // -json, empty for none
     std::string report_page;                 // -html, empty for none
     bool direct = false;                     // -direct: every read and write bypasses the OS cache
+    bool latency = false;                    // -latency: the console tells what the calls took
 };
 
 // Read-only: initialize_settings and parse_arguments alone write them, through another name.

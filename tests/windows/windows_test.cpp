@@ -82,6 +82,7 @@ std::string help_text(const std::string& temp) {
            "-thread       Number of thread                   Defaut: 1\r\n"
            "-cache        Size of controller's cache (in Go) Defaut: 1\r\n"
            "              0 to disable the cache flush process\r\n"
+           "-latency      Time every call: percentiles, longest stalls\r\n"
            "-version      Print the version and exit\r\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
            "-json         Write the results to this JSON file\r\n"
