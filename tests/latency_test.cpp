@@ -1,16 +1,26 @@
 // The calls' times: the histogram's percentiles against every sample sorted, within its
 // precision, for spread and skewed samples; histograms added (in one process and through
 // their numbers, as ranks add them) equal one histogram of all the samples; the stall keepers
-// keep exactly the longest calls.
+// keep exactly the longest calls. Through the real binary, a run stopped in its write shows
+// that stop as its longest call, where and when it happened.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
+#include <thread>
 
 #include "latency/histogram.hpp"
 #include "latency/stalls.hpp"
 #include "report/latency_text.hpp"
+#include "support/process.hpp"
+#include "support/temporary_directory.hpp"
 
 namespace {
 
@@ -133,4 +143,64 @@ TEST(Latency, KeepersKeepTheTenLongestCallsWithWhereAndWhen) {
     EXPECT_EQ(duration_text(1900000), "1.9 ms");
     EXPECT_EQ(duration_text(2314000000), "2.31 s");
     EXPECT_EQ(duration_text(999900000), "1 s");
+}
+
+// Held stopped for 1.5 s while a write call is under way (each takes 30 ms, slowed by the
+// preloaded library, so that the stop lands in one): that call is the write's longest, at an
+// offset inside its file and a time inside the phase, and -latency tells it on the console.
+TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
+    temporary_directory dir, reports;
+    const std::string results = reports.path_name + "/run.json";
+    child_process run;
+    launch_options options;
+    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0",
+                           "SLOW_WRITE=0:30"};
+    ASSERT_TRUE(launch(run, QUORLANE_BINARY,
+                       {"-path", dir.path_name, "-file", "4", "-block", "64", "-cache", "0", "-latency", "-json", results},
+                       options));
+    constexpr long long file_bytes = 4 * 1048576;
+    long long written = 0;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (written <= 0 && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        for (const std::string& name : dir.entries()) written = size_of_file(dir.path_name + "/" + name);
+    }
+    ASSERT_EQ(kill(run.pid, SIGSTOP), 0);
+    for (const std::string& name : dir.entries()) written = size_of_file(dir.path_name + "/" + name);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(kill(run.pid, SIGCONT), 0);
+    // Stopped part way through the file: the stop fell in the write.
+    ASSERT_GT(written, 0);
+    ASSERT_LT(written, file_bytes);
+    finish(run);
+    ASSERT_EQ(run.status, 0) << run.text;
+
+    std::ifstream stream(results);
+    const nlohmann::json document = nlohmann::json::parse(stream);
+    const nlohmann::json& write = document["passes"][0]["figures"][0];
+    ASSERT_EQ(write["name"], "write_with_cache");
+    EXPECT_EQ(write["latency"]["count"], 64);
+    EXPECT_GE(write["latency"]["max_us"].get<double>(), 1.4e6) << write["latency"];
+    const nlohmann::json& longest = write["stalls"][0];
+    EXPECT_GE(longest["duration_us"].get<double>(), 1.4e6) << longest;
+    EXPECT_EQ(longest["worker"], 0);
+    EXPECT_EQ(longest["file"], 0);
+    EXPECT_LT(longest["offset"].get<long long>(), file_bytes);
+    EXPECT_EQ(longest["offset"].get<long long>() % 65536, 0);
+    // The phase's ends are whole microseconds, the call's nanoseconds: 2 µs of rounding.
+    EXPECT_GE(longest["start_us"].get<double>(), 0);
+    EXPECT_LE(longest["start_us"].get<double>() + longest["duration_us"].get<double>(),
+              write["microseconds"].get<double>() + 2);
+    EXPECT_EQ(write["stalls"].size(), 10u);
+    // Each figure's line is followed by its two notes.
+    const std::regex notes(
+        "Writing time with cache ram     : [0-9]+ Mo/s {10}\n"
+        "Note: blocks took [0-9.]+ m?s \\(median\\), [0-9.]+ m?s \\(99\\.9 %\\), [0-9.]+ s at most\\.\\n"
+        "Note: the longest call took [0-9.]+ s, [0-9.]+ m?s into the phase: worker 0, file 0 at [0-9.]+ [KM]iB\\.\\n");
+    EXPECT_TRUE(std::regex_search(run.text, notes)) << run.text;
+    EXPECT_EQ(occurrences(run.text, "Note: blocks took "), 3) << run.text;
+    EXPECT_EQ(occurrences(run.text, "Note: the longest call took "), 3) << run.text;
+    EXPECT_EQ(occurrences(run.text, "Note: forcing a file took "), 1) << run.text;
+    EXPECT_EQ(occurrences(run.text, "Note: the longest flush took "), 1) << run.text;
+    EXPECT_TRUE(dir.entries().empty());
 }

@@ -12,6 +12,7 @@
 #include "platform/system_info.hpp"
 #include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
+#include "report/latency_json.hpp"
 #include "report/rate_drop_text.hpp"
 #include "results/rate_drop.hpp"
 #include "results/statistics.hpp"
@@ -85,6 +86,7 @@ json settings_json() {
                 {"html", settings.report_page},
                 {"verify", settings.verify},
                 {"direct", settings.direct},
+                {"latency", settings.latency},
                 {"blocks_per_file", settings.blocks_per_file},
                 {"bytes_per_file", bytes_per_file},
                 {"bytes_per_pass", bytes_per_file * settings.files_per_worker * settings.worker_count}};
@@ -133,6 +135,8 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
         workers.push_back(entry);
     }
     object["workers"] = workers;
+    object["latency"] = latency_json(figure.latency.summary);
+    object["stalls"] = stalls_json(figure.latency.stalls, !figure.ranks.empty());
     if (!figure.series.points.empty()) {
         json points = json::array();
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
