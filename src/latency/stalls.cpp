@@ -38,6 +38,18 @@ std::vector<stall_record> longest_stalls(const std::vector<const stall_keeper*>&
     return all;
 }
 
+phase_latency merge_call_times(const std::vector<const call_times*>& workers, std::int64_t phase_start_ns) {
+    phase_latency phase;
+    std::vector<const stall_keeper*> keepers;
+    for (const call_times* times : workers) {
+        add_histogram(phase.histogram, times->histogram);
+        keepers.push_back(&times->stalls);
+    }
+    phase.summary = summarize(phase.histogram);
+    phase.stalls = longest_stalls(keepers, phase_start_ns);
+    return phase;
+}
+
 void append_stall_numbers(std::vector<std::uint64_t>& numbers, const stall_record& stall) {
     numbers.insert(numbers.end(), {stall.worker, stall.file, stall.offset, stall.whole_file ? 1u : 0u,
                                    static_cast<std::uint64_t>(stall.start_ns), stall.duration_ns});

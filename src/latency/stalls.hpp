@@ -55,19 +55,23 @@ inline std::int64_t latency_clock_ns() {
         .count();
 }
 
-// One call from `start_ns` to `end_ns` on that clock.
-inline void record_call(call_times& times, std::uint32_t worker, std::uint32_t file, std::uint64_t offset,
-                        std::int64_t start_ns, std::int64_t end_ns) {
-    const std::uint64_t took = end_ns > start_ns ? static_cast<std::uint64_t>(end_ns - start_ns) : 0;
-    record_latency(times.histogram, took);
-    keep_if_long(times.stalls, stall_record{0, worker, file, offset, false, start_ns, took});
+// One call, made where `call` says from its start_ns, that ended at `end_ns` on that clock.
+inline void record_call(call_times& times, stall_record call, std::int64_t end_ns) {
+    call.duration_ns = end_ns > call.start_ns ? static_cast<std::uint64_t>(end_ns - call.start_ns) : 0;
+    record_latency(times.histogram, call.duration_ns);
+    keep_if_long(times.stalls, call);
 }
 
-// What a phase's calls took and its longest, all workers' (and ranks') together.
+// What a phase's calls took and its longest, all workers' (and ranks') together: the histogram
+// until the ranks have added theirs, then its summary.
 struct phase_latency {
+    latency_histogram histogram;
     latency_summary summary;
     std::vector<stall_record> stalls;
 };
+
+// The phase's, from its workers' records; `phase_start_ns` on the phase clock.
+phase_latency merge_call_times(const std::vector<const call_times*>& workers, std::int64_t phase_start_ns);
 
 // A stall's numbers, to gather from several processes, and back with its rank.
 inline constexpr std::size_t stall_number_count = 6;
