@@ -106,6 +106,7 @@ inline constexpr const char* stall_note = "Note: the longest call took %s, %s in
 inline constexpr const char* flush_stall_note = "Note: the longest flush took %s, %s into the phase: %s, file %u.";
 inline constexpr const char* stall_worker = "worker %u";
 inline constexpr const char* stall_rank_worker = "rank %u, worker %u";
+inline constexpr const char* duration_us = "%s \u00b5s";
 inline constexpr const char* duration_ms = "%s ms";
 inline constexpr const char* duration_s = "%s s";
 // With -repeat: a heading before each pass's results, and the medians of the passes at the end

@@ -119,16 +119,24 @@ std::string curve(const latency_curve_line& line, const log_scale& scaled) {
     return svg;
 }
 
-std::string legend(const std::vector<latency_curve_line>& lines) {
+constexpr double legend_row_height = 20;
+
+// One entry a line, in as many rows as they need: `rows` tells how many.
+std::string legend(const std::vector<latency_curve_line>& lines, int& rows) {
     std::string svg = "<g class=\"legend\">";
     double x = left;
-    std::vector<std::string> seen;
+    rows = 1;
     for (const latency_curve_line& line : lines) {
-        if (std::find(seen.begin(), seen.end(), line.label) != seen.end()) continue;
-        seen.push_back(line.label);
-        svg += "<rect x=\"" + number(x) + "\" y=\"14\" width=\"18\" height=\"4\" fill=\"" + line.colour +
-               "\"/><text x=\"" + number(x + 24) + "\" y=\"20\">" + html_escape(line.label) + "</text>";
-        x += 40 + 7.2 * static_cast<double>(line.label.size());
+        const double entry_width = 40 + 7.2 * static_cast<double>(line.label.size());
+        if (x > left && x + entry_width > width - right) {
+            x = left;
+            ++rows;
+        }
+        const double row_top = (rows - 1) * legend_row_height;
+        svg += "<rect x=\"" + number(x) + "\" y=\"" + number(row_top + 14) + "\" width=\"18\" height=\"4\" fill=\"" +
+               line.colour + "\"/><text x=\"" + number(x + 24) + "\" y=\"" + number(row_top + 20) + "\">" +
+               html_escape(line.label) + "</text>";
+        x += entry_width;
     }
     return svg + "</g>";
 }
@@ -156,10 +164,15 @@ std::string latency_chart(const std::vector<latency_curve_line>& lines) {
     const log_scale scaled = scale_of(drawn);
     std::string curves;
     for (const latency_curve_line& line : drawn) curves += curve(line, scaled);
-    return "<svg class=\"chart latency\" viewBox=\"0 0 " + number(width) + " " + number(height) +
+    int legend_rows = 1;
+    const std::string key = legend(drawn, legend_rows);
+    // Rows of the legend beyond the first push the plot down.
+    const double extra = (legend_rows - 1) * legend_row_height;
+    return "<svg class=\"chart latency\" viewBox=\"0 0 " + number(width) + " " + number(height + extra) +
            "\" role=\"img\" aria-labelledby=\"latency-title latency-description\"><title id=\"latency-title\">How "
            "long the calls took: the percentile curve of each phase</title><desc id=\"latency-description\">" +
-           html_escape(description(drawn)) + "</desc>" + axes(scaled) + curves + legend(drawn) + "</svg>";
+           html_escape(description(drawn)) + "</desc><g transform=\"translate(0 " + number(extra) + ")\">" +
+           axes(scaled) + curves + "</g>" + key + "</svg>";
 }
 
 std::string latency_table(const json& results) {
@@ -179,7 +192,7 @@ std::string latency_table(const json& results) {
             rows += "</tr>";
         }
     if (rows.empty()) return "";
-    return "<h3>Time of each call</h3><table><thead><tr><th class=\"number\">Pass</th><th>Figure</th><th "
+    return "<h3>Every figure's calls</h3><table><thead><tr><th class=\"number\">Pass</th><th>Figure</th><th "
            "class=\"number\">Calls</th><th class=\"number\">Mean</th><th class=\"number\">Median</th><th "
            "class=\"number\">90 %</th><th class=\"number\">99 %</th><th class=\"number\">99.9 %</th><th "
            "class=\"number\">99.99 %</th><th class=\"number\">Longest</th></tr></thead><tbody>" +
@@ -191,12 +204,16 @@ std::vector<chart_stall> stall_marks(const std::vector<stall_record>& stalls, co
     std::vector<chart_stall> marks;
     for (const stall_record& stall : stalls) {
         const double start_us = static_cast<double>(std::max<std::int64_t>(stall.start_ns, 0)) / 1000;
-        // What all workers had moved when the call started, between the series' two points around it.
+        // What all workers had moved when the call started, between the series' two points
+        // around it; the series starts from nothing at the phase's start.
         double bytes = 0;
-        for (std::size_t k = 1; k < series.points.size(); ++k) {
-            const series_point& before = series.points[k - 1];
+        series_point before;
+        for (std::size_t k = 0; k < series.points.size(); ++k) {
             const series_point& after = series.points[k];
-            if (static_cast<double>(after.elapsed_us) < start_us && k + 1 < series.points.size()) continue;
+            if (static_cast<double>(after.elapsed_us) < start_us && k + 1 < series.points.size()) {
+                before = after;
+                continue;
+            }
             const double span = static_cast<double>(after.elapsed_us - before.elapsed_us);
             const double part =
                 span > 0 ? std::clamp((start_us - static_cast<double>(before.elapsed_us)) / span, 0.0, 1.0) : 1.0;

@@ -28,6 +28,7 @@ std::string significant(double value) {
 
 std::string duration_text(std::uint64_t ns) {
     const double milliseconds = static_cast<double>(ns) / 1e6;
+    if (milliseconds < 0.09995) return format_text(messages::duration_us, significant(milliseconds * 1e3).c_str());
     // Rounded to three digits, 999.7 ms is a second.
     if (milliseconds < 999.5) return format_text(messages::duration_ms, significant(milliseconds).c_str());
     return format_text(messages::duration_s, significant(milliseconds / 1e3).c_str());

@@ -8,7 +8,8 @@
 
 #include "latency/stalls.hpp"
 
-// 0.21 ms, 1.9 ms, 2.31 s: three significant digits, milliseconds below a second.
+// 6.18 µs, 0.21 ms, 1.9 ms, 2.31 s: three significant digits, in µs below 0.1 ms, in ms below a
+// second.
 std::string duration_text(std::uint64_t ns);
 
 // Who made a stall's call: "worker 1", or with several ranks "rank 2, worker 1".
