@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "driver/driver.hpp"
+#include "run/limits.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/mount.hpp"

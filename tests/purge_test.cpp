@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "cache/cache.hpp"
-#include "common/stop.hpp"
+#include "run/run_state.hpp"
 #include "platform/os_cache.hpp"
 #include "support/file_system.hpp"
 #include "support/page_cache.hpp"
@@ -81,8 +81,9 @@ TEST_F(CachePurge, DropsEveryPageOfTheGivenFilesOnly) {
     EXPECT_EQ(before.total_pages, 3 * pages_per_file());
     EXPECT_EQ(before.resident_pages, before.total_pages);
 
+    run_state run;
     ::testing::internal::CaptureStdout();
-    purge_os_cache({names[0], names[1]});
+    purge_os_cache(run, {names[0], names[1]});
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(resident_pages(names[0]), 0u);
     EXPECT_EQ(resident_pages(names[1]), 0u);
@@ -101,10 +102,11 @@ TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
     const std::string absent = dir->path_name + "/absent";
     const std::vector<std::string> given{absent, names[0], absent + "_too", names[1]};
 
-    EXPECT_EQ(purge_file_cache(given, stop_requested), purge_failure::file_pages);
+    run_state run;
+    EXPECT_EQ(purge_file_cache(given, run.stop.requested), purge_failure::file_pages);
     write_and_read(names[0]);
     ::testing::internal::CaptureStdout();
-    purge_os_cache(given);
+    purge_os_cache(run, given);
     const std::string output = ::testing::internal::GetCapturedStdout();
     const std::string message =
         "Sorry, I can't drop the OS cache of " + absent + " : open: No such file or directory\n";

@@ -1,14 +1,13 @@
 // The reader on real files, and the progress line of the read and write phases.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "common/clock.hpp"
-#include "common/messages.hpp"
-#include "common/rate.hpp"
-#include "common/stop.hpp"
+#include "run/run_state.hpp"
+#include "report/console.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/temporary_directory.hpp"
@@ -25,23 +24,22 @@ void create_file(const std::string& name, std::size_t bytes) {
     stream.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-// Reads the worker's one file and returns the bytes the phase counted.
-std::uint64_t read_worker_file() {
-    thread_param record;
-    record.with_cache = true;
-    record.read_prefix = prefix;
-    bytes_moved.store(0);
-    phase_start = now_us();
-    read_worker(&record);
-    return bytes_moved.load();
+// Reads the worker's one file in a run of its own and returns the bytes the phase counted.
+std::uint64_t read_worker_file(run_state& run) {
+    worker reader;
+    reader.run = &run;
+    reader.with_cache = true;
+    reader.read_prefix = prefix;
+    run.phase.start_us = now_us();
+    read_worker(&reader);
+    return run.phase.bytes_moved.load();
 }
 
-// Runs the reader in a child process and prints the recorded error on standard error,
-// where the death-test assertion looks.
-[[noreturn]] void read_and_signal() {
-    read_worker_file();
-    std::fputs(recorded_fatal_error().c_str(), stderr);
-    std::exit(stop_requested.load() ? 1 : 0);
+// The fatal error that reading the worker's file records.
+std::string read_error() {
+    run_state run;
+    read_worker_file(run);
+    return stop_requested(run) ? recorded_fatal_error(run) : "no error";
 }
 
 }  // namespace
@@ -52,29 +50,35 @@ TEST(Reader, CountsEveryByteReadIncludingAShortLastBlock) {
     const std::string name = settings.target_directory + prefix + "0";
 
     create_file(name, std::size_t{settings.blocks_per_file} * bytes_per_block());
-    EXPECT_EQ(read_worker_file(), 1048576u);
-    EXPECT_FALSE(stop_requested.load());
+    run_state whole;
+    EXPECT_EQ(read_worker_file(whole), 1048576u);
+    EXPECT_FALSE(stop_requested(whole));
 
     // Shortened by less than a block after writing: the figure counts what is really there.
     std::filesystem::resize_file(name, 1048576 - 1000);
-    EXPECT_EQ(read_worker_file(), 1048576u - 1000u);
-    EXPECT_FALSE(stop_requested.load());
+    run_state shortened;
+    EXPECT_EQ(read_worker_file(shortened), 1048576u - 1000u);
+    EXPECT_FALSE(stop_requested(shortened));
 }
 
-TEST(ReaderDeathTest, AMissingFileIsError33WithItsNameAndReason) {
+TEST(Reader, AMissingFileIsError33WithItsNameAndReason) {
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
-    EXPECT_EXIT(read_and_signal(), ::testing::ExitedWithCode(1),
-                "^Error 33, Cannot open the file\n.*/vellumcrate_abcdefgh0 : No such file or directory$");
+    const std::string error = read_error();
+    EXPECT_TRUE(std::regex_search(
+        error, std::regex("^Error 33, Cannot open the file\n.*/vellumcrate_abcdefgh0 : No such file or directory$")))
+        << error;
 }
 
-TEST(ReaderDeathTest, AReadErrorIsToldApartFromTheEndOfTheFile) {
+TEST(Reader, AReadErrorIsToldApartFromTheEndOfTheFile) {
     // A directory opens as a stream on Linux but every read of it fails.
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
     std::filesystem::create_directory(settings.target_directory + prefix + "0");
-    EXPECT_EXIT(read_and_signal(), ::testing::ExitedWithCode(1),
-                "^Error 34, Cannot read the file .*/vellumcrate_abcdefgh0 : Is a directory$");
+    const std::string error = read_error();
+    EXPECT_TRUE(std::regex_search(
+        error, std::regex("^Error 34, Cannot read the file .*/vellumcrate_abcdefgh0 : Is a directory$")))
+        << error;
 }
 
 TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
@@ -82,22 +86,23 @@ TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
     apply_arguments({"-path", dir.path_name, "-cache", "0"});
     // Worker 0 is in a file.
     const std::int64_t file_start = now_us();
-    progress_file_started(file_start);
+    phase_state phase;
+    progress_file_started(phase, file_start);
     progress_state state{0, 0, file_start};
     // The clock's whole second has not moved past the last sample's: no sample.
     state.last_sample = now_us() + 10000000;
     ::testing::internal::CaptureStdout();
-    progress_tick(state, messages::read_label, now_us());
+    progress_tick(state, phase, console_label_of(figure_kind::read_cached).c_str(), now_us());
     EXPECT_EQ(::testing::internal::GetCapturedStdout().find("Mo/s"), std::string::npos);
 
     // 10,500 KiB moved by all workers, just over 1 s after the phase started: 10 KiB/ms.
-    bytes_moved.store(10500u * 1024u);
+    phase.bytes_moved.store(10500u * 1024u);
     std::string output;
     for (int sample = 0; sample < 7; ++sample) {
-        phase_start = now_us() - 1000000;
+        phase.start_us = now_us() - 1000000;
         state.last_sample = now_us() - 2000000;  // the last sample is 2 s old
         ::testing::internal::CaptureStdout();
-        progress_tick(state, messages::read_without_cache_label, now_us());
+        progress_tick(state, phase, console_label_of(figure_kind::read_uncached).c_str(), now_us());
         output += ::testing::internal::GetCapturedStdout();
     }
     std::string expected;
@@ -107,14 +112,14 @@ TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
     EXPECT_EQ(output, expected);
 
     // Worker 0's next file starts the dots again, from its own start; none once it has ended.
-    progress_file_started(now_us() - 3000000);
-    phase_start = now_us() - 1000000;
+    progress_file_started(phase, now_us() - 3000000);
+    phase.start_us = now_us() - 1000000;
     ::testing::internal::CaptureStdout();
-    progress_tick(state, messages::read_label, now_us());
+    progress_tick(state, phase, console_label_of(figure_kind::read_cached).c_str(), now_us());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "\rReading time with cache ram     : 10 Mo/s .        ");
-    progress_files_ended();
+    progress_files_ended(phase);
     state.last_sample = now_us() - 2000000;
     ::testing::internal::CaptureStdout();
-    progress_tick(state, messages::read_label, now_us());
+    progress_tick(state, phase, console_label_of(figure_kind::read_cached).c_str(), now_us());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }

@@ -9,12 +9,12 @@
 #include <unordered_set>
 
 #include "common/random.hpp"
-#include "common/stop.hpp"
+#include "run/run_state.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
 #include "run/file_name.hpp"
-#include "run/write_handles.hpp"
+#include "run/run_state.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/process.hpp"
@@ -35,8 +35,8 @@ bool on_path(const char* tool) { return std::system((std::string("command -v ") 
 TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-file_number", "2", "-cache", "0"});
-    prepare_write_handles();
-    std::vector<thread_param> records(1);
+    benchmark_run run;
+    prepare_pass(run, 0);
 
     // The first name the writer will draw already holds someone else's file.
     seed_names(42);
@@ -44,12 +44,12 @@ TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     std::ofstream(theirs) << "not the run's";
     seed_names(42);
 
-    const figure_record written = write_phase(records);
-    flush_pass(records, written);
-    ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
-    EXPECT_NE(test_file_name(records[0].file_prefix, 0), theirs);
+    const figure_record written = write_phase(run);
+    flush_pass(run, written);
+    ASSERT_FALSE(stop_requested(run.state)) << recorded_fatal_error(run.state);
+    EXPECT_NE(test_file_name(run.workers[0].file_prefix, 0), theirs);
     EXPECT_EQ(dir.entries().size(), 3u);
-    EXPECT_TRUE(remove_run_files(records));
+    EXPECT_TRUE(remove_run_files(run));
     EXPECT_EQ(dir.entries().size(), 1u);
     EXPECT_EQ(contents_of(theirs), "not the run's");
 }
@@ -77,17 +77,17 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
         SCOPED_TRACE(std::string("-block ") + block);
         apply_arguments({"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "2", "-block", block,
                          "-cache", "0"});
-        prepare_write_handles();
-        std::vector<thread_param> records(settings.worker_count);
-        const figure_record written = write_phase(records);
-        flush_pass(records, written);
-        ASSERT_FALSE(stop_requested.load()) << recorded_fatal_error();
+        benchmark_run run;
+        prepare_pass(run, 0);
+        const figure_record written = write_phase(run);
+        flush_pass(run, written);
+        ASSERT_FALSE(stop_requested(run.state)) << recorded_fatal_error(run.state);
 
         std::unordered_set<std::string> sectors;
         std::set<std::uint64_t> runs;
         for (std::uint32_t t = 0; t < settings.worker_count; ++t) {
             for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
-                const std::string data = contents_of(test_file_name(records[t].file_prefix, index));
+                const std::string data = contents_of(test_file_name(run.workers[t].file_prefix, index));
                 for (std::size_t offset = 0; offset < data.size(); offset += sector_bytes) {
                     EXPECT_TRUE(sectors.insert(data.substr(offset, sector_bytes)).second)
                         << "worker " << t << " file " << index << " sector at " << offset << " seen before";
@@ -101,11 +101,11 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
             }
         }
         EXPECT_EQ(runs.size(), 1u);
-        EXPECT_TRUE(remove_run_files(records));
+        EXPECT_TRUE(remove_run_files(run));
     }
     // Four 1 MiB chunks of the eviction file: as unique as the test files' sectors.
     data_pattern eviction;
-    ASSERT_TRUE(make_pattern(eviction, pass_identity(0), eviction_stream, 1048576));
+    ASSERT_TRUE(make_pattern(eviction, pass_identity(0, 0), eviction_stream, 1048576, 4096));
     std::unordered_set<std::string> sectors;
     for (std::uint64_t chunk = 0; chunk < 4; ++chunk) {
         const std::string data(reinterpret_cast<const char*>(pattern_block(eviction, 0, chunk * 1048576)), 1048576);

@@ -7,10 +7,9 @@
 #include <map>
 #include <set>
 
-#include "common/rate.hpp"
-#include "common/stop.hpp"
+#include "run/run_state.hpp"
 #include "driver/driver.hpp"
-#include "run/write_handles.hpp"
+#include "run/run_state.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/temporary_directory.hpp"
@@ -28,17 +27,17 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     temporary_directory dir;
     apply_arguments(
         {"-path", dir.path_name, "-thread", "3", "-file_number", "2", "-file", "1", "-block", "64", "-cache", "0"});
-    prepare_write_handles();
-    std::vector<thread_param> records(settings.worker_count);
+    benchmark_run run;
+    prepare_pass(run, 0);
 
-    const figure_record written = write_phase(records);
-    ASSERT_FALSE(stop_requested.load());
-    EXPECT_EQ(bytes_moved.load(), 6u * 1048576u);
-    for (os_file handle : write_handles) EXPECT_NE(handle, no_file);
+    const figure_record written = write_phase(run);
+    ASSERT_FALSE(stop_requested(run.state));
+    EXPECT_EQ(run.state.phase.bytes_moved.load(), 6u * 1048576u);
+    for (os_file handle : run.state.write_handles) EXPECT_NE(handle, no_file);
 
-    flush_pass(records, written);
-    ASSERT_FALSE(stop_requested.load());
-    for (os_file handle : write_handles) EXPECT_EQ(handle, no_file);
+    flush_pass(run, written);
+    ASSERT_FALSE(stop_requested(run.state));
+    for (os_file handle : run.state.write_handles) EXPECT_EQ(handle, no_file);
 
     // Six files: three 20-character prefixes, indexes 0 and 1, no separator before the index.
     std::map<std::string, std::set<std::string>> index_by_prefix;
@@ -52,13 +51,13 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     ASSERT_EQ(index_by_prefix.size(), 3u);
     for (const auto& [prefix, index] : index_by_prefix) EXPECT_EQ(index, (std::set<std::string>{"0", "1"}));
     for (std::uint32_t t = 0; t < 3; ++t)
-        EXPECT_EQ(index_by_prefix.count(records[t].file_prefix), 1u) << records[t].file_prefix;
+        EXPECT_EQ(index_by_prefix.count(run.workers[t].file_prefix), 1u) << run.workers[t].file_prefix;
 
     // Each worker writes bytes of its own: no two workers' files are alike.
-    EXPECT_NE(contents_of(settings.target_directory + records[0].file_prefix + "0"),
-              contents_of(settings.target_directory + records[1].file_prefix + "0"));
+    EXPECT_NE(contents_of(settings.target_directory + run.workers[0].file_prefix + "0"),
+              contents_of(settings.target_directory + run.workers[1].file_prefix + "0"));
 
-    remove_run_files(records);
+    remove_run_files(run);
     EXPECT_TRUE(dir.entries().empty());
 }
 
@@ -66,14 +65,14 @@ TEST(Writer, AFileHoldsWholeBlocksOnly) {
     // 1 MiB in 600 KiB blocks is one block: the file holds 600 KiB, not 1 MiB.
     temporary_directory dir;
     apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
-    prepare_write_handles();
-    std::vector<thread_param> records(1);
-    const figure_record written = write_phase(records);
-    flush_pass(records, written);
-    ASSERT_FALSE(stop_requested.load());
-    EXPECT_EQ(bytes_moved.load(), 2u * 600u * 1024u);
+    benchmark_run run;
+    prepare_pass(run, 0);
+    const figure_record written = write_phase(run);
+    flush_pass(run, written);
+    ASSERT_FALSE(stop_requested(run.state));
+    EXPECT_EQ(run.state.phase.bytes_moved.load(), 2u * 600u * 1024u);
     for (const std::string& name : dir.entries()) EXPECT_EQ(size_of_file(dir.path_name + "/" + name), 614400);
     EXPECT_EQ(dir.entries().size(), 2u);
-    remove_run_files(records);
+    remove_run_files(run);
     EXPECT_TRUE(dir.entries().empty());
 }

@@ -7,18 +7,17 @@
 
 #include "platform/file_system.hpp"
 #include "platform/os_cache.hpp"
+#include "run/run_state.hpp"
 
-// True from the creation of the eviction file until it is removed.
-extern bool eviction_file_created;
-
-// Writes cache GiB of the pass of `identity` to eviction_file_path and forces them to the device.
-void write_eviction_file(std::uint64_t identity);
+// Writes -cache GiB of the pass of `identity` to a new eviction file and forces them to the
+// device; a failure is the run's fatal error.
+void write_eviction_file(run_state& run, std::uint64_t identity);
 
 // Reads the eviction file back, so that the controller's cache holds it and not test data.
-void read_eviction_file();
+void read_eviction_file(run_state& run);
 
 // Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
-void purge_os_cache(const std::vector<std::string>& files);
+void purge_os_cache(run_state& run, const std::vector<std::string>& files);
 
 // Says once, before any file exists, when the directory's reads may be served by a cache
 // the purge can't empty (ZFS's ARC, a network server's, a FUSE daemon's).
@@ -29,6 +28,5 @@ void note_cache_beyond_purge();
 std::string cache_beyond_purge_note(const std::string& directory, const file_system_type& type);
 const char* cache_beyond_purge_name(cache_beyond_purge cache);
 
-// The pages of the test files among `files` that the OS cache holds; false where the OS
-// can't tell.
-bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency);
+// The pages of `test_files` that the OS cache holds; false where the OS can't tell.
+bool test_files_cached(const std::vector<std::string>& test_files, cache_residency& residency);

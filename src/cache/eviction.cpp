@@ -3,7 +3,6 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
-#include "common/stop.hpp"
 #include "common/units.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
@@ -11,62 +10,66 @@
 #include "run/run_file.hpp"
 #include "settings/settings.hpp"
 
-bool eviction_file_created = false;
-
 namespace {
 
 constexpr std::size_t bytes_per_chunk = bytes_per_mib;
 
-void fail(const char* format, const std::string& reason) {
-    record_fatal_error(format_text(format, eviction_file_path.c_str(), reason.c_str()));
+void fail(run_state& run, const char* format, const std::string& reason) {
+    record_fatal_error(run, format_text(format, run.eviction_file_path.c_str(), reason.c_str()));
 }
 
 // Creates the eviction file under path + "vellumcrate_cache" + 3 random letters, drawing the
 // letters again while the name is in use.
-bool create_eviction_file(os_file& handle) {
+bool create_eviction_file(run_state& run, os_file& handle) {
     const auto draw_name = [] {
         std::string name = settings.target_directory + "vellumcrate_cache";
         for (int letter = 0; letter < 3; ++letter) name += random_letter();
         return name;
     };
-    return create_run_file_drawn(draw_name, messages::eviction_open, eviction_file_path, handle);
+    return create_run_file_drawn(run, draw_name, messages::eviction_open, run.eviction_file_path, handle);
 }
 
 }  // namespace
 
-void write_eviction_file(std::uint64_t identity) {
+void write_eviction_file(run_state& run, std::uint64_t identity) {
     print("%s", messages::eviction_status);
     data_pattern pattern;
-    if (!make_pattern(pattern, identity, eviction_stream, bytes_per_chunk)) return;
+    if (!make_pattern(pattern, identity, eviction_stream, bytes_per_chunk, run.buffer_alignment)) {
+        record_fatal_error(run, buffer_refusal(bytes_per_chunk));
+        return;
+    }
     os_file handle = no_file;
-    if (!create_eviction_file(handle)) return;
-    eviction_file_created = true;
+    if (!create_eviction_file(run, handle)) return;
+    run.eviction_file_created = true;
 
     const std::uint64_t chunks = eviction_file_bytes() / bytes_per_chunk;
     std::string reason;
-    for (std::uint64_t chunk = 0; chunk < chunks && !stop_requested.load(); ++chunk) {
+    for (std::uint64_t chunk = 0; chunk < chunks && !stop_requested(run); ++chunk) {
         if (!write_all(handle, pattern_block(pattern, 0, chunk * bytes_per_chunk), bytes_per_chunk, reason)) {
-            fail(messages::eviction_write, reason);
+            fail(run, messages::eviction_write, reason);
             break;
         }
     }
-    if (!stop_requested.load() && !force_to_device(handle, reason)) fail(messages::eviction_write, reason);
-    if (!close_file(handle, reason) && !stop_requested.load()) fail(messages::eviction_write, reason);
+    if (!stop_requested(run) && !force_to_device(handle, reason)) fail(run, messages::eviction_write, reason);
+    if (!close_file(handle, reason) && !stop_requested(run)) fail(run, messages::eviction_write, reason);
 }
 
-void read_eviction_file() {
-    const block_buffer buffer = new_buffer(bytes_per_block());
-    if (!buffer) return;
+void read_eviction_file(run_state& run) {
+    const block_buffer buffer = new_buffer(bytes_per_block(), run.buffer_alignment);
+    if (!buffer) {
+        record_fatal_error(run, buffer_refusal(bytes_per_block()));
+        return;
+    }
     print("%s", messages::eviction_status);
     // Read back from the OS's cache, the file would never reach the controller again.
     std::string reason;
-    drop_cached_pages(eviction_file_path, reason);
+    drop_cached_pages(run.eviction_file_path, reason);
     os_file handle = no_file;
-    if (!open_run_file(eviction_file_path, messages::eviction_open, handle)) return;
+    if (!open_run_file(run, run.eviction_file_path, messages::eviction_open, handle)) return;
     const std::size_t bytes = bytes_per_block();
-    while (!stop_requested.load()) {
+    while (!stop_requested(run)) {
         const std::int64_t got = read_up_to(handle, buffer.get(), bytes, reason);
-        if (got < 0) fail(messages::eviction_read, reason);
+        if (got < 0) fail(run, messages::eviction_read, reason);
         if (got < static_cast<std::int64_t>(bytes)) break;
     }
     close_file(handle, reason);

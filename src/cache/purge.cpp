@@ -1,9 +1,8 @@
 #include "cache/cache.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 #include "platform/os_cache.hpp"
-#include "run/file_name.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -14,8 +13,8 @@ void report_failed_file() {
 }
 }  // namespace
 
-void purge_os_cache(const std::vector<std::string>& files) {
-    switch (purge_file_cache(files, stop_requested)) {
+void purge_os_cache(run_state& run, const std::vector<std::string>& files) {
+    switch (purge_file_cache(files, run.stop.requested)) {
         case purge_failure::none: return;
         case purge_failure::library: print_error(messages::purge_library); break;
         case purge_failure::address: print_error(messages::purge_address); break;
@@ -28,10 +27,6 @@ void purge_os_cache(const std::vector<std::string>& files) {
     report_failed_file();
 }
 
-bool test_files_cached(const std::vector<std::string>& files, cache_residency& residency) {
-    // The eviction file is not read in the timed phase: only the test files count.
-    std::vector<std::string> test_files;
-    for (const std::string& name : files)
-        if (name != eviction_file_path) test_files.push_back(name);
+bool test_files_cached(const std::vector<std::string>& test_files, cache_residency& residency) {
     return cached_part(test_files, residency) && residency.total_pages > 0;
 }

@@ -12,8 +12,11 @@
 #include <string>
 #include <vector>
 
-// Joins the job (MPI's start); before anything else in main.
-void cluster_start(int& argc, char**& argv);
+#include "run/run_state.hpp"
+
+// Joins the job (MPI's start); before anything else in main. Every wait for the other ranks
+// watches `stop` for an interruption from then on.
+void cluster_start(int& argc, char**& argv, const stop_signal& stop);
 
 // True in quorlane-mpi, even with a single rank.
 bool cluster_mode();

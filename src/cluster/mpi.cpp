@@ -12,7 +12,7 @@
 
 #include "cluster/cluster.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 
 namespace {
 
@@ -23,6 +23,8 @@ std::vector<std::uint32_t> node_of_rank;
 bool ending_together = false;
 // After an interruption, or once this rank has asked MPI to end the job, MPI is left as it is.
 bool left_alone = false;
+// The run's stop, which main hands over at the start: an interruption cuts every wait short.
+const stop_signal* watched_stop = nullptr;
 
 constexpr auto poll_interval = std::chrono::microseconds(100);
 // Only the end of an interrupted job uses it, so that its messages can't meet another
@@ -39,7 +41,7 @@ bool wait_watching(MPI_Request& request) {
         int done = 0;
         MPI_Test(&request, &done, MPI_STATUS_IGNORE);
         if (done != 0) return true;
-        if (interruption_status() != 0) return false;
+        if (watched_stop->interruption_status.load() != 0) return false;
         std::this_thread::sleep_for(poll_interval);
     }
 }
@@ -130,7 +132,8 @@ void find_nodes() {
 
 }  // namespace
 
-void cluster_start(int& argc, char**& argv) {
+void cluster_start(int& argc, char**& argv, const stop_signal& stop) {
+    watched_stop = &stop;
     int provided = 0;
     MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_number);
@@ -254,7 +257,7 @@ void cluster_end(int status, const std::string& message) {
         return;
     }
     left_alone = true;
-    if (interruption_status() != 0) {
+    if (watched_stop->interruption_status.load() != 0) {
         wait_for_removal_everywhere();
         return;
     }

@@ -1,7 +1,7 @@
 // The single-process body: this process is the whole run.
 #include "cluster/cluster.hpp"
 
-void cluster_start(int&, char**&) {}
+void cluster_start(int&, char**&, const stop_signal&) {}
 
 bool cluster_mode() { return false; }
 

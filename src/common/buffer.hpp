@@ -4,14 +4,16 @@
 
 #include <cstddef>
 #include <memory>
-
-// 4096, raised before the first buffer is made when unbuffered I/O needs more.
-extern std::size_t buffer_alignment;
+#include <string>
 
 struct aligned_delete {
+    std::size_t alignment = 4096;
     void operator()(unsigned char* bytes) const;
 };
 using block_buffer = std::unique_ptr<unsigned char[], aligned_delete>;
 
-// Null when the memory can't be had; the fatal error is then recorded and the caller stops.
-block_buffer new_buffer(std::size_t bytes);
+// `bytes` on a boundary of `alignment` (a power of two); null when the memory can't be had.
+block_buffer new_buffer(std::size_t bytes, std::size_t alignment);
+
+// The fatal error of a buffer of `bytes` that could not be had.
+std::string buffer_refusal(std::size_t bytes);

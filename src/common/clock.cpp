@@ -2,9 +2,6 @@
 
 #include <chrono>
 
-std::int64_t phase_start = 0;
-std::int64_t phase_end = 0;
-
 std::int64_t now_us() {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();

@@ -7,9 +7,4 @@
 // Microseconds on the monotonic clock since an arbitrary origin.
 std::int64_t now_us();
 
-// Start of the current phase, stamped by main before the workers start.
-extern std::int64_t phase_start;
-// End of the current phase; main stamps it after the last join.
-extern std::int64_t phase_end;
-
 std::int64_t elapsed_us(std::int64_t start, std::int64_t end);

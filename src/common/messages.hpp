@@ -88,10 +88,12 @@ inline constexpr const char* page_write = "Error, Cannot write the report %s : %
 // Phase status lines, progress labels and result lines.
 inline constexpr const char* write_status = "\rWriting time with cache ram ...                   ";
 inline constexpr const char* flush_status = "\rWriting time without cache ram ...";
-inline constexpr const char* write_label = "\rWriting time with cache ram     : ";
-inline constexpr const char* write_without_cache_label = "\rWriting time without cache ram  : ";
-inline constexpr const char* read_label = "\rReading time with cache ram     : ";
-inline constexpr const char* read_without_cache_label = "\rReading time without cache ram  : ";
+// The four figures' labels, in the order the console prints them, as the console, the results
+// file and the page show them.
+inline constexpr const char* figure_labels[] = {"Writing time with cache ram", "Writing time without cache ram",
+                                                "Reading time with cache ram", "Reading time without cache ram"};
+// A figure's line starts with its label padded to 32 columns.
+inline constexpr const char* console_label = "\r%-32s: ";
 // Label, figure so far, dots text.
 inline constexpr const char* progress = "%s%llu Mo/s%s";
 inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ", " ....     ", " .....    "};

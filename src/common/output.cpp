@@ -7,12 +7,18 @@
 #include <system_error>
 
 #include "common/messages.hpp"
-#include "common/stop.hpp"
 #include "platform/console.hpp"
 
 namespace {
 std::atomic<bool> line_open{false};
 std::atomic<bool> output_silenced{false};
+std::atomic<bool> output_failed_once{false};
+output_failure_hook failure_hook;
+
+void fail(const std::string& message) {
+    output_failed_once.store(true);
+    if (failure_hook) failure_hook(message);
+}
 
 std::string format_list(const char* format, va_list arguments) {
     va_list copy;
@@ -30,10 +36,10 @@ void emit(const std::string& text) {
     std::string reason;
     switch (write_to_console(text, reason)) {
         case console_write::written: break;
-        case console_write::failed: record_fatal_error(format_text(messages::output_failed, reason.c_str())); break;
+        case console_write::failed: fail(format_text(messages::output_failed, reason.c_str())); break;
         case console_write::not_a_console:
             if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-                record_fatal_error(format_text(messages::output_failed, errno_reason(errno).c_str()));
+                fail(format_text(messages::output_failed, errno_reason(errno).c_str()));
             break;
     }
     line_open.store(text.back() != '\n');
@@ -57,6 +63,10 @@ std::string format_text(const char* format, ...) {
     va_end(arguments);
     return text;
 }
+
+void on_output_failure(output_failure_hook hook) { failure_hook = std::move(hook); }
+
+bool output_failed() { return output_failed_once.load(); }
 
 void silence_output(bool silenced) { output_silenced.store(silenced); }
 

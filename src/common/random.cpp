@@ -7,8 +7,6 @@
 
 #include "platform/system_info.hpp"
 
-std::uint64_t run_seed = 0;
-
 namespace {
 
 constexpr std::uint64_t golden_gamma = 0x9E3779B97F4A7C15ull;
@@ -20,12 +18,11 @@ std::uint64_t next_word(byte_generator& generator) { return mix64(generator.stat
 
 }  // namespace
 
-void seed_run() {
+std::uint64_t draw_run_seed() {
     std::random_device entropy;
     const std::uint64_t drawn = (std::uint64_t{entropy()} << 32) ^ entropy();
     const auto clock = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
-    run_seed = mix64(drawn ^ mix64(process_id() * golden_gamma) ^ mix64(clock));
-    seed_names(run_seed);
+    return mix64(drawn ^ mix64(process_id() * golden_gamma) ^ mix64(clock));
 }
 
 void seed_names(std::uint64_t seed) {

@@ -5,17 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
-// Drawn once at start by seed_run; every generator derives from it.
-extern std::uint64_t run_seed;
+// A run's seed: the system's entropy source mixed with the process id and a high-resolution
+// clock, so that runs started together never draw alike.
+std::uint64_t draw_run_seed();
 
-// Mixes the system's entropy source with the process id and a high-resolution clock, so that
-// runs started together never draw the same names.
-void seed_run();
-
-// Restarts the letters of file names from `seed`; seed_run does it with the run's seed.
+// Restarts the letters of file names from `seed`, the run's at its start.
 void seed_names(std::uint64_t seed);
 
-// A lower-case letter for a file name; any thread may draw one.
+// A lower-case letter for a file name from the process's one stream of them; any thread may
+// draw one.
 char random_letter();
 
 // splitmix64's finaliser: a well-spread 64-bit value from any input. Inline and constexpr:

@@ -1,7 +1,5 @@
 #include "common/rate.hpp"
 
-std::atomic<std::uint64_t> bytes_moved{0};
-
 std::uint64_t rate_kib_per_ms(std::uint64_t kib, std::int64_t duration_us) {
     const std::uint64_t us = duration_us < 1 ? 1 : static_cast<std::uint64_t>(duration_us);
     // Split so that kib × 1000 is never formed: the remainder term stays below us × 1000.

@@ -2,11 +2,7 @@
 // really moved.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-
-// Bytes moved by all workers of the current phase; every worker adds each block it moves.
-extern std::atomic<std::uint64_t> bytes_moved;
 
 // KiB moved × 1000 ÷ elapsed µs, truncating, in 64-bit without overflow; a phase measured
 // at 0 µs (or less) counts as 1 µs.

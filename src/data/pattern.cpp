@@ -26,13 +26,14 @@ void fill_block(const data_pattern& pattern, std::uint32_t file, std::uint64_t o
 
 }  // namespace
 
-std::uint64_t pass_identity(std::uint32_t pass) { return mix64(run_seed ^ mix64(pass + 1)); }
+std::uint64_t pass_identity(std::uint64_t run_seed, std::uint32_t pass) { return mix64(run_seed ^ mix64(pass + 1)); }
 
-bool make_pattern(data_pattern& pattern, std::uint64_t identity, std::uint32_t stream, std::size_t block_bytes) {
+bool make_pattern(data_pattern& pattern, std::uint64_t identity, std::uint32_t stream, std::size_t block_bytes,
+                  std::size_t alignment) {
     pattern.block_bytes = block_bytes;
     pattern.identity = identity;
     pattern.stream = stream;
-    pattern.block = new_buffer(block_bytes);
+    pattern.block = new_buffer(block_bytes, alignment);
     return static_cast<bool>(pattern.block);
 }
 

@@ -10,8 +10,9 @@
 
 #include "common/buffer.hpp"
 
-// The identity of the run's pass `pass` (from 0): in every stamp, and a key of every block.
-std::uint64_t pass_identity(std::uint32_t pass);
+// The identity of pass `pass` (from 0) of the run of `run_seed`: in every stamp, and a key of
+// every block.
+std::uint64_t pass_identity(std::uint64_t run_seed, std::uint32_t pass);
 
 struct data_pattern {
     block_buffer block;
@@ -21,8 +22,10 @@ struct data_pattern {
 };
 
 // Readies the pattern of `stream` in the pass of `identity` for blocks of `block_bytes` (a
-// multiple of 1 KiB); false, with the fatal error recorded, when the memory can't be had.
-bool make_pattern(data_pattern& pattern, std::uint64_t identity, std::uint32_t stream, std::size_t block_bytes);
+// multiple of 1 KiB), its buffer on a boundary of `alignment`; false when the memory can't be
+// had (buffer_refusal says it).
+bool make_pattern(data_pattern& pattern, std::uint64_t identity, std::uint32_t stream, std::size_t block_bytes,
+                  std::size_t alignment);
 
 // The block of file `file` at byte `offset` (a multiple of the block size), stamped; valid
 // until the next call.

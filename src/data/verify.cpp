@@ -6,7 +6,6 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
 #include "run/file_name.hpp"
 
 namespace {
@@ -23,10 +22,11 @@ std::uint64_t differing_bits(const unsigned char* data, const unsigned char* exp
 }
 
 // The file the stamp says the sector was written to.
-std::string written_file_name(const sector_stamp& stamp) {
-    if (stamp.stream == eviction_stream) return eviction_file_path;
-    if (stamp.stream < writer_prefixes.size() && !writer_prefixes[stamp.stream].empty())
-        return test_file_name(writer_prefixes[stamp.stream], stamp.file);
+std::string written_file_name(const file_check& check, const sector_stamp& stamp) {
+    const run_state& run = *check.run;
+    if (stamp.stream == eviction_stream) return run.eviction_file_path;
+    if (stamp.stream < run.writer_prefixes.size() && !run.writer_prefixes[stamp.stream].empty())
+        return test_file_name(run.writer_prefixes[stamp.stream], stamp.file);
     return format_text(messages::unknown_writer_file, stamp.file, stamp.stream);
 }
 
@@ -48,7 +48,7 @@ std::string sector_diagnosis(const file_check& check) {
     const sector_stamp own = own_stamp(check);
     if (check.sector_stamped && !same_stamp(check.sector_stamp_found, own)) {
         if (check.sector_stamp_found.run != own.run) return messages::earlier_run;
-        return format_text(messages::written_elsewhere, written_file_name(check.sector_stamp_found).c_str(),
+        return format_text(messages::written_elsewhere, written_file_name(check, check.sector_stamp_found).c_str(),
                            as_ull(check.sector_stamp_found.offset + (check.first_byte - check.sector)));
     }
     if (check.sector_stamped || check.sector_bits * corrupt_share_of_bits < check.sector_seen * 8)
@@ -107,7 +107,7 @@ std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
             lines.push_back(format_text(messages::stretch_earlier_run, as_ull(stretch.first), as_ull(stretch.last)));
         } else {
             lines.push_back(format_text(messages::stretch_elsewhere, as_ull(stretch.first), as_ull(stretch.last),
-                                        written_file_name(stretch.stamp).c_str(), as_ull(stretch.stamp.offset),
+                                        written_file_name(check, stretch.stamp).c_str(), as_ull(stretch.stamp.offset),
                                         as_ull(stretch.stamp.offset + (stretch.last - stretch.first))));
         }
     }
@@ -115,17 +115,9 @@ std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
     return lines;
 }
 
-void record_mismatch(const mismatch_record& mismatch) {
-    std::string message =
-        format_text(messages::data_differs, mismatch.file.c_str(), as_ull(mismatch.byte)) + mismatch.diagnosis;
-    for (const std::string& line : mismatch.details) message += "\n" + line;
-    record_fatal_error(message);
-}
-
-void record_damage(file_check& check, const std::string& name, bool may_go_on, mismatch_record& found) {
+void tell_damage(file_check& check, const std::string& name, bool may_go_on, mismatch_record& found) {
     found = mismatch_record{true, name, check.first_byte, check.diagnosis, true, check.last_byte, check.bits, may_go_on,
                             detail_lines(check, may_go_on)};
-    record_mismatch(found);
     check.damaged = false;
 }
 
@@ -137,7 +129,9 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
     std::uint64_t at = offset;
     if (!check.damaged) {
         if (std::memcmp(data, expected, size) == 0) return true;
+        const run_state* run = check.run;
         check = file_check{};
+        check.run = run;
         check.damaged = true;
         check.own = sector_stamp{pattern.identity, pattern.stream, file, 0};
         check.first_byte = offset + (std::mismatch(data, data + size, expected).first - data);
@@ -170,7 +164,7 @@ bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, s
         at = offset + to;
         if (check.sector_seen == sector_bytes && !end_sector(check)) {
             // A sector that still differs is the window's last: the damage may go on.
-            record_damage(check, name, check.sector_bits > 0, found);
+            tell_damage(check, name, check.sector_bits > 0, found);
             return false;
         }
     }
@@ -183,18 +177,23 @@ bool check_file_end(file_check& check, const std::string& name, std::uint64_t of
         // The file ended inside the first damaged sector: it is told from the part there is.
         if (check.sector_seen > 0 && check.sector_bits > 0 && check.diagnosis.empty())
             check.diagnosis = sector_diagnosis(check);
-        record_damage(check, name, false, found);
+        tell_damage(check, name, false, found);
         return false;
     }
     if (length == file_length::goes_on) {
         found = mismatch_record{
             true, name, written, format_text(messages::file_goes_on, as_ull(written)), false, 0, 0, false, {}};
-        record_mismatch(found);
         return false;
     }
     if (offset >= written) return true;
     found = mismatch_record{
         true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}};
-    record_mismatch(found);
     return false;
+}
+
+std::string mismatch_message(const mismatch_record& mismatch) {
+    std::string message =
+        format_text(messages::data_differs, mismatch.file.c_str(), as_ull(mismatch.byte)) + mismatch.diagnosis;
+    for (const std::string& line : mismatch.details) message += "\n" + line;
+    return message;
 }

@@ -13,6 +13,7 @@
 
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
+#include "run/run_state.hpp"
 
 // How far the comparison follows a damaged run: 1 MiB from the start of its first sector, the
 // largest block, so the reader reads at most that much more of the file to finish.
@@ -42,6 +43,7 @@ struct mismatch_record {
 
 // One file's comparison. Once a byte differs, `damaged` holds until the diagnosis is reported.
 struct file_check {
+    const run_state* run = nullptr;  // whose files' names the stamps are told by
     bool damaged = false;
     sector_stamp own;  // the file's stamps, but for their offsets
     std::uint64_t first_byte = 0;
@@ -61,14 +63,17 @@ struct file_check {
 
 // Compares `size` bytes read at `offset` of the pattern's file `file`, named `name`. True while
 // the reader must go on: all matched, or a damaged run is not over yet; false once the
-// diagnosis is complete, recorded as the fatal error and given in `found`.
+// diagnosis is complete, given in `found`.
 bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
                  const unsigned char* data, std::size_t size, const std::string& name, mismatch_record& found);
 
 enum class file_length { ended, goes_on };
 
 // The file `name` ended at `offset` of the `written` bytes written to it, or, when `goes_on`,
-// holds more than them: records the damage still being followed, else a file short of what
-// was written or longer. False when it recorded one, given in `found`.
+// holds more than them: tells the damage still being followed, else a file short of what was
+// written or longer. False when it found one, given in `found`.
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
                     mismatch_record& found, file_length length = file_length::ended);
+
+// The run's fatal error for a mismatch: its first line, the diagnosis and the details.
+std::string mismatch_message(const mismatch_record& mismatch);

@@ -2,122 +2,131 @@
 
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
+#include "cluster/ranks.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 #include "driver/driver.hpp"
-#include "driver/ranks.hpp"
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
-#include "run/write_handles.hpp"
+#include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
-std::vector<std::string> run_files(const std::vector<thread_param>& records) {
+std::vector<std::string> written_files(const benchmark_run& run) {
     std::vector<std::string> files;
-    if (eviction_file_created) files.push_back(eviction_file_path);
-    for (std::uint32_t t = 0; t < records.size(); ++t)
-        for (std::uint32_t index = 0; index < files_created[t]; ++index)
-            files.push_back(test_file_name(records[t].file_prefix, index));
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w)
+        for (std::uint32_t index = 0; index < run.state.files_created[w]; ++index)
+            files.push_back(test_file_name(run.workers[w].file_prefix, index));
     return files;
 }
 
-std::vector<std::string> read_files(const std::vector<thread_param>& records) {
+std::vector<std::string> read_files(const benchmark_run& run) {
     std::vector<std::string> files;
-    if (eviction_file_created) files.push_back(eviction_file_path);
-    for (const thread_param& record : records)
+    for (const worker& reader : run.workers)
         for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
-            files.push_back(test_file_name(record.read_prefix, index));
+            files.push_back(test_file_name(reader.read_prefix, index));
     return files;
 }
 
 namespace {
 
 // With several ranks the failure is also this rank's error, for rank 0 to report.
-bool remove_run_file(const std::string& name, const std::string& failure_message) {
+bool remove_run_file(run_state& run, const std::string& name, const std::string& failure_message) {
     std::string reason;
     if (remove_file(name, reason)) return true;
     print("%s", failure_message.c_str());
     print(messages::file_detail, name.c_str(), reason.c_str());
     print("\n");
     if (cluster_mode())
-        record_fatal_error(failure_message + format_text(messages::file_detail, name.c_str(), reason.c_str()));
+        record_fatal_error(run, failure_message + format_text(messages::file_detail, name.c_str(), reason.c_str()));
     return false;
 }
 
 // What rank 0 can say of every rank's files: a rank that never answered, killed or on a node
 // that went down, may have left its own, named with its directory where that is known.
-std::string interruption_line(const std::vector<removal_word>& words) {
+std::string interruption_line(const run_record& results, const std::vector<removal_word>& words) {
     std::string unanswered;
     bool some_left = false;
     for (std::uint32_t rank = 0; rank < words.size(); ++rank) {
         some_left = some_left || words[rank] == removal_word::some_left;
         if (words[rank] != removal_word::no_answer) continue;
-        unanswered += rank < current_run.ranks.size()
-                          ? format_text(messages::unanswered_rank, rank, current_run.ranks[rank].host.c_str(),
-                                        current_run.ranks[rank].path.c_str())
+        unanswered += rank < results.ranks.size()
+                          ? format_text(messages::unanswered_rank, rank, results.ranks[rank].host.c_str(),
+                                        results.ranks[rank].path.c_str())
                           : format_text(messages::unanswered_rank_unplaced, rank);
     }
     if (!unanswered.empty()) return messages::interruption_answered + unanswered + ".";
     return some_left ? messages::interruption_incomplete : messages::interruption;
 }
 
+// The mismatch behind the run's first fatal error, when a reader found one, goes to the results.
+void keep_first_mismatch(benchmark_run& run) {
+    for (const worker& reader : run.workers)
+        if (reader.mismatch.found) run.results.mismatch = reader.mismatch;
+}
+
 // An interruption ends each rank at once, without waiting for any other's collective step:
 // mpirun interrupts them all, and kills what is still running once one rank has ended.
-[[noreturn]] void end_interrupted(const std::vector<thread_param>& records) {
-    const std::string error = recorded_fatal_error();
+[[noreturn]] void end_interrupted(benchmark_run& run) {
+    keep_first_mismatch(run);
+    const std::string error = recorded_fatal_error(run.state);
     if (!error.empty()) print_error(error);
-    const std::string line = interruption_line(cluster_removal_words([&records] { return remove_run_files(records); }));
+    const std::string line =
+        interruption_line(run.results, cluster_removal_words([&run] { return remove_run_files(run); }));
     print_on_own_line(line);
-    end_process(interruption_status(), line);
+    end_process(interruption_status(run.state), line);
 }
+
 
 }  // namespace
 
-bool remove_run_files(const std::vector<thread_param>& records) {
+bool remove_run_files(benchmark_run& run) {
+    run_state& state = run.state;
     removal_starting();
     bool all_removed = true;
     // A file still open can't be removed everywhere; whatever the flush did not reach is
     // closed first.
-    settle_flush();
-    for (os_file& handle : write_handles) {
+    settle_flush(state);
+    for (os_file& handle : state.write_handles) {
         std::string ignored;
         if (handle != no_file) close_file(handle, ignored);
         handle = no_file;
     }
-    if (eviction_file_created) {
-        all_removed = remove_run_file(eviction_file_path, messages::eviction_removal);
-        eviction_file_created = false;
+    if (state.eviction_file_created) {
+        all_removed = remove_run_file(state, state.eviction_file_path, messages::eviction_removal);
+        state.eviction_file_created = false;
     }
-    for (std::uint32_t t = 0; t < records.size(); ++t) {
-        for (std::uint32_t index = 0; index < files_created[t]; ++index) {
-            const std::string name = test_file_name(records[t].file_prefix, index);
-            if (!remove_run_file(name, format_text(messages::test_file_removal, name.c_str(), index)))
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
+        for (std::uint32_t index = 0; index < state.files_created[w]; ++index) {
+            const std::string name = test_file_name(run.workers[w].file_prefix, index);
+            if (!remove_run_file(state, name, format_text(messages::test_file_removal, name.c_str(), index)))
                 all_removed = false;
         }
-        files_created[t] = 0;
+        state.files_created[w] = 0;
     }
-    removal_finished(stop_requested.load());
+    removal_finished(stop_requested(state));
     return all_removed;
 }
 
-void stop_if_requested(const std::vector<thread_param>& records) {
-    bool any = stop_requested.load();
-    if (interruption_status() == 0) cluster_any(any, any);
-    if (interruption_status() != 0) end_interrupted(records);
+void stop_if_requested(benchmark_run& run) {
+    bool any = run.state.stop.requested.load();
+    if (interruption_status(run.state) == 0) cluster_any(any, any);
+    if (interruption_status(run.state) != 0) end_interrupted(run);
     if (!any) return;
-    std::string error = recorded_fatal_error();
+    keep_first_mismatch(run);
+    std::string error = recorded_fatal_error(run.state);
     std::string host;
-    if (!first_error_of_ranks(error, host)) end_interrupted(records);
+    if (!first_error_of_ranks(run.results, error, host)) end_interrupted(run);
     print_error(error);
-    if (current_run.error_rank >= 0)
-        print_on_own_line(format_text(messages::error_rank, static_cast<unsigned>(current_run.error_rank),
+    if (run.results.error_rank >= 0)
+        print_on_own_line(format_text(messages::error_rank, static_cast<unsigned>(run.results.error_rank),
                                       cluster_size(), host.c_str()));
-    remove_run_files(records);
+    remove_run_files(run);
     cluster_agree_to_end();
     end_process(1, error);
 }
 
-void wait_for_every_rank(const std::vector<thread_param>& records) {
-    if (!cluster_barrier()) end_interrupted(records);
+void wait_for_every_rank(benchmark_run& run) {
+    if (!cluster_barrier()) end_interrupted(run);
 }

@@ -10,12 +10,11 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
-#include "common/stop.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
-#include "run/write_handles.hpp"
+#include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -25,29 +24,13 @@ namespace {
 // ranks' collective steps; and a rank interrupted while the device takes its time, or a
 // process whose console is closed, can remove its files and end within the time it is given,
 // the flush thread left to the process's end.
-struct flush_state {
-    std::vector<os_file> handles;
-    std::size_t done = 0;  // handles forced and closed (or never opened), in order
-    bool failed = false;   // the handle after the last done could not be forced or closed
-    std::string reason;
-    std::int64_t start_us = 0;
-    std::int64_t end_us = 0;
-    std::mutex lock;
-    std::condition_variable ended;
-    bool over = false;
-};
-
-// The flush started by start_flush, until settle_flush takes it.
-std::shared_ptr<flush_state> started;
-std::thread flusher;
-
-void force_all(flush_state& state) {
+void force_all(flush_progress& state, const stop_signal& stop) {
     for (const os_file handle : state.handles)
         if (handle != no_file) start_write_back(handle);
     for (; state.done < state.handles.size(); ++state.done) {
         const os_file handle = state.handles[state.done];
         if (handle == no_file) continue;
-        if (stop_requested.load()) break;
+        if (stop.requested.load()) break;
         std::string reason;
         bool succeeded = force_to_device(handle, reason);
         std::string close_reason;
@@ -69,61 +52,73 @@ void force_all(flush_state& state) {
 
 // True once the flush is over; false when an interruption comes first in quorlane-mpi, or a
 // closed console leaves the process too little time to wait for the device.
-bool wait_for_flush(flush_state& state) {
+bool wait_for_flush(flush_progress& state, const stop_signal& stop) {
     std::unique_lock<std::mutex> lock(state.lock);
     while (!state.ended.wait_for(lock, std::chrono::milliseconds(10), [&state] { return state.over; }))
-        if ((cluster_mode() && interruption_status() != 0) || process_closing()) return false;
+        if ((cluster_mode() && stop.interruption_status.load() != 0) || process_closing()) return false;
     return true;
 }
 
 }  // namespace
 
-void start_flush() {
-    started = std::make_shared<flush_state>();
-    started->handles = write_handles;
-    started->start_us = now_us();
+void start_flush(run_state& run) {
+    run.flush = std::make_shared<flush_progress>();
+    run.flush->handles = run.write_handles;
+    run.flush->start_us = now_us();
     try {
-        flusher = std::thread([state = started] { force_all(*state); });
+        run.flusher = std::thread([state = run.flush, &stop = run.stop] { force_all(*state, stop); });
     } catch (const std::system_error&) {
-        force_all(*started);
+        force_all(*run.flush, run.stop);
     }
 }
 
-bool settle_flush() {
-    const std::shared_ptr<flush_state> state = std::move(started);
+bool settle_flush(run_state& run) {
+    const std::shared_ptr<flush_progress> state = std::move(run.flush);
     if (!state) return true;
-    if (!wait_for_flush(*state)) {
+    if (!wait_for_flush(*state, run.stop)) {
         // The files are removed while the flush thread still holds some of them open.
-        flusher.detach();
-        write_handles.assign(write_handles.size(), no_file);
+        run.flusher.detach();
+        run.write_handles.assign(run.write_handles.size(), no_file);
         return false;
     }
-    if (flusher.joinable()) flusher.join();
-    for (std::size_t k = 0; k < state->done + (state->failed ? 1 : 0); ++k) write_handles[k] = no_file;
+    if (run.flusher.joinable()) run.flusher.join();
+    for (std::size_t k = 0; k < state->done + (state->failed ? 1 : 0); ++k) run.write_handles[k] = no_file;
     return true;
 }
 
-figure_record flush_pass(const std::vector<thread_param>& records, const figure_record& written) {
+namespace {
+
+// The figure of a flush that ended at `end_us`: from the write's start, when every rank left
+// the barrier, to this rank's data on its device; combined, the last rank's end.
+figure_record forced_write_figure(const run_state& run, const figure_record& written, std::int64_t end_us) {
     figure_record figure;
-    print("%s", messages::flush_status);
-    // One process forces its files once the status line is out; a rank has started already.
-    if (!cluster_mode()) start_flush();
-    const std::shared_ptr<flush_state> state = started;
-    if (!settle_flush()) stop_if_requested(records);
-    phase_start = state->start_us;
-    phase_end = state->end_us;
-    if (state->failed) {
-        const std::string name = test_file_name(records[state->done / settings.files_per_worker].file_prefix,
-                                                static_cast<std::uint32_t>(state->done % settings.files_per_worker));
-        record_fatal_error(format_text(messages::flush_failed, name.c_str(), state->reason.c_str()));
-    }
-    if (stop_requested.load()) return figure;
-    // From the write's start, when every rank left the barrier, to this rank's data on its
-    // device: combined, the last rank's end.
     figure.measured = true;
     figure.bytes = written.bytes;
     figure.start_us = written.start_us;
-    figure.elapsed_us = elapsed_us(run_start_us + written.start_us, state->end_us);
+    figure.elapsed_us = elapsed_us(run.start_us + written.start_us, end_us);
     figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
     return figure;
+}
+
+// The test file whose flush failed, and why, as the run's fatal error.
+void record_flush_failure(benchmark_run& run, const flush_progress& state) {
+    const worker& owner = run.workers[state.done / settings.files_per_worker];
+    const std::string name =
+        test_file_name(owner.file_prefix, static_cast<std::uint32_t>(state.done % settings.files_per_worker));
+    record_fatal_error(run.state, format_text(messages::flush_failed, name.c_str(), state.reason.c_str()));
+}
+
+}  // namespace
+
+figure_record flush_pass(benchmark_run& run, const figure_record& written) {
+    print("%s", messages::flush_status);
+    // One process forces its files once the status line is out; a rank has started already.
+    if (!cluster_mode()) start_flush(run.state);
+    const std::shared_ptr<flush_progress> state = run.state.flush;
+    if (!settle_flush(run.state)) stop_if_requested(run);
+    if (state->failed) record_flush_failure(run, *state);
+    stop_if_requested(run);
+    run.results.passes.back().steps.push_back(
+        step_record{"flush", state->start_us - run.state.start_us, state->end_us - state->start_us, 0});
+    return forced_write_figure(run.state, written, state->end_us);
 }

@@ -7,11 +7,13 @@
 
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
+#include "cluster/ranks.hpp"
 #include "common/clock.hpp"
+#include "common/ending.hpp"
 #include "common/messages.hpp"
-#include "common/stop.hpp"
+#include "common/output.hpp"
+#include "common/random.hpp"
 #include "driver/driver.hpp"
-#include "driver/ranks.hpp"
 #include "platform/command_line.hpp"
 #include "platform/interruption.hpp"
 #include "platform/text.hpp"
@@ -20,33 +22,54 @@
 #include "report/reports.hpp"
 #include "settings/settings.hpp"
 
+namespace {
+
+// The one pointer the interruption handlers use: the stop of the run main owns.
+stop_signal* interrupted_run = nullptr;
+
+void on_interruption(int exit_status) { request_interruption(*interrupted_run, exit_status); }
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    cluster_start(argc, argv);
+    // Main's own: the process ends through std::exit, which leaves it in place for any thread
+    // still holding it.
+    benchmark_run run;
+    cluster_start(argc, argv, run.state.stop);
     install_process_ending(process_ending{results_saving, results_saved, cluster_end});
+    on_output_failure([&run](const std::string& message) { record_fatal_error(run.state, message); });
     describe_unknown_errors_with(messages::windows_error);
-    if (cluster_mode()) install_refusal_hook(settle_refusals);
+    if (cluster_mode())
+        install_refusal_hook([&run](const std::string& message) { settle_refusals(run.results, message); });
     initialize_settings();
+    run.state.seed = draw_run_seed();
+    seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
-    if (is_printing_rank()) prepare_reports(std::vector<std::string>(argv, argv + argc));
-    check_unbuffered_io();
-    if (cluster_mode()) settle_refusals("");
+    if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
+    check_unbuffered_io(run.state);
+    if (cluster_mode()) settle_refusals(run.results, "");
     // With several ranks, the ranks create and remove files to find which share a directory.
-    install_interruption_handlers(request_interruption);
-    if (cluster_mode())
-        prepare_ranks();
-    else
+    interrupted_run = &run.state.stop;
+    install_interruption_handlers(on_interruption);
+    if (cluster_mode()) {
+        // A step cut short by an interruption, or a rank that can't run, ends every rank here.
+        prepare_ranks(run.state, run.results);
+        stop_if_requested(run);
+        note_ranks(run.results);
+    } else {
         check_limits();
-    note_memory_file_system();
-    note_inherited_transforms();
+    }
+    note_memory_file_system(run.results);
+    note_inherited_transforms(run.results);
     note_cache_beyond_purge();
 
-    run_start_us = now_us();
+    run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {
         if (settings.pass_count > 1) print_pass_heading(pass, settings.pass_count);
-        run_pass(pass);
+        run_pass(run, pass);
     }
-    if (settings.pass_count > 1) print_medians(current_run);
+    if (settings.pass_count > 1) print_medians(run.results);
     cluster_agree_to_end();
     end_process(0, "");
 }

@@ -2,100 +2,133 @@
 
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
+#include "cluster/ranks.hpp"
 #include "common/clock.hpp"
 #include "common/messages.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 #include "data/pattern.hpp"
+#include "data/stamp.hpp"
 #include "driver/driver.hpp"
-#include "driver/ranks.hpp"
 #include "report/console.hpp"
 #include "report/memory_notes.hpp"
 #include "run/file_name.hpp"
-#include "run/write_handles.hpp"
+#include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
 namespace {
 
 // Runs an eviction step, untimed, and keeps its duration; the run stops here if the step
 // failed. There is one eviction file per node, the node's first rank's.
-void run_eviction_step(pass_record& pass, const std::vector<thread_param>& records, const char* name,
-                       std::uint64_t bytes, const std::function<void()>& step) {
-    wait_for_every_rank(records);
+void run_eviction_step(benchmark_run& run, const char* name, std::uint64_t bytes,
+                       const std::function<void(run_state&)>& step) {
+    wait_for_every_rank(run);
     const bool on_this_rank = first_rank_on_node();
     const std::int64_t start = now_us();
-    if (on_this_rank) step();
-    stop_if_requested(records);
-    if (on_this_rank) pass.steps.push_back(step_record{name, start - run_start_us, now_us() - start, bytes});
+    if (on_this_rank) step(run.state);
+    stop_if_requested(run);
+    if (on_this_rank)
+        run.results.passes.back().steps.push_back(step_record{name, start - run.state.start_us, now_us() - start, bytes});
 }
 
 // Keeps a phase's figure, all ranks' together, once the phase is known to have run whole
 // everywhere, and prints it.
-void keep_figure(pass_record& pass, const std::vector<thread_param>& records, figure_kind kind,
-                 const figure_record& figure) {
-    stop_if_requested(records);
-    figure_record& kept = pass.figures[static_cast<int>(kind)];
+void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figure) {
+    stop_if_requested(run);
+    figure_record& kept = run.results.passes.back().figures[static_cast<int>(kind)];
     kept = figure;
-    combine_ranks(kept, records);
+    if (!combine_ranks(kept)) stop_if_requested(run);
     print_result(kind, kept.kib_per_ms);
 }
 
 // Unbuffered writes leave nothing in the OS cache, unless the file system keeps the data
 // there whatever the flag asks; then the figures to come are not all the disk's.
-void check_unbuffered_write(const std::vector<thread_param>& records) {
+void check_unbuffered_write(benchmark_run& run) {
     cache_residency residency;
     std::vector<cache_residency> of_rank;
-    bool known = test_files_cached(run_files(records), residency);
-    combine_residency(known, residency, of_rank, records);
-    note_cached_after_unbuffered_write(of_rank);
+    bool known = test_files_cached(written_files(run), residency);
+    if (!combine_residency(known, residency, of_rank)) stop_if_requested(run);
+    note_cached_after_unbuffered_write(run.results, of_rank);
+}
+
+// Drops the OS's cached pages of the files about to be read, and of the eviction file, and
+// says how much of the test files the OS still holds.
+void purge_before_reading(benchmark_run& run) {
+    pass_record& pass = run.results.passes.back();
+    const std::vector<std::string> test_files = read_files(run);
+    std::vector<std::string> purged = test_files;
+    if (run.state.eviction_file_created) purged.insert(purged.begin(), run.state.eviction_file_path);
+    const std::int64_t start = now_us();
+    purge_os_cache(run.state, purged);
+    pass.steps.push_back(step_record{"purge", start - run.state.start_us, now_us() - start, 0});
+    cache_residency residency;
+    std::vector<cache_residency> of_rank;
+    bool known = test_files_cached(test_files, residency);
+    if (!combine_residency(known, residency, of_rank)) stop_if_requested(run);
+    if (known && residency.total_pages > 0) {
+        pass.cached_after_purge_known = true;
+        pass.cached_after_purge = static_cast<double>(residency.resident_pages) / residency.total_pages;
+    }
+    note_still_cached(run.results, of_rank);
+}
+
+// Every rank's writer prefixes, for the readers and for naming misplaced sectors.
+void share_prefixes(benchmark_run& run) {
+    std::vector<std::string> mine;
+    for (const worker& writer : run.workers) mine.push_back(writer.file_prefix);
+    if (!share_prefixes(run.state, run.results, mine)) stop_if_requested(run);
+}
+
+// Points each reader at the files of the writer with its number, on the rank read_source gives.
+void aim_readers(benchmark_run& run, bool with_cache) {
+    const std::uint32_t source = read_source(run.results, with_cache);
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
+        run.workers[w].read_prefix = run.state.prefixes_of_rank[source][w];
+        run.workers[w].read_stream = source * streams_per_rank + w;
+    }
 }
 
 }  // namespace
 
-void run_pass(std::uint32_t pass_number) {
-    pass_record& pass = current_run.passes.emplace_back();
-    prepare_write_handles();
-    const std::uint64_t identity = pass_identity(pass_number);
-    std::vector<thread_param> records(settings.worker_count);
-    for (thread_param& record : records) record.pass_identity = identity;
+void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
+    run.results.passes.emplace_back();
+    prepare_write_handles(run.state);
+    const std::uint64_t identity = pass_identity(run.state.seed, pass_number);
+    run.workers.assign(settings.worker_count, worker{});
+    for (std::uint32_t w = 0; w < settings.worker_count; ++w) {
+        worker& self = run.workers[w];
+        self.run = &run.state;
+        self.number = w;
+        self.stream = cluster_rank() * streams_per_rank + w;
+        self.pass_identity = identity;
+    }
+}
+
+void run_pass(benchmark_run& run, std::uint32_t pass_number) {
+    prepare_pass(run, pass_number);
+    const std::uint64_t identity = run.workers.front().pass_identity;
     const std::uint64_t eviction_bytes = eviction_file_bytes();
 
     if (settings.controller_cache_gib != 0)
-        run_eviction_step(pass, records, "eviction_write", eviction_bytes,
-                          [identity] { write_eviction_file(identity); });
+        run_eviction_step(run, "eviction_write", eviction_bytes,
+                          [identity](run_state& state) { write_eviction_file(state, identity); });
 
-    const figure_record written = write_phase(records);
-    keep_figure(pass, records, figure_kind::write_cached, written);
-    share_prefixes(records);
-    const figure_record forced = flush_pass(records, written);
-    stop_if_requested(records);
-    pass.steps.push_back(step_record{"flush", phase_start - run_start_us, phase_end - phase_start, 0});
-    keep_figure(pass, records, figure_kind::write_forced, forced);
-    if (settings.direct) check_unbuffered_write(records);
+    const figure_record written = write_phase(run);
+    keep_figure(run, figure_kind::write_cached, written);
+    share_prefixes(run);
+    keep_figure(run, figure_kind::write_forced, flush_pass(run, written));
+    if (settings.direct) check_unbuffered_write(run);
 
     for (const bool with_cache : {true, false}) {
-        aim_readers(records, with_cache);
-        if (!with_cache) {
-            const std::int64_t start = now_us();
-            purge_os_cache(read_files(records));
-            pass.steps.push_back(step_record{"purge", start - run_start_us, now_us() - start, 0});
-            cache_residency residency;
-            std::vector<cache_residency> of_rank;
-            bool known = test_files_cached(read_files(records), residency);
-            combine_residency(known, residency, of_rank, records);
-            if (known && residency.total_pages > 0) {
-                pass.cached_after_purge_known = true;
-                pass.cached_after_purge = static_cast<double>(residency.resident_pages) / residency.total_pages;
-            }
-            note_still_cached(of_rank);
-        }
+        aim_readers(run, with_cache);
+        if (!with_cache) purge_before_reading(run);
         if (settings.controller_cache_gib != 0)
-            run_eviction_step(pass, records, "eviction_read", eviction_bytes, read_eviction_file);
-        keep_figure(pass, records, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
-                    read_phase(records, with_cache));
+            run_eviction_step(run, "eviction_read", eviction_bytes, read_eviction_file);
+        keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
+                    read_phase(run, with_cache));
     }
 
     // A file left behind is an error: the run did not clean up after itself. With several
     // ranks it is the error of the rank that met it, reported by the check below.
-    if (!remove_run_files(records) && !cluster_mode()) end_process(1, messages::files_left);
-    stop_if_requested(records);
+    if (!remove_run_files(run) && !cluster_mode()) end_process(1, messages::files_left);
+    stop_if_requested(run);
 }

@@ -8,9 +8,8 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/rate.hpp"
-#include "common/stop.hpp"
-#include "data/stamp.hpp"
 #include "driver/driver.hpp"
+#include "report/console.hpp"
 #include "results/series.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
@@ -30,47 +29,48 @@ void end_worker(workers_running& running) {
 }
 
 // Samples the bytes moved by every worker each time a point is due, until all have ended.
-void sample_until_ended(workers_running& running, series_record& series) {
+void sample_until_ended(workers_running& running, const phase_state& phase, series_record& series) {
     start_series(series);
     std::unique_lock<std::mutex> lock(running.lock);
     for (;;) {
         const auto due =
-            std::chrono::steady_clock::time_point(std::chrono::microseconds(phase_start + next_point_due_us(series)));
+            std::chrono::steady_clock::time_point(std::chrono::microseconds(phase.start_us + next_point_due_us(series)));
         if (running.all_ended.wait_until(lock, due, [&running] { return running.count == 0; })) return;
-        add_point(series, now_us() - phase_start, bytes_moved.load(std::memory_order_relaxed));
+        add_point(series, now_us() - phase.start_us, phase.bytes_moved.load(std::memory_order_relaxed));
     }
 }
 
-// Runs `worker_function` on every record in a thread of its own and waits for all of them,
+// Runs `worker_function` on every worker in a thread of its own and waits for all of them,
 // the progress line printed meanwhile with `label`; stamps the phase's end when the last has
 // ended, before the printer's last sample, which may wait on the console. A worker that can't
 // be started is a fatal error: a figure from fewer workers than asked would be presented as
 // the one asked for. The workers already started stop at their next block.
-void run_workers(std::vector<thread_param>& records, void (*worker_function)(thread_param*), const char* label,
-                 figure_record& figure) {
+void run_workers(benchmark_run& run, void (*worker_function)(worker*), const char* label, figure_record& figure) {
+    phase_state& phase = run.state.phase;
+    std::vector<worker>& workers = run.workers;
     progress_printer printer;
-    start_progress(printer, label, cluster_mode() ? progress_line::hidden : progress_line::shown);
+    start_progress(printer, phase, label, cluster_mode() ? progress_line::hidden : progress_line::shown);
     workers_running running;
-    running.count = static_cast<std::uint32_t>(records.size());
-    std::vector<std::thread> threads(records.size());
-    for (std::uint32_t t = 0; t < records.size(); ++t) {
-        records[t].bytes = 0;
+    running.count = static_cast<std::uint32_t>(workers.size());
+    std::vector<std::thread> threads(workers.size());
+    for (std::uint32_t w = 0; w < workers.size(); ++w) {
+        workers[w].bytes = 0;
         try {
-            threads[t] = std::thread([&running, &record = records[t], worker_function] {
-                worker_function(&record);
-                record.end_us = now_us();
-                if (record.thread_index == 0) progress_files_ended();
+            threads[w] = std::thread([&running, &phase, &self = workers[w], worker_function] {
+                worker_function(&self);
+                self.end_us = now_us();
+                if (self.number == 0) progress_files_ended(phase);
                 end_worker(running);
             });
         } catch (const std::system_error& error) {
-            record_fatal_error(format_text(messages::thread_creation, t, error.code().message().c_str()));
+            record_fatal_error(run.state, format_text(messages::thread_creation, w, error.code().message().c_str()));
             // The workers that will never start count as ended.
-            for (std::uint32_t never = t; never < records.size(); ++never) end_worker(running);
+            for (std::uint32_t never = w; never < workers.size(); ++never) end_worker(running);
             break;
         }
     }
-    sample_until_ended(running, figure.series);
-    phase_end = now_us();
+    sample_until_ended(running, phase, figure.series);
+    phase.end_us = now_us();
     stop_progress(printer);
     for (std::thread& thread : threads) {
         if (!thread.joinable()) continue;
@@ -84,49 +84,44 @@ void run_workers(std::vector<thread_param>& records, void (*worker_function)(thr
     }
 }
 
-// The figure of the phase that ran from phase_start to phase_end.
-void measure(figure_record& figure, std::uint64_t bytes) {
+// The figure of the phase that ran from the phase's start to its end.
+void measure(figure_record& figure, const run_state& run) {
     figure.measured = true;
-    figure.bytes = bytes;
-    figure.start_us = phase_start - run_start_us;
-    figure.elapsed_us = elapsed_us(phase_start, phase_end);
-    figure.kib_per_ms = rate_kib_per_ms(bytes / bytes_per_kib, figure.elapsed_us);
+    figure.bytes = run.phase.bytes_moved.load();
+    figure.start_us = run.phase.start_us - run.start_us;
+    figure.elapsed_us = elapsed_us(run.phase.start_us, run.phase.end_us);
+    figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
 }
 
 // Each rank times its phase from the moment every rank is ready: no two nodes' clocks are
 // compared.
-figure_record run_phase(std::vector<thread_param>& records, void (*worker_function)(thread_param*),
-                        const char* label) {
+figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), figure_kind kind) {
+    const std::string label = console_label_of(kind);
     figure_record figure;
-    bytes_moved.store(0);
-    wait_for_every_rank(records);
-    phase_start = now_us();
-    run_workers(records, worker_function, label, figure);
-    measure(figure, bytes_moved.load());
+    phase_state& phase = run.state.phase;
+    phase.bytes_moved.store(0);
+    wait_for_every_rank(run);
+    phase.start_us = now_us();
+    run_workers(run, worker_function, label.c_str(), figure);
+    measure(figure, run.state);
     end_series(figure.series, figure.elapsed_us, figure.bytes);
-    for (std::uint32_t t = 0; t < records.size(); ++t)
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w)
         figure.workers.push_back(
-            worker_result{records[t].bytes, elapsed_us(phase_start, records[t].end_us), cluster_rank(), t});
+            worker_result{run.workers[w].bytes, elapsed_us(phase.start_us, run.workers[w].end_us), cluster_rank(), w});
     return figure;
 }
 
 }  // namespace
 
-std::int64_t run_start_us = 0;
-
-figure_record write_phase(std::vector<thread_param>& records) {
-    for (std::uint32_t t = 0; t < records.size(); ++t) {
-        records[t].thread_index = t;
-        records[t].stream = cluster_rank() * streams_per_rank + t;
-    }
+figure_record write_phase(benchmark_run& run) {
     print("%s", messages::write_status);
-    const figure_record figure = run_phase(records, write_worker, messages::write_label);
+    const figure_record figure = run_phase(run, write_worker, figure_kind::write_cached);
     // A rank forces its files as soon as its own writers end, without waiting for the others.
-    if (cluster_mode()) start_flush();
+    if (cluster_mode()) start_flush(run.state);
     return figure;
 }
 
-figure_record read_phase(std::vector<thread_param>& records, bool with_cache) {
-    for (thread_param& record : records) record.with_cache = with_cache;
-    return run_phase(records, read_worker, with_cache ? messages::read_label : messages::read_without_cache_label);
+figure_record read_phase(benchmark_run& run, bool with_cache) {
+    for (worker& reader : run.workers) reader.with_cache = with_cache;
+    return run_phase(run, read_worker, with_cache ? figure_kind::read_cached : figure_kind::read_uncached);
 }

@@ -1,15 +1,14 @@
 #include <algorithm>
 #include <numeric>
 
-#include "common/buffer.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 #include "driver/driver.hpp"
 #include "platform/file_io.hpp"
 #include "settings/settings.hpp"
 
-void check_unbuffered_io() {
+void check_unbuffered_io(run_state& run) {
     if (!settings.direct) return;
     std::uint32_t offset_alignment = 0;
     std::uint32_t memory_alignment = 0;
@@ -26,6 +25,6 @@ void check_unbuffered_io() {
     const std::uint64_t kib_multiple = std::lcm(alignment, std::uint64_t{bytes_per_kib}) / bytes_per_kib;
     if (settings.block_kib % kib_multiple != 0)
         refuse_run(format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
-    buffer_alignment = std::max<std::size_t>(buffer_alignment, memory_alignment);
+    run.buffer_alignment = std::max<std::size_t>(run.buffer_alignment, memory_alignment);
     print_on_own_line(messages::direct_note);
 }

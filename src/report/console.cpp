@@ -7,15 +7,12 @@
 #include "report/latency_text.hpp"
 #include "results/statistics.hpp"
 
-namespace {
-
-const char* const labels[figure_count] = {messages::write_label, messages::write_without_cache_label,
-                                          messages::read_label, messages::read_without_cache_label};
-
-}  // namespace
+std::string console_label_of(figure_kind kind) {
+    return format_text(messages::console_label, messages::figure_labels[static_cast<int>(kind)]);
+}
 
 void print_result(figure_kind kind, std::uint64_t kib_per_ms) {
-    print(messages::result, labels[static_cast<int>(kind)], static_cast<unsigned long long>(kib_per_ms));
+    print(messages::result, console_label_of(kind).c_str(), static_cast<unsigned long long>(kib_per_ms));
 }
 
 void print_latency_notes(figure_kind kind, const figure_record& figure) {
@@ -37,7 +34,7 @@ void print_medians(const run_record& run) {
         for (const pass_record& pass : run.passes)
             figures.push_back(static_cast<double>(pass.figures[kind].kib_per_ms));
         const figure_statistics statistics = statistics_of(figures);
-        print(messages::median_result, labels[kind], static_cast<unsigned long long>(statistics.median),
+        print(messages::median_result, console_label_of(static_cast<figure_kind>(kind)).c_str(), static_cast<unsigned long long>(statistics.median),
               static_cast<unsigned long long>(statistics.minimum), static_cast<unsigned long long>(statistics.maximum));
     }
 }

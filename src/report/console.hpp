@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "results/record.hpp"
+
+// The start of the figure's line and of its progress line: "\r", its label, padded, ": ".
+std::string console_label_of(figure_kind kind);
 
 void print_result(figure_kind kind, std::uint64_t kib_per_ms);
 

@@ -63,7 +63,7 @@ std::string figure_card(const json& results, int kind) {
         }
     }
     return "<div class=\"figure\" style=\"--accent: " + shade(figure_hues[kind], 0, 1) + "\"><div class=\"name\">" +
-           figure_labels[kind] + "</div><div class=\"value\">" + value + "</div><div class=\"other\">" + other +
+           messages::figure_labels[kind] + "</div><div class=\"value\">" + value + "</div><div class=\"other\">" + other +
            "</div></div>";
 }
 
@@ -165,7 +165,7 @@ std::string short_phase_note(const json& results) {
             times = std::string(short_passes.size() > 1 ? "in passes " : "in pass ") + pass_ranges(short_passes) +
                     " (" + times + ")";
         }
-        phases += std::string(phases.empty() ? "" : ", ") + figure_labels[kind] + " " + times;
+        phases += std::string(phases.empty() ? "" : ", ") + messages::figure_labels[kind] + " " + times;
     }
     if (phases.empty()) return "";
     return note("under a second, too short for a figure to mean much: " + phases + ".", "warning");

@@ -6,11 +6,11 @@
 
 #include "cache/cache.hpp"
 #include "common/rate.hpp"
-#include "common/stop.hpp"
 #include "common/units.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
 #include "report/exact_bytes.hpp"
+#include "common/messages.hpp"
 #include "report/figure_names.hpp"
 #include "report/latency_json.hpp"
 #include "report/rate_drop_text.hpp"
@@ -34,9 +34,9 @@ void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::
     object["mib_per_second"] = rounded(bytes_per_second / bytes_per_mib);
 }
 
-std::string status_name(int status) {
+std::string status_name(const run_record& run, int status) {
     if (status == 0) return "completed";
-    return interruption_status() != 0 ? "interrupted" : "error";
+    return run.interrupted ? "interrupted" : "error";
 }
 
 json host_json() {
@@ -120,7 +120,7 @@ json rate_drop_json(const figure_record& write) {
 
 json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks) {
     json object{{"name", figure_names[kind]},
-                {"label", figure_labels[kind]},
+                {"label", messages::figure_labels[kind]},
                 {"start_us", figure.start_us},
                 {"bytes", figure.bytes},
                 {"microseconds", figure.elapsed_us}};
@@ -264,7 +264,7 @@ json results_document(const run_record& run, int status, const std::string& mess
         document["command_line_bytes"] = exact;
     }
     document.update(json{{"started_at", run.started_utc},
-                         {"status", status_name(status)},
+                         {"status", status_name(run, status)},
                          {"exit_status", status},
                          {"message", message},
                          {"host", host_json()},

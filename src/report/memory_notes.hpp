@@ -4,18 +4,19 @@
 #include <vector>
 
 #include "platform/os_cache.hpp"
+#include "results/record.hpp"
 
 // Says once, before any file exists, when the directory under test is a memory filesystem;
 // in quorlane-mpi, once for each rank whose directory is, naming the rank.
-void note_memory_file_system();
+void note_memory_file_system(const run_record& results);
 // Says when the test files inherit the directory's compression or encryption (Windows).
-void note_inherited_transforms();
+void note_inherited_transforms(const run_record& results);
 
 // Says how much of the test files the OS cache still holds, when more than 1 %: the read
 // about to start would then not be the disk's. By rank, from combine_residency; in
 // quorlane-mpi each rank's note names it.
-void note_still_cached(const std::vector<cache_residency>& of_rank);
+void note_still_cached(const run_record& results, const std::vector<cache_residency>& of_rank);
 
 // Says, the same way, how much of the test files the OS cache holds after an unbuffered
 // write, when more than 1 %: the file system did not bypass its cache.
-void note_cached_after_unbuffered_write(const std::vector<cache_residency>& of_rank);
+void note_cached_after_unbuffered_write(const run_record& results, const std::vector<cache_residency>& of_rank);

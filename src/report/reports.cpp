@@ -2,7 +2,7 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 #include "platform/system_info.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
@@ -30,19 +30,19 @@ bool save_report(const std::string& name, const std::string& text, const char* f
 // Each file says the status the process ends with: the page first, then the results file
 // with the page's failure in it; a page saved before the results file failed is saved
 // again, saying so.
-int write_reports(int status, const std::string& message) {
+int write_reports(const run_record& results, int status, const std::string& message) {
     std::string final_message = message;
     bool page_saved = false;
     if (!settings.report_page.empty())
         page_saved = save_report(settings.report_page,
-                                 html_page(current_run, results_document(current_run, status, final_message)),
+                                 html_page(results, results_document(results, status, final_message)),
                                  messages::page_write, status, final_message);
     if (settings.results_file.empty()) return status;
     const int status_before = status;
-    save_report(settings.results_file, results_json(results_document(current_run, status, final_message)),
+    save_report(settings.results_file, results_json(results_document(results, status, final_message)),
                 messages::report_write, status, final_message);
     if (page_saved && status != status_before)
-        save_report(settings.report_page, html_page(current_run, results_document(current_run, status, final_message)),
+        save_report(settings.report_page, html_page(results, results_document(results, status, final_message)),
                     messages::page_write, status, final_message);
     return status;
 }
@@ -61,12 +61,17 @@ report_target check_can_save(const char* option, const std::string& name) {
 
 }  // namespace
 
-void prepare_reports(const std::vector<std::string>& command_line) {
-    current_run.command_line = command_line;
-    current_run.started_utc = utc_now();
-    const report_target results = check_can_save("-json", settings.results_file);
-    const report_target page = check_can_save("-html", settings.report_page);
-    if (!settings.results_file.empty() && !settings.report_page.empty() && results.identity == page.identity)
+void prepare_reports(run_record& results, const stop_signal& stop, const std::vector<std::string>& command_line) {
+    results.command_line = command_line;
+    results.started_utc = utc_now();
+    const report_target results_target = check_can_save("-json", settings.results_file);
+    const report_target page_target = check_can_save("-html", settings.report_page);
+    if (!settings.results_file.empty() && !settings.report_page.empty() &&
+        results_target.identity == page_target.identity)
         refuse_report("-html", settings.report_page, messages::report_same_file);
-    if (!settings.results_file.empty() || !settings.report_page.empty()) install_end_hook(write_reports);
+    if (settings.results_file.empty() && settings.report_page.empty()) return;
+    install_end_hook([&results, &stop](int status, const std::string& message) {
+        results.interrupted = stop.interruption_status.load() != 0;
+        return write_reports(results, status, message);
+    });
 }

@@ -6,4 +6,9 @@
 #include <string>
 #include <vector>
 
-void prepare_reports(const std::vector<std::string>& command_line);
+#include "results/record.hpp"
+#include "run/run_state.hpp"
+
+// Starts `results` with the command line and the time, refuses the run when a file asked for
+// can't be written, and has them written, from `results`, however the process ends.
+void prepare_reports(run_record& results, const stop_signal& stop, const std::vector<std::string>& command_line);

@@ -91,10 +91,5 @@ struct run_record {
     mismatch_record mismatch;
     std::vector<rank_description> ranks;  // empty in a single process
     std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
+    bool interrupted = false;             // the run ended by an interruption
 };
-
-// The run being measured; main fills it, the reports read it.
-extern run_record current_run;
-
-// Keeps the first mismatch any reader finds; later ones follow from it or from the stop.
-void keep_first_mismatch(const mismatch_record& mismatch);

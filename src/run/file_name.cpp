@@ -3,9 +3,6 @@
 #include "common/random.hpp"
 #include "settings/settings.hpp"
 
-std::string eviction_file_path;
-std::vector<std::string> writer_prefixes;
-
 std::string test_file_name(const std::string& file_prefix, std::uint32_t index) {
     return settings.target_directory + file_prefix + std::to_string(index);
 }

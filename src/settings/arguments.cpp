@@ -8,8 +8,7 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/random.hpp"
-#include "common/stop.hpp"
+#include "common/ending.hpp"
 #include "platform/command_line.hpp"
 #include "platform/directory.hpp"
 #include "settings/settings.hpp"
@@ -21,7 +20,6 @@ run_settings parsed;
 const run_settings& settings = parsed;
 
 void initialize_settings() {
-    seed_run();
     parsed = run_settings{};
 }
 
@@ -80,7 +78,7 @@ bool is_version_flag(const char* argument) {
 }
 
 // After the version or the help: only a standard output that took nothing makes it a failure.
-[[noreturn]] void end_after_output() { std::exit(stop_requested.load() ? 1 : 0); }
+[[noreturn]] void end_after_output() { std::exit(output_failed() ? 1 : 0); }
 
 const numeric_option* numeric_option_named(const char* argument) {
     for (const numeric_option& option : numeric_options)

@@ -35,7 +35,7 @@ inline std::size_t bytes_per_block() { return std::size_t{settings.block_kib} * 
 // Bytes of the eviction file, 0 with no eviction.
 inline std::uint64_t eviction_file_bytes() { return std::uint64_t{settings.controller_cache_gib} * bytes_per_gib; }
 
-// Seeds the generators and sets the defaults.
+// Sets the defaults.
 void initialize_settings();
 
 // Prints the version line alone for a first argument -version; otherwise prints the banner,

@@ -8,9 +8,11 @@
 #include <mutex>
 #include <thread>
 
+#include "run/run_state.hpp"
+
 // Worker 0 says when (on the phase clock) it starts each file, and when it has ended.
-void progress_file_started(std::int64_t at);
-void progress_files_ended();
+void progress_file_started(phase_state& phase, std::int64_t at);
+void progress_files_ended(phase_state& phase);
 
 // The printer's own state, reset for every file of worker 0.
 struct progress_state {
@@ -20,8 +22,9 @@ struct progress_state {
 };
 
 // At `now`, while worker 0 is in a file: once the clock's whole second has moved past the last
-// sample's (or the file's start), prints `label` and the rate of all the bytes moved so far.
-void progress_tick(progress_state& state, const char* label, std::int64_t now);
+// sample's (or the file's start), prints `label` and the rate of all the bytes moved so far
+// in `phase`.
+void progress_tick(progress_state& state, const phase_state& phase, const char* label, std::int64_t now);
 
 struct progress_printer {
     std::thread thread;
@@ -36,7 +39,7 @@ enum class progress_line { shown, hidden };
 
 // Ticks at every whole second of the clock until stopped; with the line hidden, or no thread
 // to be had, there is no progress line.
-void start_progress(progress_printer& printer, const char* label, progress_line line);
+void start_progress(progress_printer& printer, phase_state& phase, const char* label, progress_line line);
 
 // Returns once the printer has printed its last sample.
 void stop_progress(progress_printer& printer);

@@ -4,11 +4,8 @@
 #include "common/clock.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/rate.hpp"
-#include "common/stop.hpp"
 #include "data/pattern.hpp"
 #include "data/verify.hpp"
-#include "results/record.hpp"
 #include "run/file_name.hpp"
 #include "run/run_file.hpp"
 #include "settings/settings.hpp"
@@ -17,50 +14,57 @@
 
 namespace {
 
+// The mismatch is the run's fatal error; the worker keeps it when it is the first.
+void keep_mismatch(worker& self, const mismatch_record& found) {
+    if (record_fatal_error(*self.run, mismatch_message(found))) self.mismatch = found;
+}
+
 // Reads one file to its end, counting every byte read, and with a pattern (-verify) checks
 // every byte against what was written; a difference found, it reads on until the damage is
 // told. False when the run must stop.
-bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
+bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
     const std::size_t bytes = bytes_per_block();
-    const std::string name = test_file_name(record.read_prefix, index);
+    const std::string name = test_file_name(self.read_prefix, index);
+    run_state& run = *self.run;
     os_file handle = no_file;
-    if (!open_run_file(name, messages::read_open, handle)) return false;
+    if (!open_run_file(run, name, messages::read_open, handle)) return false;
 
-    if (record.thread_index == 0) progress_file_started(now_us());
+    if (self.number == 0) progress_file_started(run.phase, now_us());
     bool complete = true;
     file_check check;
+    check.run = &run;
     mismatch_record found;
     const std::uint64_t written = std::uint64_t{settings.blocks_per_file} * bytes;
-    for (std::uint64_t offset = 0; !stop_requested.load(std::memory_order_relaxed);) {
+    for (std::uint64_t offset = 0; !stop_requested(run);) {
         std::string reason;
         const std::int64_t got = read_up_to(handle, buffer, bytes, reason);
         if (got < 0) {
-            record_fatal_error(format_text(messages::read_failed, name.c_str(), reason.c_str()));
+            record_fatal_error(run, format_text(messages::read_failed, name.c_str(), reason.c_str()));
             complete = false;
             break;
         }
-        bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
-        record.bytes += static_cast<std::uint64_t>(got);
+        run.phase.bytes_moved.fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+        self.bytes += static_cast<std::uint64_t>(got);
         const std::size_t size = static_cast<std::size_t>(got);
         // Only what was written is compared; anything past it is a file that grew.
         const std::size_t written_part =
             offset >= written ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, written - offset));
         if (pattern != nullptr && written_part > 0 &&
             !check_block(*pattern, check, index, offset, buffer, written_part, name, found)) {
-            keep_first_mismatch(found);
+            keep_mismatch(self, found);
             complete = false;
             break;
         }
         if (pattern != nullptr && size > written_part) {
             check_file_end(check, name, offset + written_part, written, found, file_length::goes_on);
-            keep_first_mismatch(found);
+            keep_mismatch(self, found);
             complete = false;
             break;
         }
         offset += size;
         if (size < bytes) {
             if (pattern != nullptr && !check_file_end(check, name, offset, written, found)) {
-                keep_first_mismatch(found);
+                keep_mismatch(self, found);
                 complete = false;
             }
             break;
@@ -68,17 +72,20 @@ bool read_file(thread_param& record, std::uint32_t index, unsigned char* buffer,
     }
     std::string ignored;
     close_file(handle, ignored);
-    return complete && !stop_requested.load(std::memory_order_relaxed);
+    return complete && !stop_requested(run);
 }
 
 }  // namespace
 
-void read_worker(thread_param* record) {
-    const block_buffer buffer = new_buffer(bytes_per_block());
-    if (!buffer) return;
+void read_worker(worker* self) {
+    run_state& run = *self->run;
+    const block_buffer buffer = new_buffer(bytes_per_block(), run.buffer_alignment);
     data_pattern pattern;
-    if (settings.verify && !make_pattern(pattern, record->pass_identity, record->read_stream, bytes_per_block()))
+    if (!buffer || (settings.verify && !make_pattern(pattern, self->pass_identity, self->read_stream, bytes_per_block(),
+                                                     run.buffer_alignment))) {
+        record_fatal_error(run, buffer_refusal(bytes_per_block()));
         return;
+    }
     for (std::uint32_t index = 0; index < settings.files_per_worker; ++index)
-        if (!read_file(*record, index, buffer.get(), settings.verify ? &pattern : nullptr)) return;
+        if (!read_file(*self, index, buffer.get(), settings.verify ? &pattern : nullptr)) return;
 }

@@ -5,35 +5,38 @@
 #include <cstdio>
 #include <fstream>
 
-#include "common/stop.hpp"
+#include "run/run_state.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
 #include "driver/driver.hpp"
 #include "run/file_name.hpp"
-#include "run/write_handles.hpp"
+#include "run/run_state.hpp"
 #include "settings/settings.hpp"
 #include "support/arguments.hpp"
 #include "support/temporary_directory.hpp"
 
 namespace {
 
-// The one test file of a run of one writer, left in `directory`; empty when the run failed.
-std::string write_test_file(const std::string& directory, const std::string& block_kib, unsigned mib) {
+// The one test file of a run of one writer, left in `directory`; empty, with the run's error in
+// `failure`, when the run failed.
+std::string write_test_file(const std::string& directory, const std::string& block_kib, unsigned mib,
+                            std::string& failure) {
     apply_arguments({"-path", directory, "-thread", "1", "-file_number", "1", "-file", std::to_string(mib), "-block",
                      block_kib, "-cache", "0"});
-    prepare_write_handles();
-    std::vector<thread_param> records(1);
-    const figure_record written = write_phase(records);
-    flush_pass(records, written);
-    if (stop_requested.load()) return "";
-    return test_file_name(records[0].file_prefix, 0);
+    benchmark_run run;
+    prepare_pass(run, 0);
+    const figure_record written = write_phase(run);
+    flush_pass(run, written);
+    failure = recorded_fatal_error(run.state);
+    if (stop_requested(run.state)) return "";
+    return test_file_name(run.workers[0].file_prefix, 0);
 }
 
 // The eviction file's first `mib` MiB, written in its chunks of 1 MiB as the run writes them.
 std::string write_eviction_data(const std::string& directory, unsigned mib) {
     const std::string name = directory + "/eviction";
     data_pattern pattern;
-    if (!make_pattern(pattern, pass_identity(0), eviction_stream, 1048576)) return "";
+    if (!make_pattern(pattern, pass_identity(0, 0), eviction_stream, 1048576, 4096)) return "";
     std::ofstream file(name, std::ios::binary);
     for (std::uint64_t chunk = 0; chunk < mib; ++chunk)
         file.write(reinterpret_cast<const char*>(pattern_block(pattern, 0, chunk * 1048576)), 1048576);
@@ -60,9 +63,10 @@ void expect_whole_files_incompressible(const std::vector<std::string>& commands,
     temporary_directory dir;
     for (const std::string block_kib : {"4", "100", "1024", "eviction"}) {
         SCOPED_TRACE("-block " + block_kib);
-        const std::string name =
-            block_kib == "eviction" ? write_eviction_data(dir.path_name, mib) : write_test_file(dir.path_name, block_kib, mib);
-        ASSERT_FALSE(name.empty()) << recorded_fatal_error();
+        std::string failure;
+        const std::string name = block_kib == "eviction" ? write_eviction_data(dir.path_name, mib)
+                                                         : write_test_file(dir.path_name, block_kib, mib, failure);
+        ASSERT_FALSE(name.empty()) << failure;
         const long long size = size_of_file(name);
         // Whole blocks only: 100 KiB blocks stop short of the last MiB.
         ASSERT_GT(size, (mib - 1) * 1048576ll);

@@ -1,20 +1,19 @@
 #include <algorithm>
 
 #include "cluster/cluster.hpp"
+#include "cluster/ranks.hpp"
 #include "common/rate.hpp"
-#include "driver/driver.hpp"
-#include "driver/ranks.hpp"
-#include "settings/settings.hpp"
+#include "common/units.hpp"
 
-void combine_ranks(figure_record& figure, const std::vector<thread_param>& records) {
-    if (!cluster_mode()) return;
+bool combine_ranks(figure_record& figure) {
+    if (!cluster_mode()) return true;
     std::vector<std::uint64_t> mine{figure.bytes, static_cast<std::uint64_t>(figure.elapsed_us)};
-    for (const worker_result& worker : figure.workers) {
-        mine.push_back(worker.bytes);
-        mine.push_back(static_cast<std::uint64_t>(worker.elapsed_us));
+    for (const worker_result& result : figure.workers) {
+        mine.push_back(result.bytes);
+        mine.push_back(static_cast<std::uint64_t>(result.elapsed_us));
     }
     std::vector<std::uint64_t> all;
-    if (!cluster_gather(mine, all)) stop_if_requested(records);
+    if (!cluster_gather(mine, all)) return false;
     const std::size_t workers = figure.workers.size();
     figure.workers.clear();
     figure.series = series_record{};
@@ -33,13 +32,12 @@ void combine_ranks(figure_record& figure, const std::vector<thread_param>& recor
                 worker_result{values[2 + 2 * w], static_cast<std::int64_t>(values[3 + 2 * w]), rank, w});
     }
     figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
+    return true;
 }
 
-void combine_residency(bool& known, cache_residency& residency, std::vector<cache_residency>& of_rank,
-                       const std::vector<thread_param>& records) {
+bool combine_residency(bool& known, cache_residency& residency, std::vector<cache_residency>& of_rank) {
     std::vector<std::uint64_t> all;
-    if (!cluster_gather({known ? 1u : 0u, residency.resident_pages, residency.total_pages}, all))
-        stop_if_requested(records);
+    if (!cluster_gather({known ? 1u : 0u, residency.resident_pages, residency.total_pages}, all)) return false;
     known = false;
     residency = cache_residency{};
     of_rank.assign(all.size() / 3, cache_residency{});
@@ -50,10 +48,11 @@ void combine_residency(bool& known, cache_residency& residency, std::vector<cach
         residency.resident_pages += of_rank[rank].resident_pages;
         residency.total_pages += of_rank[rank].total_pages;
     }
+    return true;
 }
 
-bool first_error_of_ranks(std::string& error, std::string& host) {
-    const mismatch_record mismatch = current_run.mismatch;
+bool first_error_of_ranks(run_record& results, std::string& error, std::string& host) {
+    const mismatch_record mismatch = results.mismatch;
     std::string details;
     for (const std::string& line : mismatch.details) details += line + "\n";
     std::vector<std::string> errors, files, diagnoses, all_details;
@@ -68,9 +67,9 @@ bool first_error_of_ranks(std::string& error, std::string& host) {
     for (std::uint32_t rank = 0; rank < errors.size(); ++rank) {
         if (errors[rank].empty()) continue;
         error = errors[rank];
-        if (rank < current_run.ranks.size()) {
-            current_run.error_rank = rank;
-            host = current_run.ranks[rank].host;
+        if (rank < results.ranks.size()) {
+            results.error_rank = rank;
+            host = results.ranks[rank].host;
         }
         const std::uint64_t* found = numbers.data() + count * rank;
         if (found[0] != 0) {
@@ -78,7 +77,7 @@ bool first_error_of_ranks(std::string& error, std::string& host) {
             for (std::size_t from = 0, end; (end = all_details[rank].find('\n', from)) != std::string::npos;
                  from = end + 1)
                 lines.push_back(all_details[rank].substr(from, end - from));
-            current_run.mismatch = {true,     files[rank], found[1], diagnoses[rank], found[2] != 0,
+            results.mismatch = {true,     files[rank], found[1], diagnoses[rank], found[2] != 0,
                                     found[3], found[4],    found[5] != 0, lines};
         }
         break;

@@ -2,28 +2,26 @@
 #include <functional>
 
 #include "cluster/cluster.hpp"
+#include "cluster/ranks.hpp"
 #include "cluster/read_sources.hpp"
+#include "common/ending.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
-#include "common/stop.hpp"
-#include "driver/driver.hpp"
-#include "driver/ranks.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
+#include "run/limits.hpp"
 #include "run/run_file.hpp"
 #include "settings/settings.hpp"
 
 namespace {
 
 constexpr std::uint32_t unassigned = UINT32_MAX;
-// Before the run no rank has a file to remove.
-const std::vector<thread_param> no_files;
 
 // A rank reads another's files with its own settings: they must be the same everywhere. Only
 // rank 0 writes the results file and the page, so a rank given other names for them would
 // be ignored.
-void agree_on_settings() {
+bool agree_on_settings(run_state& run) {
     const std::vector<std::uint64_t> mine{settings.block_kib,
                                           settings.file_mib,
                                           settings.files_per_worker,
@@ -36,22 +34,24 @@ void agree_on_settings() {
     std::vector<std::string> results_files, pages;
     if (!cluster_gather(mine, all) || !cluster_gather_text(settings.results_file, results_files) ||
         !cluster_gather_text(settings.report_page, pages))
-        stop_if_requested(no_files);
+        return false;
     if (!std::equal(mine.begin(), mine.end(), all.begin()) || settings.results_file != results_files[0] ||
         settings.report_page != pages[0])
-        record_fatal_error(messages::ranks_differ);
+        record_fatal_error(run, messages::ranks_differ);
+    return true;
 }
 
 // The data's seed is rank 0's, so that any rank can make again what another wrote; the names'
 // letters mix this rank's own seed with its rank and host, so that no two ranks draw alike.
-void share_seed(const std::string& host) {
-    const std::uint64_t own = run_seed;
-    if (!cluster_broadcast(run_seed)) stop_if_requested(no_files);
+bool share_seed(run_state& run, const std::string& host) {
+    const std::uint64_t own = run.seed;
+    if (!cluster_broadcast(run.seed)) return false;
     seed_names(mix64(own ^ mix64(cluster_rank() + 1)) ^ mix64(std::hash<std::string>{}(host)));
+    return true;
 }
 
 // The marker of a round: the same name on every rank, drawn from the shared seed.
-std::string marker_name(std::uint32_t round) {
+std::string marker_name(std::uint64_t run_seed, std::uint32_t round) {
     byte_generator generator = generator_for(run_seed, round);
     unsigned char letters[8];
     fill_random(generator, letters, sizeof letters);
@@ -63,18 +63,18 @@ std::string marker_name(std::uint32_t round) {
 // Which ranks share a directory, by looking: each round, the lowest rank not yet placed
 // creates a marker file, and the ranks not yet placed that see it share its directory. One
 // round per distinct directory; a path's text says nothing, since a node may mount a share
-// anywhere. Each rank is given the lowest rank of its directory.
-std::vector<std::uint32_t> find_directories() {
+// anywhere. Each rank is given the lowest rank of its directory; false when cut short.
+bool find_directories(run_state& run, std::vector<std::uint32_t>& directory) {
     const std::uint32_t rank = cluster_rank();
-    std::vector<std::uint32_t> directory(cluster_size(), unassigned);
+    directory.assign(cluster_size(), unassigned);
     for (std::uint32_t round = 0;; ++round) {
         const auto first = std::find(directory.begin(), directory.end(), unassigned);
-        if (first == directory.end()) return directory;
+        if (first == directory.end()) return true;
         const auto creator = static_cast<std::uint32_t>(first - directory.begin());
-        const std::string name = marker_name(round);
+        const std::string name = marker_name(run.seed, round);
         std::string ignored;
         os_file handle = no_file;
-        const bool created = rank == creator && create_run_file(name, messages::write_open, handle);
+        const bool created = rank == creator && create_run_file(run, name, messages::write_open, handle);
         if (created) close_file(handle, ignored);
         const bool waited = cluster_barrier();
         bool sees = false;
@@ -86,7 +86,7 @@ std::vector<std::uint32_t> find_directories() {
         std::vector<std::uint64_t> seen;
         const bool gathered = waited && cluster_gather({sees ? 1u : 0u}, seen);
         if (created) remove_file(name, ignored);
-        if (!gathered) stop_if_requested(no_files);
+        if (!gathered) return false;
         for (std::uint32_t other = 0; other < seen.size(); ++other)
             if (seen[other] != 0) directory[other] = creator;
         directory[creator] = creator;
@@ -95,32 +95,33 @@ std::vector<std::uint32_t> find_directories() {
 
 // Open files are each process's own. Free space is each directory's: the lowest rank of a
 // directory checks it against the files of every rank there, eviction files included.
-void check_rank_limits(const std::vector<std::uint32_t>& directory) {
+bool check_rank_limits(run_state& run, const std::vector<std::uint32_t>& directory) {
     const std::string refusal = open_files_refusal();
-    if (!refusal.empty()) record_fatal_error(refusal);
+    if (!refusal.empty()) record_fatal_error(run, refusal);
     file_system_type type;
     const std::string size_refusal = file_system_of(settings.target_directory, type)
                                          ? file_size_refusal(settings.target_directory, type.name)
                                          : std::string();
-    if (!size_refusal.empty()) record_fatal_error(size_refusal);
+    if (!size_refusal.empty()) record_fatal_error(run, size_refusal);
     std::uint64_t free_bytes = 0;
     const bool known = free_space(settings.target_directory, free_bytes);
     std::vector<std::uint64_t> all;
     if (!cluster_gather({bytes_needed(first_rank_on_node() ? eviction_file::counted : eviction_file::left_out),
                          free_bytes, known ? 1u : 0u},
                         all))
-        stop_if_requested(no_files);
+        return false;
     const std::uint32_t rank = cluster_rank();
-    if (directory[rank] != rank || !known) return;
+    if (directory[rank] != rank || !known) return true;
     std::uint64_t needed = 0;
     for (std::uint32_t other = 0; other < directory.size(); ++other)
         if (directory[other] == rank) needed += all[std::size_t{other} * 3];
-    if (needed > free_bytes) record_fatal_error(space_refusal(needed, free_bytes));
+    if (needed > free_bytes) record_fatal_error(run, space_refusal(needed, free_bytes));
+    return true;
 }
 
 }  // namespace
 
-void settle_refusals(const std::string& mine) {
+void settle_refusals(run_record& results, const std::string& mine) {
     install_refusal_hook(nullptr);
     // No interruption handler is installed yet: nothing cuts these gathers short.
     std::vector<std::string> refusals, hosts, paths;
@@ -137,12 +138,13 @@ void settle_refusals(const std::string& mine) {
     print_on_own_line(
         where.empty() ? format_text(messages::error_rank, rank, cluster_size(), hosts[rank].c_str())
                       : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(), where.c_str()));
-    current_run.error_rank = rank;
+    results.error_rank = rank;
     cluster_agree_to_end();
     if (mine.empty()) end_process(1, *first);
 }
 
-void prepare_ranks() {
+bool prepare_ranks(run_state& run, run_record& results) {
+    std::vector<rank_description>& ranks = results.ranks;
     const std::string host = describe_host().name;
     file_system_type type;
     if (!file_system_of(settings.target_directory, type)) type = file_system_type{};
@@ -150,25 +152,30 @@ void prepare_ranks() {
     std::vector<std::uint64_t> in_memory;
     if (!cluster_gather_text(host, hosts) || !cluster_gather_text(settings.target_directory, paths) ||
         !cluster_gather_text(type.name, types) || !cluster_gather({type.in_memory ? 1u : 0u}, in_memory))
-        stop_if_requested(no_files);
+        return false;
     const std::vector<std::uint32_t> nodes = cluster_nodes();
-    current_run.ranks.assign(cluster_size(), rank_description{});
+    ranks.assign(cluster_size(), rank_description{});
     for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
-        current_run.ranks[rank].host = hosts[rank];
-        current_run.ranks[rank].path = paths[rank];
-        current_run.ranks[rank].node = nodes[rank];
-        current_run.ranks[rank].file_system = types[rank];
-        current_run.ranks[rank].in_memory = in_memory[rank] != 0;
+        ranks[rank].host = hosts[rank];
+        ranks[rank].path = paths[rank];
+        ranks[rank].node = nodes[rank];
+        ranks[rank].file_system = types[rank];
+        ranks[rank].in_memory = in_memory[rank] != 0;
     }
-    agree_on_settings();
-    share_seed(host);
-    const std::vector<std::uint32_t> directory = find_directories();
-    check_rank_limits(directory);
+    std::vector<std::uint32_t> directory;
+    if (!agree_on_settings(run) || !share_seed(run, host) || !find_directories(run, directory) ||
+        !check_rank_limits(run, directory))
+        return false;
     const std::vector<std::uint32_t> sources = read_sources(nodes, directory);
     for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
-        current_run.ranks[rank].directory = directory[rank];
-        current_run.ranks[rank].reads_from = sources[rank];
+        ranks[rank].directory = directory[rank];
+        ranks[rank].reads_from = sources[rank];
     }
-    stop_if_requested(no_files);
-    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes.back() + 1, settings.worker_count));
+    return true;
+}
+
+void note_ranks(const run_record& results) {
+    std::uint32_t nodes = 0;
+    for (const rank_description& rank : results.ranks) nodes = std::max(nodes, rank.node + 1);
+    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes, settings.worker_count));
 }

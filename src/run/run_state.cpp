@@ -1,0 +1,34 @@
+#include "run/run_state.hpp"
+
+#include "settings/settings.hpp"
+
+bool record_fatal_error(run_state& run, const std::string& message) {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> guard(run.error_lock);
+        first = run.first_error.empty();
+        if (first) run.first_error = message;
+    }
+    run.stop.requested.store(true);
+    return first;
+}
+
+std::string recorded_fatal_error(run_state& run) {
+    std::lock_guard<std::mutex> guard(run.error_lock);
+    return run.first_error;
+}
+
+void request_interruption(stop_signal& stop, int exit_status) {
+    int expected = 0;
+    stop.interruption_status.compare_exchange_strong(expected, exit_status);
+    stop.requested.store(true);
+}
+
+void prepare_write_handles(run_state& run) {
+    run.write_handles.assign(std::size_t{settings.worker_count} * settings.files_per_worker, no_file);
+    run.files_created.assign(settings.worker_count, 0);
+}
+
+os_file& write_handle(run_state& run, std::uint32_t worker_index, std::uint32_t index) {
+    return run.write_handles[std::size_t{worker_index} * settings.files_per_worker + index];
+}

@@ -1,0 +1,97 @@
+// What a run carries from its start to its end, besides the settings: whether it must stop and
+// why, the phase being timed, and the files it has created. Main owns the one record and hands
+// it down; each worker reaches it through its own record.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/file_io.hpp"
+
+// The part the interruption handlers touch: atomics only.
+struct stop_signal {
+    // Raised by a fatal error or an interruption; workers look at it before every block.
+    std::atomic<bool> requested{false};
+    // The exit status an interruption asks for, 0 while none has arrived.
+    std::atomic<int> interruption_status{0};
+};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the interruption handlers need lock-free atomics");
+
+// The phase being timed, as its workers, its sampler and its progress line share it.
+struct phase_state {
+    std::atomic<std::uint64_t> bytes_moved{0};  // by all workers; each adds every block it moves
+    std::atomic<std::int64_t> worker_0_file_start{0};  // of worker 0's file, 0 when it is in none
+    std::int64_t start_us = 0;  // stamped by the driver before the workers start
+    std::int64_t end_us = 0;    // stamped once the last has ended
+};
+
+// Forcing the test files to the device, on a thread of its own over a copy of the handles,
+// which it alone closes.
+struct flush_progress {
+    std::vector<os_file> handles;
+    std::size_t done = 0;  // handles forced and closed (or never opened), in order
+    bool failed = false;   // the handle after the last done could not be forced or closed
+    std::string reason;
+    std::int64_t start_us = 0;
+    std::int64_t end_us = 0;
+    std::mutex lock;
+    std::condition_variable ended;
+    bool over = false;
+};
+
+struct run_state {
+    stop_signal stop;
+    std::mutex error_lock;
+    std::string first_error;  // empty when the stop is an interruption
+
+    std::int64_t start_us = 0;  // the run's start on the phase clock, from which steps are placed
+    std::uint64_t seed = 0;     // drawn once; every pass's data derives from it
+    std::size_t buffer_alignment = 4096;  // raised before the first buffer when -direct needs more
+    phase_state phase;
+
+    // Every test file stays open from its writer to the flush pass: row-major, one row of
+    // files_per_worker handles per worker, no_file where none is open. Worker t owns row t;
+    // the driver reads the table only when no worker runs.
+    std::vector<os_file> write_handles;
+    // Per worker, how many of its test files it has created so far.
+    std::vector<std::uint32_t> files_created;
+    std::string eviction_file_path;  // drawn when the file is created
+    bool eviction_file_created = false;
+    // Each writer's prefix in the pass, by stream (data/stamp.hpp), empty for a writer whose
+    // files are not in this directory: a sector read back in the wrong place is named after
+    // the file it came from.
+    std::vector<std::string> writer_prefixes;
+    // Every rank's writer prefixes in the pass, by rank (a single process is rank 0), from
+    // which each reader is given the files it reads.
+    std::vector<std::vector<std::string>> prefixes_of_rank;
+
+    // The flush started last and not yet settled, and its thread.
+    std::shared_ptr<flush_progress> flush;
+    std::thread flusher;
+};
+
+// Records the run's first fatal error (later ones are its consequences) and raises the stop;
+// true when this one was the first.
+bool record_fatal_error(run_state& run, const std::string& message);
+
+// The recorded message, empty when the stop is an interruption or there is none.
+std::string recorded_fatal_error(run_state& run);
+
+inline bool stop_requested(const run_state& run) { return run.stop.requested.load(std::memory_order_relaxed); }
+
+// Async-signal-safe: only stores the exit status, the first asked for, and raises the stop.
+void request_interruption(stop_signal& stop, int exit_status);
+
+inline int interruption_status(const run_state& run) { return run.stop.interruption_status.load(); }
+
+// Sizes the write-handle table and the counts of files created for a pass.
+void prepare_write_handles(run_state& run);
+
+os_file& write_handle(run_state& run, std::uint32_t worker_index, std::uint32_t index);
