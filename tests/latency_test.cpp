@@ -138,7 +138,8 @@ TEST(Latency, KeepersKeepTheTenLongestCallsWithWhereAndWhen) {
     EXPECT_EQ(back.offset, kept[0].offset);
     EXPECT_EQ(back.start_ns, kept[0].start_ns);
     EXPECT_EQ(back.duration_ns, kept[0].duration_ns);
-    // The console's times: three significant digits, milliseconds below a second.
+    // The console's times: three significant digits, in µs below 0.1 ms, in ms below a second.
+    EXPECT_EQ(duration_text(6180), "6.18 \u00b5s");
     EXPECT_EQ(duration_text(210000), "0.21 ms");
     EXPECT_EQ(duration_text(1900000), "1.9 ms");
     EXPECT_EQ(duration_text(2314000000), "2.31 s");
@@ -195,8 +196,8 @@ TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
     // Each figure's line is followed by its two notes.
     const std::regex notes(
         "Writing time with cache ram     : [0-9]+ Mo/s {10}\n"
-        "Note: blocks took [0-9.]+ m?s \\(median\\), [0-9.]+ m?s \\(99\\.9 %\\), [0-9.]+ s at most\\.\\n"
-        "Note: the longest call took [0-9.]+ s, [0-9.]+ m?s into the phase: worker 0, file 0 at [0-9.]+ [KM]iB\\.\\n");
+        "Note: blocks took [0-9.]+ (µs|ms|s) \\(median\\), [0-9.]+ (µs|ms|s) \\(99\\.9 %\\), [0-9.]+ s at most\\.\\n"
+        "Note: the longest call took [0-9.]+ s, [0-9.]+ (µs|ms|s) into the phase: worker 0, file 0 at [0-9.]+ [KM]iB\\.\\n");
     EXPECT_TRUE(std::regex_search(run.text, notes)) << run.text;
     EXPECT_EQ(occurrences(run.text, "Note: blocks took "), 3) << run.text;
     EXPECT_EQ(occurrences(run.text, "Note: the longest call took "), 3) << run.text;

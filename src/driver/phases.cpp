@@ -55,6 +55,7 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
     std::vector<std::thread> threads(workers.size());
     for (std::uint32_t w = 0; w < workers.size(); ++w) {
         workers[w].bytes = 0;
+        workers[w].times = call_times{};
         try {
             threads[w] = std::thread([&running, &phase, &self = workers[w], worker_function] {
                 worker_function(&self);
@@ -105,9 +106,13 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
     run_workers(run, worker_function, label.c_str(), figure);
     measure(figure, run.state);
     end_series(figure.series, figure.elapsed_us, figure.bytes);
-    for (std::uint32_t w = 0; w < run.workers.size(); ++w)
+    std::vector<const call_times*> times;
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
         figure.workers.push_back(
             worker_result{run.workers[w].bytes, elapsed_us(phase.start_us, run.workers[w].end_us), cluster_rank(), w});
+        times.push_back(&run.workers[w].times);
+    }
+    figure.latency = merge_call_times(times, phase.start_us * 1000);
     return figure;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/verify.hpp"
+#include "latency/stalls.hpp"
 #include "run/run_state.hpp"
 
 struct worker {
@@ -22,6 +23,7 @@ struct worker {
     std::uint32_t read_stream = 0;
     // What -verify found, when it was the run's first fatal error.
     mismatch_record mismatch;
+    call_times times;  // of its calls in the current phase
 };
 
 // Creates the worker's files_per_worker test files and leaves them open for the flush pass.
