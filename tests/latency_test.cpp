@@ -30,7 +30,8 @@ const double quantiles[] = {0, 0.5, 0.9, 0.99, 0.999, 0.9999, 1};
 std::vector<std::uint64_t> spread_samples(std::mt19937_64& random, std::size_t count) {
     std::uniform_real_distribution<double> decades(3, std::log10(3.6e12));
     std::vector<std::uint64_t> samples;
-    for (std::size_t k = 0; k < count; ++k) samples.push_back(static_cast<std::uint64_t>(std::pow(10.0, decades(random))));
+    for (std::size_t k = 0; k < count; ++k)
+        samples.push_back(static_cast<std::uint64_t>(std::pow(10.0, decades(random))));
     return samples;
 }
 
@@ -54,7 +55,8 @@ void expect_percentiles_within_precision(std::vector<std::uint64_t> samples) {
     }
     std::sort(samples.begin(), samples.end());
     for (const double quantile : quantiles) {
-        const std::size_t rank = std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(quantile * samples.size())));
+        const std::size_t rank =
+            std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(quantile * samples.size())));
         const double exact = static_cast<double>(samples[rank - 1]);
         EXPECT_NEAR(static_cast<double>(latency_at(histogram, quantile)), exact, exact / 128 + 1) << quantile;
     }
@@ -115,8 +117,9 @@ TEST(Latency, KeepersKeepTheTenLongestCallsWithWhereAndWhen) {
     std::vector<stall_record> all;
     for (std::uint32_t call = 0; call < 30000; ++call) {
         const std::uint32_t worker = call % 3;
-        const stall_record stall{0, worker, call / 1000, std::uint64_t{call} * 4096, false,
-                                 phase_start + std::int64_t{call} * 10000, took[call]};
+        const stall_record stall{
+            0,         worker, call / 1000, std::uint64_t{call} * 4096, false, phase_start + std::int64_t{call} * 10000,
+            took[call]};
         keep_if_long(keepers[worker], stall);
         all.push_back(stall);
     }
@@ -154,11 +157,10 @@ TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
     const std::string results = reports.path_name + "/run.json";
     child_process run;
     launch_options options;
-    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0",
-                           "SLOW_WRITE=0:30"};
-    ASSERT_TRUE(launch(run, QUORLANE_BINARY,
-                       {"-path", dir.path_name, "-file", "4", "-block", "64", "-cache", "0", "-latency", "-json", results},
-                       options));
+    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0", "SLOW_WRITE=0:30"};
+    ASSERT_TRUE(launch(
+        run, QUORLANE_BINARY,
+        {"-path", dir.path_name, "-file", "4", "-block", "64", "-cache", "0", "-latency", "-json", results}, options));
     constexpr long long file_bytes = 4 * 1048576;
     long long written = 0;
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -197,7 +199,8 @@ TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
     const std::regex notes(
         "Writing time with cache ram     : [0-9]+ Mo/s {10}\n"
         "Note: blocks took [0-9.]+ (µs|ms|s) \\(median\\), [0-9.]+ (µs|ms|s) \\(99\\.9 %\\), [0-9.]+ s at most\\.\\n"
-        "Note: the longest call took [0-9.]+ s, [0-9.]+ (µs|ms|s) into the phase: worker 0, file 0 at [0-9.]+ [KM]iB\\.\\n");
+        "Note: the longest call took [0-9.]+ s, [0-9.]+ (µs|ms|s) into the phase: worker 0, file 0 at [0-9.]+ "
+        "[KM]iB\\.\\n");
     EXPECT_TRUE(std::regex_search(run.text, notes)) << run.text;
     EXPECT_EQ(occurrences(run.text, "Note: blocks took "), 3) << run.text;
     EXPECT_EQ(occurrences(run.text, "Note: the longest call took "), 3) << run.text;

@@ -30,9 +30,9 @@ inline std::size_t latency_bucket(std::uint64_t ns) {
     const int top = std::bit_width(ns) - 1;
     if (top >= latency_top_bit) return latency_bucket_count - 1;
     const int shift = top - latency_sub_bucket_bits;
-    return static_cast<std::size_t>(2 * latency_sub_buckets +
-                                    static_cast<std::uint64_t>(top - latency_sub_bucket_bits - 1) * latency_sub_buckets +
-                                    ((ns >> shift) - latency_sub_buckets));
+    return static_cast<std::size_t>(
+        2 * latency_sub_buckets + static_cast<std::uint64_t>(top - latency_sub_bucket_bits - 1) * latency_sub_buckets +
+        ((ns >> shift) - latency_sub_buckets));
 }
 
 inline void record_latency(latency_histogram& histogram, std::uint64_t ns) {

@@ -7,10 +7,9 @@ void keep_stall(stall_keeper& keeper, const stall_record& stall) {
     if (keeper.size < kept_stalls) {
         keeper.longest[keeper.size++] = stall;
     } else {
-        auto shortest = std::min_element(keeper.longest.begin(), keeper.longest.end(),
-                                         [](const stall_record& a, const stall_record& b) {
-                                             return a.duration_ns < b.duration_ns;
-                                         });
+        auto shortest = std::min_element(
+            keeper.longest.begin(), keeper.longest.end(),
+            [](const stall_record& a, const stall_record& b) { return a.duration_ns < b.duration_ns; });
         *shortest = stall;
     }
     if (keeper.size < kept_stalls) return;
@@ -21,7 +20,8 @@ void keep_stall(stall_keeper& keeper, const stall_record& stall) {
 
 void keep_longest(std::vector<stall_record>& stalls) {
     std::sort(stalls.begin(), stalls.end(), [](const stall_record& a, const stall_record& b) {
-        return std::tie(b.duration_ns, a.rank, a.worker, a.start_ns) < std::tie(a.duration_ns, b.rank, b.worker, b.start_ns);
+        return std::tie(b.duration_ns, a.rank, a.worker, a.start_ns) <
+               std::tie(a.duration_ns, b.rank, b.worker, b.start_ns);
     });
     if (stalls.size() > kept_stalls) stalls.resize(kept_stalls);
 }

@@ -15,10 +15,10 @@ inline constexpr std::size_t kept_stalls = 10;
 struct stall_record {
     std::uint32_t rank = 0;  // with several ranks; each rank's start is on its own clock
     std::uint32_t worker = 0;
-    std::uint32_t file = 0;       // the file's index among the worker's
-    std::uint64_t offset = 0;     // of the call's first byte in the file
-    bool whole_file = false;      // a file's flush, which has no offset
-    std::int64_t start_ns = 0;    // on the phase clock while kept; from the phase's start once merged
+    std::uint32_t file = 0;     // the file's index among the worker's
+    std::uint64_t offset = 0;   // of the call's first byte in the file
+    bool whole_file = false;    // a file's flush, which has no offset
+    std::int64_t start_ns = 0;  // on the phase clock while kept; from the phase's start once merged
     std::uint64_t duration_ns = 0;
 };
 

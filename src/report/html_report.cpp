@@ -230,6 +230,6 @@ std::string html_page(const run_record& run, const json& results) {
            "</style></head><body><main>" + header(results) + figures(results) + notes(results) +
            (timeline.empty() ? "" : "<h2>Timeline</h2>" + timeline) + (ranks.empty() ? "" : "<h2>Ranks</h2>" + ranks) +
            (phases.empty() ? "" : "<h2>Phases</h2>" + phases) +
-           (latency.empty() ? "" : "<h2>Time of each call</h2>" + latency) + figure_tables(results) + context_tables(results) +
-           footer(results) + "</main></body></html>\n";
+           (latency.empty() ? "" : "<h2>Time of each call</h2>" + latency) + figure_tables(results) +
+           context_tables(results) + footer(results) + "</main></body></html>\n";
 }

@@ -15,7 +15,9 @@ double microseconds(std::uint64_t ns) { return std::round(static_cast<double>(ns
 json latency_json(const latency_summary& summary) {
     json object{{"count", summary.calls}};
     // With no call there is no time to give.
-    const auto time = [&summary](std::uint64_t ns) { return summary.calls == 0 ? json(nullptr) : json(microseconds(ns)); };
+    const auto time = [&summary](std::uint64_t ns) {
+        return summary.calls == 0 ? json(nullptr) : json(microseconds(ns));
+    };
     object["mean_us"] = time(summary.mean_ns);
     object["p50_us"] = time(summary.p50_ns);
     object["p90_us"] = time(summary.p90_ns);

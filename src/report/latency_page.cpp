@@ -29,9 +29,8 @@ std::string number(double value) {
 }
 
 // The decades of the time axis, from 1 ns (10^0) up.
-const char* const decade_names[] = {"1 ns",   "10 ns",  "100 ns", "1 µs",  "10 µs",  "100 µs",
-                                    "1 ms",   "10 ms",  "100 ms", "1 s",   "10 s",   "100 s",
-                                    "1000 s", "10⁴ s", "10⁵ s"};
+const char* const decade_names[] = {"1 ns",   "10 ns", "100 ns", "1 µs",  "10 µs",  "100 µs", "1 ms", "10 ms",
+                                    "100 ms", "1 s",   "10 s",   "100 s", "1000 s", "10⁴ s",  "10⁵ s"};
 constexpr int decade_count = static_cast<int>(sizeof decade_names / sizeof decade_names[0]);
 
 // "99.9" for 3 nines; "0" for none, the fastest call.
@@ -66,8 +65,8 @@ log_scale scale_of(const std::vector<latency_curve_line>& lines) {
             fastest = std::min(fastest, std::max<std::uint64_t>(point.ns, 1));
             slowest = std::max(slowest, point.ns);
         }
-    scaled.decade_low = std::clamp(static_cast<int>(std::floor(std::log10(static_cast<double>(fastest)))), 0,
-                                   decade_count - 2);
+    scaled.decade_low =
+        std::clamp(static_cast<int>(std::floor(std::log10(static_cast<double>(fastest)))), 0, decade_count - 2);
     scaled.decade_high = std::clamp(static_cast<int>(std::ceil(std::log10(static_cast<double>(slowest)))),
                                     scaled.decade_low + 1, decade_count - 1);
     return scaled;
@@ -97,8 +96,8 @@ std::string axes(const log_scale& scaled) {
 }
 
 std::string curve(const latency_curve_line& line, const log_scale& scaled) {
-    std::string svg = "<polyline fill=\"none\" stroke=\"" + line.colour +
-                      "\" stroke-width=\"2\" stroke-linejoin=\"round\" points=\"";
+    std::string svg =
+        "<polyline fill=\"none\" stroke=\"" + line.colour + "\" stroke-width=\"2\" stroke-linejoin=\"round\" points=\"";
     for (const latency_curve_point& point : line.summary.curve)
         svg += number(scaled.x(point.nines)) + "," + number(scaled.y(point.ns)) + " ";
     svg += "\"/>";
@@ -220,8 +219,8 @@ std::vector<chart_stall> stall_marks(const std::vector<stall_record>& stalls, co
             bytes = static_cast<double>(before.bytes) + part * static_cast<double>(after.bytes - before.bytes);
             break;
         }
-        std::string hover = (pass.empty() ? "" : pass + ": ") + "a call of " + duration_text(stall.duration_ns) +
-                            ", " + stall_maker(stall, with_ranks) + ", file " + std::to_string(stall.file);
+        std::string hover = (pass.empty() ? "" : pass + ": ") + "a call of " + duration_text(stall.duration_ns) + ", " +
+                            stall_maker(stall, with_ranks) + ", file " + std::to_string(stall.file);
         if (!stall.whole_file) hover += " at " + binary_size(stall.offset);
         hover += ", " + grouped(start_us / one_second_us, 2) + " s into the phase";
         marks.push_back(chart_stall{against_data ? bytes / bytes_per_gib : start_us / one_second_us, hover});

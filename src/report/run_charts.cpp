@@ -252,9 +252,9 @@ std::string latency_curves(const run_record& run) {
             const figure_record& figure = run.passes[pass].figures[kind];
             if (!figure.measured) continue;
             const std::string name = pass_name(run, pass);
-            lines.push_back(latency_curve_line{std::string(figure_short_names[kind]) + (name.empty() ? "" : ", " + name),
-                                               shade(figure_hues[kind], pass, run.passes.size()),
-                                               figure.latency.summary});
+            lines.push_back(
+                latency_curve_line{std::string(figure_short_names[kind]) + (name.empty() ? "" : ", " + name),
+                                   shade(figure_hues[kind], pass, run.passes.size()), figure.latency.summary});
         }
     return latency_chart(lines);
 }

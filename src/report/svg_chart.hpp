@@ -1,6 +1,7 @@
 // A line chart drawn as inline SVG for the report page: lines of points, spans shaded behind
-// them, one marked point, the longest calls marked at the top, axes with round ticks. Every point tells its values on hover, and
-// the chart carries a title and a description for readers that don't see it.
+// them, one marked point, the longest calls marked at the top, axes with round ticks. Every
+// point tells its values on hover, and the chart carries a title and a description for readers
+// that don't see it.
 #pragma once
 
 #include <string>
