@@ -32,6 +32,7 @@ std::string help(const std::string& temp) {
            "              0 to disable the cache flush process\n"
            "-fill         Percent of the free space to write\n"
            "-time         Seconds a phase may last at most\n"
+           "-latency      Time every call: percentiles, longest stalls\n"
            "-version      Print the version and exit\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\n"
            "-json         Write the results to this JSON file\n"

@@ -201,7 +201,8 @@ TEST_F(Mpi, ThreeRanksOfTwoThreadsGiveOneSetOfFiguresForThreeTimesTheBytes) {
 // Each rank forces its files as soon as its own writing ends, and the second figure lasts until
 // the last rank's data is on its device. Rank 1 is slowed in writing (16 writes of 100 ms),
 // rank 0 in forcing its file (600 ms): rank 0's flush, the `flush` step, must start before rank 1
-// is done writing and end within the second figure's time.
+// is done writing and end within the second figure's time. Those slowed calls are the figures'
+// longest, each with its rank.
 TEST_F(Mpi, TheSecondFigureLastsUntilTheLastRanksDataIsOnItsDevice) {
     temporary_directory dir, elsewhere;
     const std::string results = elsewhere.path_name + "/run.json";
@@ -228,6 +229,18 @@ TEST_F(Mpi, TheSecondFigureLastsUntilTheLastRanksDataIsOnItsDevice) {
     EXPECT_EQ(start_of(forced), start_of(written));
     for (int rank = 0; rank < 2; ++rank) EXPECT_GE(time_of(forced["ranks"][rank]), time_of(written["ranks"][rank]));
     EXPECT_GE(time_of(forced["ranks"][0]), time_of(written["ranks"][0]) + 600000);
+
+    // The calls' times add over the ranks, and the longest calls are the slowed rank's.
+    EXPECT_EQ(written["latency"]["count"], 2 * 16);
+    ASSERT_EQ(written["stalls"].size(), 10u);
+    for (const json& stall : written["stalls"]) {
+        EXPECT_EQ(stall["rank"], 1) << stall;
+        EXPECT_GE(stall["duration_us"].get<double>(), 100000) << stall;
+    }
+    EXPECT_EQ(forced["latency"]["count"], 2);
+    EXPECT_EQ(forced["stalls"][0]["rank"], 0) << forced["stalls"];
+    EXPECT_GE(forced["stalls"][0]["duration_us"].get<double>(), 600000) << forced["stalls"];
+    EXPECT_TRUE(forced["stalls"][0]["offset"].is_null());
     EXPECT_TRUE(dir.entries().empty());
 }
 

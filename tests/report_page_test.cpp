@@ -1,6 +1,6 @@
 // The report page (-html) in a real browser: opened from disk, its DOM holds the console's
-// figures and the results file's, its charts are drawn in the phases' colours, and it asks
-// for nothing, over the network or from the disk.
+// figures and the results file's, its charts are drawn in the phases' colours with the longest
+// calls marked, and it asks for nothing, over the network or from the disk.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -71,6 +71,14 @@ TEST(ReportPage, ABrowserShowsTheFiguresAndTheChartsAndThePageAsksForNothing) {
     EXPECT_GT(pixels_of(picture, {29, 83, 201}, charts_top), 100);
     EXPECT_GT(pixels_of(picture, {29, 201, 143}, charts_top), 100);
     EXPECT_GT(pixels_of(picture, {201, 98, 29}, charts_top), 100);
+    // The ten longest calls of each phase marked in orange on its four rate charts, and the
+    // calls' percentile curves with their table.
+    std::size_t stall_marks = 0;
+    for (std::size_t at = 0; (at = dom.find("class=\"stall\"", at)) != std::string::npos; ++at) ++stall_marks;
+    EXPECT_EQ(stall_marks, 4 * 10u);
+    EXPECT_GT(pixels_of(picture, {234, 88, 12}, charts_top), 400);
+    EXPECT_NE(dom.find("<title id=\"latency-title\">"), std::string::npos);
+    EXPECT_NE(dom.find("Every figure's calls"), std::string::npos);
 
     std::vector<std::string> requests;
     ASSERT_TRUE(network_requests(page, reports.path_name, requests, error)) << error;

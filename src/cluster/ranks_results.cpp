@@ -4,6 +4,34 @@
 #include "cluster/ranks.hpp"
 #include "common/rate.hpp"
 #include "common/units.hpp"
+#include "latency/stalls.hpp"
+
+namespace {
+
+// Every rank's histogram added up, and the longest of every rank's longest calls, each with
+// its rank; a start stays on its own rank's clock, from its own start of the phase.
+bool combine_latency(phase_latency& latency) {
+    std::vector<std::uint64_t> mine = histogram_numbers(latency.histogram);
+    mine.push_back(latency.stalls.size());
+    for (std::size_t k = 0; k < kept_stalls; ++k)
+        append_stall_numbers(mine, k < latency.stalls.size() ? latency.stalls[k] : stall_record{});
+    std::vector<std::uint64_t> all;
+    if (!cluster_gather(mine, all)) return false;
+    latency.histogram = latency_histogram{};
+    latency.stalls.clear();
+    for (std::uint32_t rank = 0; rank < cluster_size(); ++rank) {
+        const std::uint64_t* values = all.data() + rank * mine.size();
+        add_histogram_numbers(latency.histogram, values);
+        const std::uint64_t* stalls = values + histogram_number_count;
+        for (std::uint64_t k = 0; k < stalls[0]; ++k)
+            latency.stalls.push_back(stall_from_numbers(stalls + 1 + k * stall_number_count, rank));
+    }
+    keep_longest(latency.stalls);
+    latency.summary = summarize(latency.histogram);
+    return true;
+}
+
+}  // namespace
 
 bool combine_ranks(figure_record& figure) {
     if (!cluster_mode()) return true;
@@ -38,7 +66,7 @@ bool combine_ranks(figure_record& figure) {
         }
     }
     figure.kib_per_ms = rate_kib_per_ms(figure.bytes / bytes_per_kib, figure.elapsed_us);
-    return true;
+    return combine_latency(figure.latency);
 }
 
 bool combine_residency(bool& known, cache_residency& residency, std::vector<cache_residency>& of_rank) {

@@ -20,6 +20,7 @@ inline constexpr const char* help =
     "\n              0 to disable the cache flush process"
     "\n-fill         Percent of the free space to write"
     "\n-time         Seconds a phase may last at most"
+    "\n-latency      Time every call: percentiles, longest stalls"
     "\n-version      Print the version and exit"
     "\n-repeat       Passes of the whole run (median)   Defaut: %u"
     "\n-json         Write the results to this JSON file"
@@ -126,6 +127,18 @@ inline constexpr const char* minutes_left = "%llu min";
 inline constexpr const char* hours_left = "%llu h %02llu min";
 // Label, figure of the phase.
 inline constexpr const char* result = "%s%llu Mo/s          \n";
+// With -latency, after a figure's result line: what its calls took, then the longest call,
+// where it happened (the worker, with several ranks "rank R, worker W") and when. The times
+// are duration_ms or duration_s texts; the offset a size such as "1.5 GiB".
+inline constexpr const char* latency_note = "Note: blocks took %s (median), %s (99.9 %%), %s at most.";
+inline constexpr const char* flush_latency_note = "Note: forcing a file took %s (median), %s (99.9 %%), %s at most.";
+inline constexpr const char* stall_note = "Note: the longest call took %s, %s into the phase: %s, file %u at %s.";
+inline constexpr const char* flush_stall_note = "Note: the longest flush took %s, %s into the phase: %s, file %u.";
+inline constexpr const char* stall_worker = "worker %u";
+inline constexpr const char* stall_rank_worker = "rank %u, worker %u";
+inline constexpr const char* duration_us = "%s \u00b5s";
+inline constexpr const char* duration_ms = "%s ms";
+inline constexpr const char* duration_s = "%s s";
 // With -repeat: a heading before each pass's results, and the medians of the passes at the end
 // with their minimum and maximum (figures rounded down, as every figure is).
 inline constexpr const char* pass_heading = "Pass %u of %u\n";

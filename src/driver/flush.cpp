@@ -11,6 +11,7 @@
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "driver/driver.hpp"
+#include "latency/stalls.hpp"
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
@@ -32,12 +33,16 @@ void force_all(flush_progress& state, const stop_signal& stop) {
         if (handle == no_file) continue;
         if (stop.requested.load()) break;
         std::string reason;
+        const std::int64_t start = latency_clock_ns();
         bool succeeded = force_to_device(handle, reason);
         std::string close_reason;
         if (!close_file(handle, close_reason) && succeeded) {
             succeeded = false;
             reason = close_reason;
         }
+        const auto owner = static_cast<std::uint32_t>(state.done / settings.files_per_worker);
+        const auto file = static_cast<std::uint32_t>(state.done % settings.files_per_worker);
+        record_call(state.times, {0, owner, file, 0, true, start}, latency_clock_ns());
         if (!succeeded) {
             state.failed = true;
             state.reason = reason;
@@ -120,5 +125,7 @@ figure_record flush_pass(benchmark_run& run, const figure_record& written) {
     stop_if_requested(run);
     run.results.passes.back().steps.push_back(
         step_record{"flush", state->start_us - run.state.start_us, state->end_us - state->start_us, 0});
-    return forced_write_figure(run.state, written, state->end_us);
+    figure_record figure = forced_write_figure(run.state, written, state->end_us);
+    figure.latency = merge_call_times({&state->times}, (run.state.start_us + written.start_us) * 1000);
+    return figure;
 }

@@ -56,6 +56,7 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
     std::vector<std::thread> threads(workers.size());
     for (std::uint32_t w = 0; w < workers.size(); ++w) {
         workers[w].bytes = 0;
+        workers[w].times = call_times{};
         try {
             threads[w] = std::thread([&running, &phase, &self = workers[w], worker_function] {
                 worker_function(&self);
@@ -115,11 +116,14 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
     measure(figure, run.state);
     figure.cut_short = phase.cut_short.load();
     end_series(figure.series, figure.elapsed_us, figure.bytes);
+    std::vector<const call_times*> times;
     for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
         const worker& self = run.workers[w];
         figure.workers.push_back(worker_result{self.bytes, elapsed_us(phase.start_us, self.end_us), cluster_rank(), w,
                                                self.cut_short, self.stopped_file, self.stopped_offset});
+        times.push_back(&self.times);
     }
+    figure.latency = merge_call_times(times, phase.start_us * 1000);
     return figure;
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "report/latency_text.hpp"
 #include "results/statistics.hpp"
 
 std::string console_label_of(figure_kind kind) {
@@ -12,6 +13,14 @@ std::string console_label_of(figure_kind kind) {
 
 void print_result(figure_kind kind, std::uint64_t kib_per_ms) {
     print(messages::result, console_label_of(kind).c_str(), static_cast<unsigned long long>(kib_per_ms));
+}
+
+void print_latency_notes(figure_kind kind, const figure_record& figure) {
+    const bool flush = kind == figure_kind::write_forced;
+    const std::string calls = latency_note(figure.latency.summary, flush);
+    if (!calls.empty()) print_on_own_line(calls);
+    const std::string longest = stall_note(figure.latency.stalls, !figure.ranks.empty());
+    if (!longest.empty()) print_on_own_line(longest);
 }
 
 void print_pass_heading(std::uint32_t pass, std::uint32_t pass_count) {

@@ -13,6 +13,9 @@ std::string console_label_of(figure_kind kind);
 
 void print_result(figure_kind kind, std::uint64_t kib_per_ms);
 
+// With -latency, after a figure's result line: what its calls took and its longest call.
+void print_latency_notes(figure_kind kind, const figure_record& figure);
+
 void print_pass_heading(std::uint32_t pass, std::uint32_t pass_count);
 
 void print_medians(const run_record& run);

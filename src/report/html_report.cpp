@@ -6,6 +6,7 @@
 #include "report/figure_names.hpp"
 #include "report/html_tables.hpp"
 #include "report/measured_on_card.hpp"
+#include "report/latency_page.hpp"
 #include "report/page_style.hpp"
 #include "report/page_text.hpp"
 #include "report/run_charts.hpp"
@@ -228,6 +229,7 @@ std::string html_page(const run_record& run, const json& results) {
     const std::string timeline = timeline_chart(run);
     const std::string phases = phase_charts(run);
     const std::string ranks = rank_bars(run);
+    const std::string latency = latency_curves(run) + latency_table(results);
     return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><title>Quorlane report: " +
@@ -235,6 +237,7 @@ std::string html_page(const run_record& run, const json& results) {
            "</style></head><body><main>" + header(results) + figures(results) + measured_on_card(results) +
            notes(results) +
            (timeline.empty() ? "" : "<h2>Timeline</h2>" + timeline) + (ranks.empty() ? "" : "<h2>Ranks</h2>" + ranks) +
-           (phases.empty() ? "" : "<h2>Phases</h2>" + phases) + figure_tables(results) + context_tables(results) +
-           footer(results) + "</main></body></html>\n";
+           (phases.empty() ? "" : "<h2>Phases</h2>" + phases) +
+           (latency.empty() ? "" : "<h2>Time of each call</h2>" + latency) + figure_tables(results) +
+           context_tables(results) + footer(results) + "</main></body></html>\n";
 }

@@ -14,6 +14,7 @@
 #include "report/exact_bytes.hpp"
 #include "common/messages.hpp"
 #include "report/figure_names.hpp"
+#include "report/latency_json.hpp"
 #include "report/rate_drop_text.hpp"
 #include "results/rate_drop.hpp"
 #include "results/statistics.hpp"
@@ -87,6 +88,7 @@ json settings_json() {
                 {"html", settings.report_page},
                 {"verify", settings.verify},
                 {"direct", settings.direct},
+                {"latency", settings.latency},
                 {"blocks_per_file", settings.blocks_per_file},
                 {"bytes_per_file", bytes_per_file},
                 {"bytes_per_pass", bytes_per_file * settings.files_per_worker * settings.worker_count}};
@@ -143,6 +145,8 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
     // The forced write's time runs on past the write's to the flush's end: no deadline cuts it.
     if (settings.phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
         object["time_limit"] = {{"seconds", settings.phase_seconds}, {"cut_short", figure.cut_short}};
+    object["latency"] = latency_json(figure.latency.summary);
+    object["stalls"] = stalls_json(figure.latency.stalls, !figure.ranks.empty());
     if (!figure.series.points.empty()) {
         json points = json::array();
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});

@@ -38,6 +38,8 @@ svg.chart .span { fill-opacity: 0.16; }
 svg.chart circle:hover { fill-opacity: 1; r: 5; }
 svg.chart .marker line { stroke: #b91c1c; stroke-dasharray: 5 4; stroke-width: 1.5; }
 svg.chart .marker circle { fill: #b91c1c; }
+svg.chart .stall path { fill: #ea580c; }
+svg.chart .stall line { stroke: #ea580c; stroke-width: 1.5; }
 svg.chart .marker text { fill: #b91c1c; font-weight: 600; font-size: 13px; }
 table { border-collapse: collapse; margin: 8px 0 16px; font-size: 14px; }
 th, td { text-align: left; padding: 4px 14px 4px 0; border-bottom: 1px solid var(--line); vertical-align: top; }

@@ -7,6 +7,7 @@
 #include "common/messages.hpp"
 #include "common/units.hpp"
 #include "report/figure_names.hpp"
+#include "report/latency_page.hpp"
 #include "report/page_text.hpp"
 #include "report/rate_drop_text.hpp"
 #include "report/svg_chart.hpp"
@@ -154,9 +155,14 @@ std::string phase_chart(const run_record& run, const phase_look& phase, bool aga
         drawn.lines.push_back(chart_line{name.empty() ? name_of(phase) : "Pass " + std::to_string(pass + 1),
                                          shade(hue_of(phase), pass, run.passes.size()),
                                          rate_points(phase, name, figure, 0, against_data)});
+        const std::vector<chart_stall> stalls =
+            stall_marks(figure.latency.stalls, figure.series, against_data, name, !figure.ranks.empty());
+        drawn.stalls.insert(drawn.stalls.end(), stalls.begin(), stalls.end());
     }
     if (drawn.lines.empty()) return "";
     drawn.description = describe(drawn.lines, against_data ? "GiB" : "s");
+    if (!drawn.stalls.empty())
+        drawn.description += " The marks at the top: the phase's longest calls, where each started.";
     if (phase.kind == figure_kind::write_cached) mark_drops(run, drawn, against_data, false);
     if (phase.kind == figure_kind::write_cached && against_data) mark_capacity(run.capacity, drawn);
     return svg_chart(drawn);
@@ -251,6 +257,20 @@ std::string rank_bars(const run_record& run) {
            "slowest rank's time: a shorter bar is a rank that was done sooner. Each bar gives the rank's seconds and "
            "its own rate.</desc>" +
            rows + "</svg>";
+}
+
+std::string latency_curves(const run_record& run) {
+    std::vector<latency_curve_line> lines;
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
+        for (int kind = 0; kind < figure_count; ++kind) {
+            const figure_record& figure = run.passes[pass].figures[kind];
+            if (!figure.measured) continue;
+            const std::string name = pass_name(run, pass);
+            lines.push_back(
+                latency_curve_line{std::string(figure_short_names[kind]) + (name.empty() ? "" : ", " + name),
+                                   shade(figure_hues[kind], pass, run.passes.size()), figure.latency.summary});
+        }
+    return latency_chart(lines);
 }
 
 std::string phase_charts(const run_record& run) {

@@ -16,5 +16,9 @@ std::string timeline_chart(const run_record& run);
 // rank's time, so that a rank slower than the others stands out.
 std::string rank_bars(const run_record& run);
 
-// The write phase's and each read phase's charts, each in its own titled block.
+// Each figure's percentile curve of its calls' times, every pass drawn.
+std::string latency_curves(const run_record& run);
+
+// The write phase's and each read phase's charts, each in its own titled block, the phases'
+// longest calls marked.
 std::string phase_charts(const run_record& run);

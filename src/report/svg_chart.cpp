@@ -135,6 +135,15 @@ std::string marker(const chart_marker& marked, const scale& scaled) {
            (on_right ? "end" : "start") + "\">" + html_escape(marked.label) + "</text></g>";
 }
 
+// A small downward triangle above the plot with a short tick into it.
+std::string stall(const chart_stall& marked, const scale& scaled) {
+    const double x = scaled.x(marked.x);
+    return "<g class=\"stall\"><line x1=\"" + number(x) + "\" x2=\"" + number(x) + "\" y1=\"" + number(top) +
+           "\" y2=\"" + number(top + 10) + "\"/><path d=\"M" + number(x - 5) + "," + number(top - 9) + " L" +
+           number(x + 5) + "," + number(top - 9) + " L" + number(x) + "," + number(top - 1) + " Z\"><title>" +
+           html_escape(marked.hover) + "</title></path></g>";
+}
+
 struct legend_entry {
     std::string label;
     std::string colour;
@@ -183,6 +192,7 @@ std::string svg_chart(const chart& drawn) {
     const scale scaled = scale_of(drawn);
     std::string markers;
     for (const chart_marker& marked : drawn.markers) markers += marker(marked, scaled);
+    for (const chart_stall& marked : drawn.stalls) markers += stall(marked, scaled);
     int legend_rows = 1;
     const std::string key = legend(drawn, legend_rows);
     // Rows of the legend beyond the first push the plot down.

@@ -1,6 +1,7 @@
 // A line chart drawn as inline SVG for the report page: lines of points, spans shaded behind
-// them, one marked point, axes with round ticks. Every point tells its values on hover, and
-// the chart carries a title and a description for readers that don't see it.
+// them, one marked point, the longest calls marked at the top, axes with round ticks. Every
+// point tells its values on hover, and the chart carries a title and a description for readers
+// that don't see it.
 #pragma once
 
 #include <string>
@@ -34,6 +35,12 @@ struct chart_marker {
     std::string hover;
 };
 
+// A call that took long, marked at the plot's top where it started.
+struct chart_stall {
+    double x = 0;
+    std::string hover;
+};
+
 struct chart {
     std::string id;  // unique in the page
     std::string title;
@@ -43,6 +50,7 @@ struct chart {
     std::vector<chart_line> lines;
     std::vector<chart_span> spans;
     std::vector<chart_marker> markers;
+    std::vector<chart_stall> stalls;
 };
 
 std::string svg_chart(const chart& drawn);

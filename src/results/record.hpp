@@ -9,6 +9,7 @@
 
 #include "data/verify.hpp"
 #include "device/identity.hpp"
+#include "latency/stalls.hpp"
 
 // The four figures, in the order the console prints them.
 enum class figure_kind { write_cached, write_forced, read_cached, read_uncached };
@@ -57,6 +58,9 @@ struct figure_record {
     std::vector<rank_result> ranks;  // by rank; empty in a single process
     std::int64_t first_done_us = 0;
     bool cut_short = false;  // -time's deadline ended the phase before its files were done
+    // What its read or write calls took (for the forced write, each file's flush) and its
+    // longest calls; with several ranks, all ranks' calls.
+    phase_latency latency;
 };
 
 // An untimed step: the eviction file's write and read-backs, the flush, the purge.

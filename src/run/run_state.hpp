@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/clock.hpp"
+#include "latency/stalls.hpp"
 #include "platform/file_io.hpp"
 
 // The part the interruption handlers touch: atomics only.
@@ -61,6 +62,7 @@ struct flush_progress {
     std::string reason;
     std::int64_t start_us = 0;
     std::int64_t end_us = 0;
+    call_times times;  // of each file's flush and close
     std::mutex lock;
     std::condition_variable ended;
     bool over = false;

@@ -61,7 +61,8 @@ struct switch_option {
     bool* setting;
 };
 
-const switch_option switch_options[] = {{"-verify", &parsed.verify}, {"-direct", &parsed.direct}};
+const switch_option switch_options[] = {{"-verify", &parsed.verify}, {"-direct", &parsed.direct},
+                                         {"-latency", &parsed.latency}};
 
 bool turned_on_switch(const char* argument) {
     for (const switch_option& option : switch_options) {

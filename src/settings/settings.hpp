@@ -25,6 +25,7 @@ struct run_settings {
     bool direct = false;                     // -direct: every read and write bypasses the OS cache
     std::uint32_t fill_percent = 0;          // -fill: share of the free space the test files take, 0 = off
     std::uint32_t phase_seconds = 0;         // -time: longest a phase may last, 0 = no limit
+    bool latency = false;                    // -latency: the console tells what the calls took
 };
 
 // Read-only: initialize_settings and parse_arguments alone write them, through another name.

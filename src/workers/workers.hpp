@@ -6,6 +6,7 @@
 
 #include "data/capacity.hpp"
 #include "data/verify.hpp"
+#include "latency/stalls.hpp"
 #include "run/run_state.hpp"
 
 struct worker {
@@ -29,6 +30,7 @@ struct worker {
     // reader's first mismatch, and what all it read holds.
     mismatch_record mismatch;
     capacity_tally capacity;
+    call_times times;  // of its calls in the current phase
 };
 
 // The worker stopped at the phase's deadline, `offset` bytes into its file `index`.

@@ -43,7 +43,11 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
             return false;
         }
         std::string reason;
-        if (!write_all(handle, pattern_block(pattern, index, offset), bytes, reason)) {
+        const unsigned char* data = pattern_block(pattern, index, offset);
+        const std::int64_t start = latency_clock_ns();
+        const bool written = write_all(handle, data, bytes, reason);
+        record_call(self.times, {0, self.number, index, offset, false, start}, latency_clock_ns());
+        if (!written) {
             const std::string name = test_file_name(self.file_prefix, index);
             record_fatal_error(run, format_text(messages::short_write, name.c_str(), reason.c_str()));
             return false;

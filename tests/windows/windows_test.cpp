@@ -84,6 +84,7 @@ std::string help_text(const std::string& temp) {
            "              0 to disable the cache flush process\r\n"
            "-fill         Percent of the free space to write\r\n"
            "-time         Seconds a phase may last at most\r\n"
+           "-latency      Time every call: percentiles, longest stalls\r\n"
            "-version      Print the version and exit\r\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
            "-json         Write the results to this JSON file\r\n"
