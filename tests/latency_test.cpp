@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -157,7 +158,11 @@ TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
     const std::string results = reports.path_name + "/run.json";
     child_process run;
     launch_options options;
-    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0", "SLOW_WRITE=0:30"};
+    // A sanitized build's runtime must let the library come first.
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0", "SLOW_WRITE=0:30",
+                           std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") +
+                               ":verify_asan_link_order=0"};
     ASSERT_TRUE(launch(
         run, QUORLANE_BINARY,
         {"-path", dir.path_name, "-file", "4", "-block", "64", "-cache", "0", "-latency", "-json", results}, options));
