@@ -241,11 +241,11 @@ inline constexpr const char* compare_write = "Error, Cannot write the comparison
 // The console's comparison: the runs, a table of figures, the settings that differ.
 inline constexpr const char* compare_runs = "Runs compared:\n";
 inline constexpr const char* compare_one_run = "Run:\n";
-inline constexpr const char* compare_run = "  Run %zu  %s\n";
+inline constexpr const char* compare_run = "  Run %llu  %s\n";
 inline constexpr const char* compare_table =
     "Median MB/s (10^6 bytes a second) over each run's passes, and its ratio to run 1:\n";
 inline constexpr const char* compare_one_table = "Median MB/s (10^6 bytes a second) over the run's passes:\n";
-inline constexpr const char* compare_run_column = "Run %zu";
+inline constexpr const char* compare_run_column = "Run %llu";
 inline constexpr const char* compare_not_measured = "-";
 inline constexpr const char* compare_ratio = "%.2f\u00d7";
 inline constexpr const char* compare_differences = "Settings that differ:\n";

@@ -1,6 +1,7 @@
 #include "compare/comparison.hpp"
 
 #include "common/messages.hpp"
+#include "common/output.hpp"
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
 
@@ -14,21 +15,26 @@ double mb_per_second(const json& figure) {
     return static_cast<double>(figure["bytes"].get<std::uint64_t>()) / microseconds;
 }
 
+// A directory without its trailing separator, so that " / " between directories reads plainly.
+std::string directory_of(const json& document) {
+    std::string path = document["target"]["path"];
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\') && path[path.size() - 2] != ':') path.pop_back();
+    return path;
+}
+
 // A path shortened from its start, where paths of one machine tend to agree.
 std::string shortened(const std::string& path) {
     constexpr std::size_t most = 32;
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\')) trimmed.pop_back();
-    if (trimmed.size() <= most) return trimmed;
-    std::size_t start = trimmed.size() - (most - 1);
+    if (path.size() <= most) return path;
+    std::size_t start = path.size() - (most - 1);
     // Never cut a character of several bytes in two.
-    while (start < trimmed.size() && (static_cast<unsigned char>(trimmed[start]) & 0xC0) == 0x80) ++start;
-    return "\u2026" + trimmed.substr(start);
+    while (start < path.size() && (static_cast<unsigned char>(path[start]) & 0xC0) == 0x80) ++start;
+    return "\u2026" + path.substr(start);
 }
 
 std::string label_of(const json& document) {
     const json& target = document["target"];
-    std::string where = shortened(target["path"].get<std::string>());
+    std::string where = shortened(directory_of(document));
     const json devices = target.value("devices", json());
     if (devices.is_array() && !devices.empty() && devices[0].is_object()) {
         const json model = devices[0].value("model", json());
@@ -60,7 +66,7 @@ const compared_setting compared_settings[] = {
      [](const json& d) {
          return d.contains("cluster") ? std::to_string(d["cluster"]["ranks"].get<std::uint64_t>()) : std::string("1");
      }},
-    {"directory", [](const json& d) { return d["target"]["path"].get<std::string>(); }},
+    {"directory", directory_of},
     {"file system",
      [](const json& d) {
          const std::string type = d["target"]["file_system"];
@@ -109,6 +115,10 @@ bool ratio_to_first(const comparison& compared, std::size_t run, int kind, doubl
     if (first.passes == 0 || figure.passes == 0 || first.mb_per_second.median <= 0) return false;
     ratio = figure.mb_per_second.median / first.mb_per_second.median;
     return true;
+}
+
+std::string run_name(std::size_t run) {
+    return format_text(messages::compare_run_column, static_cast<unsigned long long>(run + 1));
 }
 
 bool run_completed(const compared_run& run) { return run.read.document["status"] == "completed"; }

@@ -38,6 +38,9 @@ bool ratio_to_first(const comparison& compared, std::size_t run, int kind, doubl
 // False for a run that failed or was interrupted: only the phases it finished are compared.
 bool run_completed(const compared_run& run);
 
+// "Run 1" for the first run.
+std::string run_name(std::size_t run);
+
 // The figures a run measured at least once, by their short names; messages::no_phase_finished
 // when none.
 std::string finished_phases(const compared_run& run);

@@ -42,19 +42,19 @@ std::string comparison_table(const comparison& compared) {
     const bool several = compared.runs.size() > 1;
     std::string text = several ? messages::compare_runs : messages::compare_one_run;
     for (std::size_t run = 0; run < compared.runs.size(); ++run)
-        text += format_text(messages::compare_run, run + 1, compared.runs[run].label.c_str());
+        text += format_text(messages::compare_run, static_cast<unsigned long long>(run + 1), compared.runs[run].label.c_str());
     text += std::string(messages::blank_line) + (several ? messages::compare_table : messages::compare_one_table);
     std::size_t label_width = 0;
     for (const char* label : messages::figure_labels) label_width = std::max(label_width, columns(label));
     std::vector<std::size_t> widths;
     for (std::size_t run = 0; run < compared.runs.size(); ++run) {
-        std::size_t width = columns(format_text(messages::compare_run_column, run + 1));
+        std::size_t width = columns(run_name(run));
         for (int kind = 0; kind < figure_count; ++kind) width = std::max(width, columns(cell(compared, run, kind)));
         widths.push_back(width);
     }
     std::string row = std::string(label_width, ' ');
     for (std::size_t run = 0; run < compared.runs.size(); ++run)
-        row += "  " + padded_left(format_text(messages::compare_run_column, run + 1), widths[run]);
+        row += "  " + padded_left(run_name(run), widths[run]);
     text += row + "\n";
     for (int kind = 0; kind < figure_count; ++kind) {
         row = messages::figure_labels[kind] + std::string(label_width - columns(messages::figure_labels[kind]), ' ');

@@ -20,8 +20,6 @@ namespace {
 const char* const run_colours[] = {"#2563eb", "#ea580c", "#16a34a", "#dc2626",
                                    "#7c3aed", "#854d0e", "#db2777", "#0891b2"};
 
-std::string run_name(std::size_t run) { return format_text(messages::compare_run_column, run + 1); }
-
 std::string swatch(std::size_t run) {
     return "<span class=\"swatch\" style=\"background: " + run_colour(run) + "\"></span>";
 }

@@ -162,7 +162,9 @@ std::string first_problem(const json& value, const std::vector<std::string>& seg
     if (optional && (!value.contains(name) || value[name].is_null())) return "";
     if (!value.contains(name))
         return format_text(messages::results_field, (where + "/" + name).c_str(),
-                           kind_name(next + 1 == segments.size() ? wanted : kind::object));
+                           kind_name(next + 1 == segments.size() ? wanted
+                                     : segments[next + 1] == "*"   ? kind::array
+                                                                   : kind::object));
     return first_problem(value[name], segments, next + 1, where + "/" + name, wanted);
 }
 
@@ -210,7 +212,8 @@ figure_record figure_from(const json& figure) {
     if (figure.contains("series")) {
         record.series.interval_us = figure["series"]["interval_us"].get<std::int64_t>();
         for (const json& point : figure["series"]["points"])
-            record.series.points.push_back(series_point{point[0].get<std::int64_t>(), point[1].get<std::uint64_t>()});
+            if (point.size() == 2)
+                record.series.points.push_back(series_point{point[0].get<std::int64_t>(), point[1].get<std::uint64_t>()});
     }
     for (const json& rank : figure.value("ranks", json::array()))
         if (rank.is_object())
