@@ -15,7 +15,7 @@ level() {
         results) echo 5 ;;
         cache | workers | cluster) echo 6 ;;
         report) echo 7 ;;
-        driver) echo 8 ;;
+        driver | compare) echo 8 ;;
         *) echo unknown ;;
     esac
 }

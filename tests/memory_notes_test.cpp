@@ -17,6 +17,7 @@
 #include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
+#include "support/results_schema.hpp"
 #include "support/run_program.hpp"
 #include "support/temporary_directory.hpp"
 
@@ -107,6 +108,7 @@ TEST(MemoryNotes, ARunOnAFuseFileSystemSaysWhichCacheThePurgeCannotReach) {
     ASSERT_GE(screen.size(), 3u) << r.output;
     EXPECT_EQ(screen[2], note);
     EXPECT_EQ(occurrences(r.output, "Note: "), 1) << r.output;
+    EXPECT_EQ(results_schema_problems(results), "");
     std::ifstream stream(results);
     const nlohmann::json document = nlohmann::json::parse(stream);
     EXPECT_EQ(document["target"]["cache_beyond_purge"]["cache"], "fuse_daemon");

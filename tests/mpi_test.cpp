@@ -18,6 +18,7 @@
 #include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
+#include "support/results_schema.hpp"
 #include "support/temporary_directory.hpp"
 
 using json = nlohmann::json;
@@ -82,7 +83,9 @@ pid_t rank_process(pid_t launcher, int rank) {
     return -1;
 }
 
+// The results file, which must conform to its schema with the ranks' fields in it too.
 json read_results(const std::string& name) {
+    EXPECT_EQ(results_schema_problems(name), "") << name;
     std::ifstream stream(name);
     return json::parse(stream, nullptr, false);
 }

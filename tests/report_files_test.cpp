@@ -14,6 +14,7 @@
 #include "report/exact_bytes.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
+#include "support/results_schema.hpp"
 #include "support/run_program.hpp"
 #include "support/temporary_directory.hpp"
 
@@ -30,7 +31,9 @@ std::vector<std::string> small_run(const temporary_directory& dir, std::initiali
     return arguments;
 }
 
+// The results file, which must conform to its schema however the run ended.
 json read_results(const std::string& name) {
+    EXPECT_EQ(results_schema_problems(name), "") << name;
     std::ifstream stream(name);
     return json::parse(stream, nullptr, false);
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 
 #include "report/page_text.hpp"
 #include "support/browser.hpp"
@@ -84,5 +85,62 @@ TEST(ReportPage, ABrowserShowsTheFiguresAndTheChartsAndThePageAsksForNothing) {
     ASSERT_TRUE(network_requests(page, reports.path_name, requests, error)) << error;
     EXPECT_TRUE(requests.empty()) << ::testing::PrintToString(requests);
     EXPECT_EQ(reports.entries(), (std::vector<std::string>{"page.png", "run.html", "run.json"}));
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// Eight runs compared on one page: each run's medians in its column, each run's lines in a
+// colour of its own, and nothing asked for.
+TEST(ReportPage, AComparisonShowsEveryRunsFiguresAndALineColourEachAndAsksForNothing) {
+    std::string browser, why_not;
+    if (!find_browser(browser, why_not)) GTEST_SKIP() << why_not;
+    temporary_directory dir, reports;
+    constexpr int runs = 8;
+    std::vector<std::string> arguments;
+    std::vector<nlohmann::json> results;
+    for (int run = 0; run < runs; ++run) {
+        const std::string file = reports.path_name + "/run" + std::to_string(run) + ".json";
+        const execution_result r = quorlane({"-path", dir.path_name, "-file", "4", "-cache", "0", "-thread",
+                                             std::to_string(1 + run % 2), "-repeat", std::to_string(1 + run / 4),
+                                             "-json", file});
+        ASSERT_EQ(r.status, 0) << r.output;
+        std::ifstream stream(file);
+        results.push_back(nlohmann::json::parse(stream));
+        arguments.push_back(file);
+    }
+    const std::string page = reports.path_name + "/comparison.html";
+    arguments.insert(arguments.end(), {"-html", page});
+    const execution_result r = run_program(QUORLANE_REPORT_BINARY, arguments);
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    std::string dom, error;
+    ASSERT_TRUE(page_dom(page, reports.path_name, dom, error)) << error;
+    // The figures' table: a row a figure, each run's median in its own cell, in order.
+    const std::size_t table = dom.find("<table class=\"compared\">");
+    ASSERT_NE(table, std::string::npos);
+    std::size_t at = table;
+    for (const char* name : {"write_with_cache", "write_without_cache", "read_with_cache", "read_without_cache"})
+        for (const nlohmann::json& run : results) {
+            const double median = run["summary"]["figures"][name]["mb_per_second"]["median"];
+            at = dom.find("<b>" + grouped(median, 0) + "</b>", at);
+            ASSERT_NE(at, std::string::npos) << name << " " << median;
+        }
+    // Every chart of a phase draws each run's lines in that run's colour.
+    const std::string chart_start = "<svg class=\"chart\"", line_start = "<polyline fill=\"none\" stroke=\"";
+    int charts = 0;
+    for (std::size_t start = dom.find(chart_start); start != std::string::npos;
+         start = dom.find(chart_start, start + 1), ++charts) {
+        const std::string svg = dom.substr(start, dom.find("</svg>", start) - start);
+        std::set<std::string> colours;
+        for (std::size_t line = svg.find(line_start); line != std::string::npos; line = svg.find(line_start, line + 1)) {
+            const std::size_t colour = line + line_start.size();
+            colours.insert(svg.substr(colour, svg.find('"', colour) - colour));
+        }
+        EXPECT_EQ(colours.size(), static_cast<std::size_t>(runs)) << svg.substr(0, 300);
+    }
+    EXPECT_EQ(charts, 4);
+
+    std::vector<std::string> requests;
+    ASSERT_TRUE(network_requests(page, reports.path_name, requests, error)) << error;
+    EXPECT_TRUE(requests.empty()) << ::testing::PrintToString(requests);
     EXPECT_TRUE(dir.entries().empty());
 }

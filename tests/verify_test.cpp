@@ -29,6 +29,7 @@
 #include "support/arguments.hpp"
 #include "support/file_system.hpp"
 #include "support/process.hpp"
+#include "support/results_schema.hpp"
 #include "support/temporary_directory.hpp"
 
 namespace {
@@ -219,7 +220,8 @@ TEST(Verify, TheDamageIsToldByTheSectorsItCoversWhateverTheBlockSize) {
         EXPECT_EQ(occurrences(run.text, "\nthe damage"), 1) << run.text;
         EXPECT_EQ(occurrences(run.text, "\nbytes "), 1) << run.text;
 
-        // The results file and the report page, as the console.
+        // The results file and the report page, as the console; the file as its schema says.
+        EXPECT_EQ(results_schema_problems(reports.path_name + "/run.json"), "");
         std::ifstream json_stream(reports.path_name + "/run.json");
         const nlohmann::json mismatch = nlohmann::json::parse(json_stream)["verification"]["mismatch"];
         EXPECT_EQ(mismatch["byte"], first_byte);

@@ -268,4 +268,45 @@ inline constexpr const char* unanswered_rank =
 inline constexpr const char* unanswered_rank_unplaced =
     "; rank %u did not answer: its files may remain (vellumcrate_*)";
 
+// quorlane-report: results files read back, each run's page rebuilt, several runs compared.
+inline constexpr const char* compare_usage =
+    "Usage: quorlane-report FILE.json... [-html OUT] [-json OUT]\n"
+    "One results file: its run's figures, and with -html its report page made again.\n"
+    "Several: one table of each figure, median MB/s over each run's passes with its ratio to\n"
+    "the first run, the settings that differ; -html writes one page comparing them and -json\n"
+    "the comparison as data.\n";
+inline constexpr const char* no_results_file =
+    "Sorry, quorlane-report needs at least one results file (written by quorlane -json FILE)";
+inline constexpr const char* results_unreadable = "Sorry, I can't read the results file %s : %s";
+inline constexpr const char* results_not_json = "Sorry, %s is not JSON: %s";
+inline constexpr const char* results_not_ours =
+    "Sorry, %s is not a Quorlane results file: it has no program name \"quorlane\" and schema_version";
+// The file, the version it has, the one this program reads.
+inline constexpr const char* results_unknown_version =
+    "Sorry, %s has schema_version %s, which this quorlane-report can't read (it reads %d)";
+// The file, and the first field found wrong: its path and what it must be.
+inline constexpr const char* results_malformed = "Sorry, %s is not a Quorlane results file as its schema says: %s";
+inline constexpr const char* results_field = "%s is missing or not %s";
+inline constexpr const char* results_figure_name = "%s/name is \"%s\", none of the four figures";
+// A failed or interrupted run: the file, how the run ended, the figures it measured.
+inline constexpr const char* results_unfinished =
+    "Note: %s is from a run that %s: it is compared only for the phases it finished (%s).";
+inline constexpr const char* run_failed = "failed";
+inline constexpr const char* run_interrupted = "was interrupted";
+inline constexpr const char* no_phase_finished = "none";
+inline constexpr const char* compare_write = "Error, Cannot write the comparison %s : %s";
+// The console's comparison: the runs, a table of figures, the settings that differ.
+inline constexpr const char* compare_runs = "Runs compared:\n";
+inline constexpr const char* compare_one_run = "Run:\n";
+inline constexpr const char* compare_run = "  Run %llu  %s\n";
+inline constexpr const char* compare_table =
+    "Median MB/s (10^6 bytes a second) over each run's passes, and its ratio to run 1:\n";
+inline constexpr const char* compare_one_table = "Median MB/s (10^6 bytes a second) over the run's passes:\n";
+inline constexpr const char* compare_run_column = "Run %llu";
+inline constexpr const char* compare_not_measured = "-";
+inline constexpr const char* compare_ratio = "%.2f\u00d7";
+inline constexpr const char* compare_differences = "Settings that differ:\n";
+inline constexpr const char* compare_difference = "  %s: %s\n";
+inline constexpr const char* compare_no_difference = "Settings that differ: none\n";
+
 }  // namespace messages

@@ -2,6 +2,8 @@
 // short names and hues (their labels are the console's, in common/messages.hpp).
 #pragma once
 
+#include <string>
+
 #include "results/record.hpp"
 
 inline constexpr const char* figure_names[figure_count] = {"write_with_cache", "write_without_cache", "read_with_cache",
@@ -10,3 +12,10 @@ inline constexpr const char* figure_short_names[figure_count] = {"Write with cac
                                                                  "Read with cache", "Read without cache"};
 // Each figure's hue; the page draws a figure's passes in shades of it.
 inline constexpr int figure_hues[figure_count] = {221, 262, 160, 24};
+
+// The figure a results file names, -1 for a name that is none of the four.
+inline int figure_index(const std::string& name) {
+    for (int kind = 0; kind < figure_count; ++kind)
+        if (name == figure_names[kind]) return kind;
+    return -1;
+}

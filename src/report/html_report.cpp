@@ -178,7 +178,9 @@ std::string short_phase_note(const json& results) {
     return note("under a second, too short for a figure to mean much: " + phases + ".", "warning");
 }
 
-std::string notes(const json& results) {
+}  // namespace
+
+std::string note_items(const json& results) {
     std::string items = status_notes(results) + verification_notes(results) + target_notes(results);
     for (const json& pass : results["passes"]) items += pass_notes(pass, results["passes"].size());
     items += short_phase_note(results);
@@ -189,6 +191,13 @@ std::string notes(const json& results) {
                       (nodes == 1 ? " node" : " nodes") +
                       ": each figure is all ranks' bytes over the time of the last rank done.");
     }
+    return items;
+}
+
+namespace {
+
+std::string notes(const json& results) {
+    std::string items = note_items(results);
     if (items.empty()) items = note("Nothing to remark: the run completed and every figure is a disk's.");
     return "<h2>Notes</h2><ul class=\"notes\">" + items + "</ul>";
 }

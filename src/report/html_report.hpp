@@ -9,3 +9,6 @@
 #include "results/record.hpp"
 
 std::string html_page(const run_record& run, const nlohmann::ordered_json& results);
+
+// The run's notes as the page lists them, each an HTML list item; empty when it has none.
+std::string note_items(const nlohmann::ordered_json& results);

@@ -25,6 +25,10 @@ json latency_json(const latency_summary& summary) {
     object["p99_9_us"] = time(summary.p99_9_ns);
     object["p99_99_us"] = time(summary.p99_99_ns);
     object["max_us"] = time(summary.max_ns);
+    // The page's percentile curve, so that a page made again from this file draws it too.
+    json curve = json::array();
+    for (const latency_curve_point& point : summary.curve) curve.push_back({point.nines, microseconds(point.ns)});
+    object["curve"] = curve;
     return object;
 }
 

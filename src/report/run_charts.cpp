@@ -170,6 +170,12 @@ std::string phase_chart(const run_record& run, const phase_look& phase, bool aga
 
 }  // namespace
 
+std::vector<chart_point> phase_rate_points(figure_kind kind, const std::string& who, const figure_record& figure,
+                                           bool against_data) {
+    const phase_look phase{kind, kind == figure_kind::write_cached ? "written" : "read"};
+    return rate_points(phase, who, figure, 0, against_data);
+}
+
 std::string shade(int hue, std::size_t pass, std::size_t passes) {
     const int lightness = passes < 2 ? 45 : 32 + static_cast<int>(36 * pass / (passes - 1));
     return "hsl(" + std::to_string(hue) + ",75%," + std::to_string(lightness) + "%)";

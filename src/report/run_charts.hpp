@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
+#include "report/svg_chart.hpp"
 #include "results/record.hpp"
 
 // Pass `pass` of `passes` in a figure's hue, darker first; one pass in the hue's own shade.
@@ -22,3 +24,8 @@ std::string latency_curves(const run_record& run);
 // The write phase's and each read phase's charts, each in its own titled block, the phases'
 // longest calls marked.
 std::string phase_charts(const run_record& run);
+
+// A phase's rate over each interval of its series, against the time from the phase's start or
+// the data moved in GiB; each point's hover names the phase and `who` moved it.
+std::vector<chart_point> phase_rate_points(figure_kind kind, const std::string& who, const figure_record& figure,
+                                           bool against_data);
