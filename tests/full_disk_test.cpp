@@ -23,16 +23,6 @@ namespace {
 
 constexpr int timeout_ms = 120000;
 
-// A tmpfs of `size` on a directory of the test's own.
-struct small_disk {
-    explicit small_disk(const std::string& size)
-        : point((std::filesystem::create_directory(dir.path_name + "/disque"), dir.path_name + "/disque")),
-          mount(point, size) {}
-    temporary_directory dir;
-    std::string point;
-    tmpfs_mount mount;
-};
-
 }  // namespace
 
 TEST(FreeSpace, ARunThatCannotFitIsRefusedBeforeAnyFileExists) {

@@ -14,16 +14,8 @@
 
 namespace {
 
-// A tmpfs of `size` on a directory of the test's own, and a place for the results file.
-struct small_disk {
-    explicit small_disk(const std::string& size)
-        : point((std::filesystem::create_directory(dir.path_name + "/disque"), dir.path_name + "/disque")),
-          mount(point, size) {}
-    temporary_directory dir;
-    std::string point;
-    tmpfs_mount mount;
-    std::string results() const { return dir.path_name + "/run.json"; }
-};
+// The results file beside the disk.
+std::string results_of(const small_disk& disk) { return disk.dir.path_name + "/run.json"; }
 
 // Runs quorlane with `environment` (NAME=value words) and `library` preloaded.
 execution_result quorlane_with(const std::string& library, const std::string& environment,
@@ -52,10 +44,10 @@ TEST(WholeDisk, FillWritesItsShareOfTheFreeSpaceLessTheMarginAndLeavesNothing) {
     const long long target = free_bytes / 2 - margin;
 
     const execution_result r = quorlane(
-        {"-path", disk.point, "-fill", "50", "-file", "16", "-thread", "2", "-cache", "0", "-json", disk.results()});
+        {"-path", disk.point, "-fill", "50", "-file", "16", "-thread", "2", "-cache", "0", "-json", results_of(disk)});
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(std::filesystem::is_empty(disk.point));
-    const nlohmann::json settings = read_json(disk.results())["settings"];
+    const nlohmann::json settings = read_json(results_of(disk))["settings"];
     EXPECT_EQ(settings["fill_percent"], 50);
     const long long written = settings["bytes_per_pass"];
     const long long file_bytes = settings["bytes_per_file"];
@@ -123,7 +115,7 @@ TEST(WholeDisk, ADeviceThatWrapsItsAddressesIsToldHowMuchItHolds) {
     const execution_result r =
         quorlane_with(WRAPPING_DEVICE, "WRAP_BYTES=" + std::to_string(kept),
                       {"-path", disk.point, "-fill", "50", "-file", "8", "-thread", "2", "-verify", "-cache", "0",
-                       "-json", disk.results()});
+                       "-json", results_of(disk)});
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_TRUE(std::filesystem::is_empty(disk.point));
     const std::size_t note = r.output.find("\nNote: this device holds about ");
@@ -134,7 +126,7 @@ TEST(WholeDisk, ADeviceThatWrapsItsAddressesIsToldHowMuchItHolds) {
               std::string::npos)
         << r.output;
 
-    const nlohmann::json document = read_json(disk.results());
+    const nlohmann::json document = read_json(results_of(disk));
     const nlohmann::json capacity = document["verification"]["capacity"];
     const long long files = document["settings"]["bytes_per_pass"].get<long long>() /
                             document["settings"]["bytes_per_file"].get<long long>();

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "device/cpu_identity.hpp"
 #include "device/identity.hpp"
 #include "device/sysfs_walk.hpp"
 #include "device/windows_descriptors.hpp"

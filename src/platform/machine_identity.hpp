@@ -1,19 +1,7 @@
-// What the processor says of itself and of a hypervisor under it.
+// Where the kernel's own description of the machine can be read.
 #pragma once
 
 #include <string>
-
-struct cpu_identity {
-    bool read = false;  // false where CPUID is not available (not x86)
-    bool hypervisor = false;
-    // Hyper-V's root partition: the machine itself, under the hypervisor Windows' virtualization-
-    // based security starts, which sets the same bit.
-    bool hypervisor_root = false;
-    std::string hypervisor_vendor;  // CPUID leaf 0x40000000's twelve characters, as given
-    std::string brand;              // the processor's brand string, trimmed
-};
-
-cpu_identity read_cpu_identity();
 
 // The directory under which the kernel's sys/ and proc/ trees are read: "/" on Linux, empty
 // where there are none.

@@ -13,20 +13,7 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr double width = 960;
-constexpr double height = 340;
-constexpr double left = 70;
-constexpr double right = 20;
-constexpr double top = 40;
-constexpr double bottom = 48;
-constexpr double plot_width = width - left - right;
-constexpr double plot_height = height - top - bottom;
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
+using namespace chart_frame;
 
 // The decades of the time axis, from 1 ns (10^0) up.
 const char* const decade_names[] = {"1 ns",   "10 ns", "100 ns", "1 µs",  "10 µs",  "100 µs", "1 ms", "10 ms",
@@ -75,22 +62,22 @@ log_scale scale_of(const std::vector<latency_curve_line>& lines) {
 std::string axes(const log_scale& scaled) {
     std::string svg = "<g class=\"axes\">";
     for (int decade = scaled.decade_low; decade <= scaled.decade_high; ++decade) {
-        const std::string y = number(scaled.y(static_cast<std::uint64_t>(std::pow(10.0, decade))));
-        svg += "<line x1=\"" + number(left) + "\" x2=\"" + number(width - right) + "\" y1=\"" + y + "\" y2=\"" + y +
-               "\" class=\"grid\"/><text x=\"" + number(left - 8) + "\" y=\"" + y +
+        const std::string y = svg_number(scaled.y(static_cast<std::uint64_t>(std::pow(10.0, decade))));
+        svg += "<line x1=\"" + svg_number(left) + "\" x2=\"" + svg_number(width - right) + "\" y1=\"" + y + "\" y2=\"" + y +
+               "\" class=\"grid\"/><text x=\"" + svg_number(left - 8) + "\" y=\"" + y +
                "\" dy=\"0.32em\" text-anchor=\"end\">" + decade_names[decade] + "</text>";
     }
     for (int nines = 0; nines <= static_cast<int>(scaled.nines_top); ++nines) {
-        const std::string x = number(scaled.x(nines));
-        svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top) + "\" y2=\"" +
-               number(top + plot_height + 5) + "\" class=\"grid\"/><text x=\"" + x + "\" y=\"" +
-               number(top + plot_height + 18) + "\" text-anchor=\"middle\">" + percentile_name(nines) + "</text>";
+        const std::string x = svg_number(scaled.x(nines));
+        svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + svg_number(top) + "\" y2=\"" +
+               svg_number(top + plot_height + 5) + "\" class=\"grid\"/><text x=\"" + x + "\" y=\"" +
+               svg_number(top + plot_height + 18) + "\" text-anchor=\"middle\">" + percentile_name(nines) + "</text>";
     }
-    svg += "<line x1=\"" + number(left) + "\" x2=\"" + number(width - right) + "\" y1=\"" + number(top + plot_height) +
-           "\" y2=\"" + number(top + plot_height) + "\" class=\"axis\"/>";
-    svg += "<text x=\"" + number(left + plot_width / 2) + "\" y=\"" + number(height - 8) +
+    svg += "<line x1=\"" + svg_number(left) + "\" x2=\"" + svg_number(width - right) + "\" y1=\"" + svg_number(top + plot_height) +
+           "\" y2=\"" + svg_number(top + plot_height) + "\" class=\"axis\"/>";
+    svg += "<text x=\"" + svg_number(left + plot_width / 2) + "\" y=\"" + svg_number(height - 8) +
            "\" text-anchor=\"middle\" class=\"label\">Percentile of the calls (%), each step one more nine</text>";
-    svg += "<text transform=\"translate(16 " + number(top + plot_height / 2) +
+    svg += "<text transform=\"translate(16 " + svg_number(top + plot_height / 2) +
            ") rotate(-90)\" text-anchor=\"middle\" class=\"label\">Time of a call</text>";
     return svg + "</g>";
 }
@@ -99,7 +86,7 @@ std::string curve(const latency_curve_line& line, const log_scale& scaled) {
     std::string svg =
         "<polyline fill=\"none\" stroke=\"" + line.colour + "\" stroke-width=\"2\" stroke-linejoin=\"round\" points=\"";
     for (const latency_curve_point& point : line.summary.curve)
-        svg += number(scaled.x(point.nines)) + "," + number(scaled.y(point.ns)) + " ";
+        svg += svg_number(scaled.x(point.nines)) + "," + svg_number(scaled.y(point.ns)) + " ";
     svg += "\"/>";
     // A hover point at each whole nine and at the longest call.
     double next = 0;
@@ -112,32 +99,17 @@ std::string curve(const latency_curve_line& line, const log_scale& scaled) {
             line.label + ": " +
             (last ? "the longest call took " + duration_text(point.ns)
                   : percentile_text(point.nines) + " % of the calls took at most " + duration_text(point.ns));
-        svg += "<circle cx=\"" + number(scaled.x(point.nines)) + "\" cy=\"" + number(scaled.y(point.ns)) +
+        svg += "<circle cx=\"" + svg_number(scaled.x(point.nines)) + "\" cy=\"" + svg_number(scaled.y(point.ns)) +
                "\" r=\"4\" fill=\"" + line.colour + "\"><title>" + html_escape(text) + "</title></circle>";
     }
     return svg;
 }
 
-constexpr double legend_row_height = 20;
-
-// One entry a line, in as many rows as they need: `rows` tells how many.
+// One entry a line.
 std::string legend(const std::vector<latency_curve_line>& lines, int& rows) {
-    std::string svg = "<g class=\"legend\">";
-    double x = left;
-    rows = 1;
-    for (const latency_curve_line& line : lines) {
-        const double entry_width = 40 + 7.2 * static_cast<double>(line.label.size());
-        if (x > left && x + entry_width > width - right) {
-            x = left;
-            ++rows;
-        }
-        const double row_top = (rows - 1) * legend_row_height;
-        svg += "<rect x=\"" + number(x) + "\" y=\"" + number(row_top + 14) + "\" width=\"18\" height=\"4\" fill=\"" +
-               line.colour + "\"/><text x=\"" + number(x + 24) + "\" y=\"" + number(row_top + 20) + "\">" +
-               html_escape(line.label) + "</text>";
-        x += entry_width;
-    }
-    return svg + "</g>";
+    std::vector<legend_entry> entries;
+    for (const latency_curve_line& line : lines) entries.push_back(legend_entry{line.label, line.colour, false});
+    return legend_svg(entries, rows);
 }
 
 std::string description(const std::vector<latency_curve_line>& lines) {
@@ -167,10 +139,10 @@ std::string latency_chart(const std::vector<latency_curve_line>& lines) {
     const std::string key = legend(drawn, legend_rows);
     // Rows of the legend beyond the first push the plot down.
     const double extra = (legend_rows - 1) * legend_row_height;
-    return "<svg class=\"chart latency\" viewBox=\"0 0 " + number(width) + " " + number(height + extra) +
+    return "<svg class=\"chart latency\" viewBox=\"0 0 " + svg_number(width) + " " + svg_number(height + extra) +
            "\" role=\"img\" aria-labelledby=\"latency-title latency-description\"><title id=\"latency-title\">How "
            "long the calls took: the percentile curve of each phase</title><desc id=\"latency-description\">" +
-           html_escape(description(drawn)) + "</desc><g transform=\"translate(0 " + number(extra) + ")\">" +
+           html_escape(description(drawn)) + "</desc><g transform=\"translate(0 " + svg_number(extra) + ")\">" +
            axes(scaled) + curves + "</g>" + key + "</svg>";
 }
 

@@ -8,22 +8,9 @@
 
 namespace {
 
-constexpr double width = 960;
-constexpr double height = 340;
-constexpr double left = 70;
-constexpr double right = 20;
-constexpr double top = 40;
-constexpr double bottom = 48;
-constexpr double plot_width = width - left - right;
-constexpr double plot_height = height - top - bottom;
+using namespace chart_frame;
 // Past this many points a line keeps every n-th for hovering; the line itself keeps them all.
 constexpr std::size_t most_hover_points = 400;
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
 
 // A round step (1, 2 or 5 times a power of ten) that cuts [0, top_value] into about five.
 double tick_step(double top_value) {
@@ -66,23 +53,23 @@ std::string axes(const chart& drawn, const scale& scaled) {
     std::string svg = "<g class=\"axes\">";
     const double y_step = tick_step(scaled.y_top);
     for (double value = 0; value <= scaled.y_top * 1.0001; value += y_step) {
-        const std::string y = number(scaled.y(value));
-        svg += "<line x1=\"" + number(left) + "\" x2=\"" + number(width - right) + "\" y1=\"" + y + "\" y2=\"" + y +
-               "\" class=\"grid\"/><text x=\"" + number(left - 8) + "\" y=\"" + y +
+        const std::string y = svg_number(scaled.y(value));
+        svg += "<line x1=\"" + svg_number(left) + "\" x2=\"" + svg_number(width - right) + "\" y1=\"" + y + "\" y2=\"" + y +
+               "\" class=\"grid\"/><text x=\"" + svg_number(left - 8) + "\" y=\"" + y +
                "\" dy=\"0.32em\" text-anchor=\"end\">" + tick_label(value, y_step) + "</text>";
     }
     const double x_step = tick_step(scaled.x_top);
     for (double value = 0; value <= scaled.x_top * 1.0001; value += x_step) {
-        const std::string x = number(scaled.x(value));
-        svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top + plot_height) + "\" y2=\"" +
-               number(top + plot_height + 5) + "\" class=\"tick\"/><text x=\"" + x + "\" y=\"" +
-               number(top + plot_height + 18) + "\" text-anchor=\"middle\">" + tick_label(value, x_step) + "</text>";
+        const std::string x = svg_number(scaled.x(value));
+        svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + svg_number(top + plot_height) + "\" y2=\"" +
+               svg_number(top + plot_height + 5) + "\" class=\"tick\"/><text x=\"" + x + "\" y=\"" +
+               svg_number(top + plot_height + 18) + "\" text-anchor=\"middle\">" + tick_label(value, x_step) + "</text>";
     }
-    svg += "<line x1=\"" + number(left) + "\" x2=\"" + number(width - right) + "\" y1=\"" + number(top + plot_height) +
-           "\" y2=\"" + number(top + plot_height) + "\" class=\"axis\"/>";
-    svg += "<text x=\"" + number(left + plot_width / 2) + "\" y=\"" + number(height - 8) +
+    svg += "<line x1=\"" + svg_number(left) + "\" x2=\"" + svg_number(width - right) + "\" y1=\"" + svg_number(top + plot_height) +
+           "\" y2=\"" + svg_number(top + plot_height) + "\" class=\"axis\"/>";
+    svg += "<text x=\"" + svg_number(left + plot_width / 2) + "\" y=\"" + svg_number(height - 8) +
            "\" text-anchor=\"middle\" class=\"label\">" + html_escape(drawn.x_label) + "</text>";
-    svg += "<text transform=\"translate(16 " + number(top + plot_height / 2) +
+    svg += "<text transform=\"translate(16 " + svg_number(top + plot_height / 2) +
            ") rotate(-90)\" text-anchor=\"middle\" class=\"label\">" + html_escape(drawn.y_label) + "</text>";
     return svg + "</g>";
 }
@@ -92,8 +79,8 @@ std::string spans(const chart& drawn, const scale& scaled) {
     for (const chart_span& span : drawn.spans) {
         const double x = scaled.x(span.from);
         const double span_width = std::max(1.5, scaled.x(span.to) - x);
-        svg += "<rect class=\"span\" x=\"" + number(x) + "\" y=\"" + number(top) + "\" width=\"" + number(span_width) +
-               "\" height=\"" + number(plot_height) + "\" fill=\"" + span.colour + "\"><title>" +
+        svg += "<rect class=\"span\" x=\"" + svg_number(x) + "\" y=\"" + svg_number(top) + "\" width=\"" + svg_number(span_width) +
+               "\" height=\"" + svg_number(plot_height) + "\" fill=\"" + span.colour + "\"><title>" +
                html_escape(span.label) + "</title></rect>";
     }
     return svg;
@@ -106,16 +93,16 @@ std::string lines(const chart& drawn, const scale& scaled) {
         svg += "<polyline fill=\"none\" stroke=\"" + line.colour +
                "\" stroke-width=\"2\" stroke-linejoin=\"round\" points=\"";
         for (const chart_point& point : line.points) {
-            const std::string y = number(scaled.y(point.y));
-            svg += number(scaled.x(point.x_from)) + "," + y + " " + number(scaled.x(point.x)) + "," + y + " ";
+            const std::string y = svg_number(scaled.y(point.y));
+            svg += svg_number(scaled.x(point.x_from)) + "," + y + " " + svg_number(scaled.x(point.x)) + "," + y + " ";
         }
         svg += "\"/>";
         const std::size_t every = (line.points.size() + most_hover_points - 1) / most_hover_points;
         const bool few = line.points.size() <= 30;
         for (std::size_t k = 0; k < line.points.size(); k += every) {
             const chart_point& point = line.points[k];
-            svg += "<circle cx=\"" + number(scaled.x((point.x_from + point.x) / 2)) + "\" cy=\"" +
-                   number(scaled.y(point.y)) + "\" r=\"" + (few ? "3" : "4") + "\" fill=\"" + line.colour +
+            svg += "<circle cx=\"" + svg_number(scaled.x((point.x_from + point.x) / 2)) + "\" cy=\"" +
+                   svg_number(scaled.y(point.y)) + "\" r=\"" + (few ? "3" : "4") + "\" fill=\"" + line.colour +
                    "\" fill-opacity=\"" + (few ? "1" : "0") + "\"><title>" + html_escape(point.hover) +
                    "</title></circle>";
         }
@@ -124,36 +111,26 @@ std::string lines(const chart& drawn, const scale& scaled) {
 }
 
 std::string marker(const chart_marker& marked, const scale& scaled) {
-    const std::string x = number(scaled.x(marked.x));
-    const std::string y = number(scaled.y(marked.y));
+    const std::string x = svg_number(scaled.x(marked.x));
+    const std::string y = svg_number(scaled.y(marked.y));
     // The label reads away from the nearer edge.
     const bool on_right = scaled.x(marked.x) > left + plot_width / 2;
-    return "<g class=\"marker\"><line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top) + "\" y2=\"" +
-           number(top + plot_height) + "\"/><circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"6\"><title>" +
+    return "<g class=\"marker\"><line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + svg_number(top) + "\" y2=\"" +
+           svg_number(top + plot_height) + "\"/><circle cx=\"" + x + "\" cy=\"" + y + "\" r=\"6\"><title>" +
            html_escape(marked.hover) + "</title></circle><text x=\"" +
-           number(scaled.x(marked.x) + (on_right ? -8 : 8)) + "\" y=\"" + number(top + 14) + "\" text-anchor=\"" +
+           svg_number(scaled.x(marked.x) + (on_right ? -8 : 8)) + "\" y=\"" + svg_number(top + 14) + "\" text-anchor=\"" +
            (on_right ? "end" : "start") + "\">" + html_escape(marked.label) + "</text></g>";
 }
 
 // A small downward triangle above the plot with a short tick into it.
 std::string stall(const chart_stall& marked, const scale& scaled) {
     const double x = scaled.x(marked.x);
-    return "<g class=\"stall\"><line x1=\"" + number(x) + "\" x2=\"" + number(x) + "\" y1=\"" + number(top) +
-           "\" y2=\"" + number(top + 10) + "\"/><path d=\"M" + number(x - 5) + "," + number(top - 9) + " L" +
-           number(x + 5) + "," + number(top - 9) + " L" + number(x) + "," + number(top - 1) + " Z\"><title>" +
+    return "<g class=\"stall\"><line x1=\"" + svg_number(x) + "\" x2=\"" + svg_number(x) + "\" y1=\"" + svg_number(top) +
+           "\" y2=\"" + svg_number(top + 10) + "\"/><path d=\"M" + svg_number(x - 5) + "," + svg_number(top - 9) + " L" +
+           svg_number(x + 5) + "," + svg_number(top - 9) + " L" + svg_number(x) + "," + svg_number(top - 1) + " Z\"><title>" +
            html_escape(marked.hover) + "</title></path></g>";
 }
 
-struct legend_entry {
-    std::string label;
-    std::string colour;
-    bool span = false;
-};
-
-constexpr double legend_row_height = 20;
-
-// One entry per label, lines first, then the spans (named by their label's first words), in
-// as many rows as they need: `rows` tells how many, for the chart to make room for them.
 std::string legend(const chart& drawn, int& rows) {
     std::vector<legend_entry> entries;
     const auto add = [&entries](const legend_entry& added) {
@@ -163,6 +140,12 @@ std::string legend(const chart& drawn, int& rows) {
     };
     for (const chart_line& line : drawn.lines) add({line.label, line.colour, false});
     for (const chart_span& span : drawn.spans) add({span.label.substr(0, span.label.find(':')), span.colour, true});
+    return legend_svg(entries, rows);
+}
+
+}  // namespace
+
+std::string legend_svg(const std::vector<legend_entry>& entries, int& rows) {
     std::string svg = "<g class=\"legend\">";
     double x = left;
     rows = 1;
@@ -174,19 +157,23 @@ std::string legend(const chart& drawn, int& rows) {
         }
         const double row_top = (rows - 1) * legend_row_height;
         if (entry.span)
-            svg += "<rect x=\"" + number(x) + "\" y=\"" + number(row_top + 9) +
+            svg += "<rect x=\"" + svg_number(x) + "\" y=\"" + svg_number(row_top + 9) +
                    "\" width=\"18\" height=\"14\" class=\"span\" fill=\"" + entry.colour + "\"/>";
         else
-            svg += "<rect x=\"" + number(x) + "\" y=\"" + number(row_top + 14) + "\" width=\"18\" height=\"4\" fill=\"" +
+            svg += "<rect x=\"" + svg_number(x) + "\" y=\"" + svg_number(row_top + 14) + "\" width=\"18\" height=\"4\" fill=\"" +
                    entry.colour + "\"/>";
-        svg += "<text x=\"" + number(x + 24) + "\" y=\"" + number(row_top + 20) + "\">" + html_escape(entry.label) +
+        svg += "<text x=\"" + svg_number(x + 24) + "\" y=\"" + svg_number(row_top + 20) + "\">" + html_escape(entry.label) +
                "</text>";
         x += entry_width;
     }
     return svg + "</g>";
 }
 
-}  // namespace
+std::string svg_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
 
 std::string svg_chart(const chart& drawn) {
     const scale scaled = scale_of(drawn);
@@ -197,9 +184,9 @@ std::string svg_chart(const chart& drawn) {
     const std::string key = legend(drawn, legend_rows);
     // Rows of the legend beyond the first push the plot down.
     const double extra = (legend_rows - 1) * legend_row_height;
-    return "<svg class=\"chart\" viewBox=\"0 0 " + number(width) + " " + number(height + extra) +
+    return "<svg class=\"chart\" viewBox=\"0 0 " + svg_number(width) + " " + svg_number(height + extra) +
            "\" role=\"img\" aria-labelledby=\"" + drawn.id + "-title " + drawn.id + "-description\"><title id=\"" +
            drawn.id + "-title\">" + html_escape(drawn.title) + "</title><desc id=\"" + drawn.id + "-description\">" +
-           html_escape(drawn.description) + "</desc><g transform=\"translate(0 " + number(extra) + ")\">" +
+           html_escape(drawn.description) + "</desc><g transform=\"translate(0 " + svg_number(extra) + ")\">" +
            spans(drawn, scaled) + axes(drawn, scaled) + lines(drawn, scaled) + markers + "</g>" + key + "</svg>";
 }

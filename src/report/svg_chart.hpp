@@ -7,6 +7,32 @@
 #include <string>
 #include <vector>
 
+// Every chart's size and the margins around its plot, in the SVG's units.
+namespace chart_frame {
+inline constexpr double width = 960;
+inline constexpr double height = 340;
+inline constexpr double left = 70;
+inline constexpr double right = 20;
+inline constexpr double top = 40;
+inline constexpr double bottom = 48;
+inline constexpr double plot_width = width - left - right;
+inline constexpr double plot_height = height - top - bottom;
+inline constexpr double legend_row_height = 20;  // each row of the legend lowers the plot by this
+}  // namespace chart_frame
+
+// A coordinate as the SVG is written: one decimal.
+std::string svg_number(double value);
+
+// A legend's entry: a line's colour, or a shaded span's.
+struct legend_entry {
+    std::string label;
+    std::string colour;
+    bool span = false;
+};
+
+// The legend above a plot, its entries in as many rows as they need: `rows` tells how many.
+std::string legend_svg(const std::vector<legend_entry>& entries, int& rows);
+
 // A value that holds from x_from to x: a line is drawn as steps, its points hover at their middles.
 struct chart_point {
     double x_from = 0;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "support/run_program.hpp"
@@ -105,3 +106,7 @@ long long fill_the_disk(const std::string& directory, const std::string& name) {
     close(descriptor);
     return total;
 }
+
+small_disk::small_disk(const std::string& size)
+    : point((std::filesystem::create_directory(dir.path_name + "/disque"), dir.path_name + "/disque")),
+      mount(point, size) {}

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/temporary_directory.hpp"
+
 struct tmpfs_mount {
     // Mounts a tmpfs of `size` (as the mount option reads it, e.g. "8m") on `point`,
     // which must exist; read-only when `read_only`. With `type` "ramfs", a ramfs, which has
@@ -64,3 +66,11 @@ struct fat_mount {
 // Fills the filesystem holding `directory` with one file, `name`, until it refuses more;
 // returns the bytes written.
 long long fill_the_disk(const std::string& directory, const std::string& name);
+
+// A tmpfs of `size` mounted on the directory "disque" of a temporary directory of its own.
+struct small_disk {
+    explicit small_disk(const std::string& size);
+    temporary_directory dir;
+    std::string point;
+    tmpfs_mount mount;
+};
