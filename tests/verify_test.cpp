@@ -268,8 +268,8 @@ bool compare_long_damage(std::uint32_t block_kib) {
     mismatch_record found;
     bool reported = false;
     for (std::size_t offset = 0; offset < size && !reported; offset += block)
-        reported = !check_block(pattern, check, 0, offset, reinterpret_cast<const unsigned char*>(read.data()) + offset,
-                                block, "damaged", found);
+        reported = !check_block(pattern, pattern_block(pattern, 0, offset), check, 0, offset,
+                                reinterpret_cast<const unsigned char*>(read.data()) + offset, block, "damaged", found);
 
     const std::uint64_t first = std::mismatch(read.begin(), read.end(), written.begin()).first - read.begin();
     const std::uint64_t window_end = 10 * sector + 1048576;

@@ -123,9 +123,9 @@ void tell_damage(file_check& check, const std::string& name, bool may_go_on, mis
 
 }  // namespace
 
-bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
-                 const unsigned char* data, std::size_t size, const std::string& name, mismatch_record& found) {
-    const unsigned char* expected = pattern_block(pattern, file, offset);
+bool check_block(const data_pattern& pattern, const unsigned char* expected, file_check& check, std::uint32_t file,
+                 std::uint64_t offset, const unsigned char* data, std::size_t size, const std::string& name,
+                 mismatch_record& found) {
     std::uint64_t at = offset;
     if (!check.damaged) {
         if (std::memcmp(data, expected, size) == 0) return true;

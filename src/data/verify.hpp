@@ -61,11 +61,13 @@ struct file_check {
     sector_stamp sector_stamp_found;
 };
 
-// Compares `size` bytes read at `offset` of the pattern's file `file`, named `name`. True while
-// the reader must go on: all matched, or a damaged run is not over yet; false once the
-// diagnosis is complete, given in `found`.
-bool check_block(data_pattern& pattern, file_check& check, std::uint32_t file, std::uint64_t offset,
-                 const unsigned char* data, std::size_t size, const std::string& name, mismatch_record& found);
+// Compares `size` bytes read at `offset` of the pattern's file `file`, named `name`, with
+// `expected`, the pattern's block there (pattern_block). True while the reader must go on: all
+// matched, or a damaged run is not over yet; false once the diagnosis is complete, given in
+// `found`.
+bool check_block(const data_pattern& pattern, const unsigned char* expected, file_check& check, std::uint32_t file,
+                 std::uint64_t offset, const unsigned char* data, std::size_t size, const std::string& name,
+                 mismatch_record& found);
 
 enum class file_length { ended, goes_on };
 

@@ -100,12 +100,11 @@ void judge_capacity(benchmark_run& run) {
     capacity_tally tally;
     const worker* first = nullptr;
     std::uint64_t offered = 0;
-    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
-        const worker& reader = run.workers[w];
+    // One process (quorlane-mpi refuses -fill): each reader reads its own writer's files.
+    for (const worker& reader : run.workers) {
         add_tally(tally, reader.capacity);
         if (first == nullptr && reader.mismatch.found) first = &reader;
-        if (run.state.files_created[w] > 0)
-            offered += test_file_bytes() * (run.state.files_created[w] - 1) + run.state.last_file_bytes[w];
+        offered += written_bytes(reader.reads);
     }
     if (first == nullptr) return;
     run.results.capacity = capacity_record{true, offered, tally.verified_bytes,

@@ -142,8 +142,7 @@ figure_record read_phase(benchmark_run& run, bool with_cache) {
     std::uint64_t expected_bytes = 0;
     for (worker& reader : run.workers) {
         reader.with_cache = with_cache;
-        if (reader.reads.files > 0)
-            expected_bytes += test_file_bytes() * (reader.reads.files - 1) + reader.reads.last_file_bytes;
+        expected_bytes += written_bytes(reader.reads);
     }
     return run_phase(run, read_worker, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
                      expected_bytes);

@@ -27,7 +27,7 @@ bool is_fat(const std::string& file_system_name) {
 
 std::string file_size_refusal(const std::string& directory, const std::string& file_system_name) {
     if (!is_fat(file_system_name)) return std::string();
-    const std::uint64_t test_file = std::uint64_t{settings.blocks_per_file} * bytes_per_block();
+    const std::uint64_t test_file = test_file_bytes();
     const std::uint64_t eviction_file = eviction_file_bytes();
     if (test_file > fat_largest_file)
         return format_text(messages::fat_test_file, directory.c_str(), file_system_name.c_str(),
@@ -55,7 +55,7 @@ std::string open_files_refusal() {
 
 std::uint64_t bytes_needed(eviction_file eviction) {
     const std::uint64_t files = std::uint64_t{settings.worker_count} * settings.files_per_worker;
-    return files * settings.blocks_per_file * bytes_per_block() +
+    return files * test_file_bytes() +
            (eviction == eviction_file::counted ? eviction_file_bytes() : 0);
 }
 

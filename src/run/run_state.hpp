@@ -15,6 +15,7 @@
 #include "common/clock.hpp"
 #include "latency/stalls.hpp"
 #include "platform/file_io.hpp"
+#include "settings/settings.hpp"
 
 // The part the interruption handlers touch: atomics only.
 struct stop_signal {
@@ -52,6 +53,11 @@ struct writer_files {
     std::uint32_t files = 0;
     std::uint64_t last_file_bytes = 0;
 };
+
+// All the bytes of a writer's files.
+inline std::uint64_t written_bytes(const writer_files& writer) {
+    return writer.files == 0 ? 0 : test_file_bytes() * (writer.files - 1) + writer.last_file_bytes;
+}
 
 // Forcing the test files to the device, on a thread of its own over a copy of the handles,
 // which it alone closes.

@@ -65,12 +65,17 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
         // Only what was written is compared; anything past it is a file that grew.
         const std::size_t written_part =
             offset >= written ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, written - offset));
-        if (pattern != nullptr && written_part > 0 && capacity_checked())
-            tally_read(self.capacity, *pattern, index, offset, pattern_block(*pattern, index, offset), buffer,
-                       written_part, test_file_bytes(), settings.worker_count);
         // The capacity check tallies on after its first mismatch, comparing no more.
         const bool comparing = pattern != nullptr && !(capacity_checked() && self.mismatch.found);
-        if (comparing && written_part > 0 && !check_block(*pattern, check, index, offset, buffer, written_part, name, found)) {
+        // What was written there, made once for the comparison and the capacity check alike.
+        const unsigned char* expected = pattern != nullptr && written_part > 0 && (comparing || capacity_checked())
+                                            ? pattern_block(*pattern, index, offset)
+                                            : nullptr;
+        if (expected != nullptr && capacity_checked())
+            tally_read(self.capacity, *pattern, index, offset, expected, buffer, written_part, test_file_bytes(),
+                       settings.worker_count);
+        if (comparing && written_part > 0 &&
+            !check_block(*pattern, expected, check, index, offset, buffer, written_part, name, found)) {
             if (keep_mismatch(self, found)) {
                 complete = false;
                 break;
