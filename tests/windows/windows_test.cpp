@@ -456,6 +456,31 @@ TEST_F(UnderWine, CtrlCRemovesTheRunsFilesSaysSoAndEndsWith130) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
+// The run holds the tested directory open, sharing no deletion: while it runs, no program can
+// rename it away and put something else in its place.
+TEST_F(UnderWine, TheTestedDirectoryCannotBeRenamedWhileTheRunHoldsIt) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string run_directory = dir.path_name + "/run";
+    ASSERT_TRUE(std::filesystem::create_directory(run_directory));
+    child_process process;
+    ASSERT_TRUE(launch(process, "/bin/sh",
+                       {"-c", "exec \"$0\" \"$@\" 2>/dev/null", wine, QUORLANE_WINDOWS_EXE, "-path",
+                        windows_path(run_directory), "-file", "1", "-cache", "1"},
+                       {}));
+    bool created = false;
+    for (int waiting = 0; waiting < 6000 && !created; ++waiting) {
+        created = !std::filesystem::is_empty(run_directory);
+        if (!created) usleep(10000);
+    }
+    ASSERT_TRUE(created) << "no file appeared";
+    under_wine({"cmd", "/c", "ren", windows_path(run_directory), "moved"});
+    finish(process);
+    EXPECT_EQ(process.status, 0) << process.text;
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"run"});
+    EXPECT_TRUE(std::filesystem::is_empty(run_directory));
+}
+
 TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineLeavesNothingAndSavesTheResults) {
     ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
     temporary_directory dir, reports;
