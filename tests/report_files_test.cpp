@@ -44,6 +44,22 @@ json read_results(const std::string& name) {
     return json::parse(stream, nullptr, false);
 }
 
+// Waits until the process `pid` reads the FIFO `file`: it has it open, or waits in its open
+// for a writer, where it counts as a reader already.
+bool reads_fifo(pid_t pid, const std::string& file) {
+    const std::string process = "/proc/" + std::to_string(pid);
+    for (int waited = 0; waited < 60000; waited += 2) {
+        std::string waits_in;
+        std::ifstream(process + "/wchan") >> waits_in;
+        if (waits_in == "wait_for_partner") return true;
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(process + "/fd", ignored))
+            if (fs::read_symlink(entry.path(), ignored) == file) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
 void expect_refused(const temporary_directory& dir, std::initializer_list<std::string> reports, const std::string& option,
                     const std::string& name, const std::string& reason) {
     const execution_result r = quorlane(small_run(dir, reports));
@@ -81,6 +97,7 @@ TEST(ReportFiles, ALinkIsFollowedAndAStreamIsWrittenThrough) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     child_process reader;
     ASSERT_TRUE(launch(reader, "/bin/cat", {fifo}, {}));
+    ASSERT_TRUE(reads_fifo(reader.pid, fifo));
     r = quorlane(small_run(dir, {"-json", fifo}));
     EXPECT_EQ(r.status, 0) << r.output;
     finish(reader);
