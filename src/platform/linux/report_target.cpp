@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <deque>
@@ -87,6 +88,10 @@ bool planted_in_sticky(const struct stat& folder, const struct stat& entry) {
     if ((folder.st_mode & S_ISVTX) == 0 || entry.st_uid == user || entry.st_uid == folder.st_uid) return false;
     return user != 0 || (folder.st_mode & (S_IWOTH | S_IWGRP)) != 0;
 }
+
+// A file system without owners or permissions (FAT through FUSE) refuses to set them, and a
+// user may not give a file away: the file stays as it was made, this user's and 0600.
+bool keeps_no_permissions(int error) { return error == ENOSYS || error == EOPNOTSUPP || error == EPERM; }
 
 // The walk of a path one component at a time, from a directory held open.
 struct path_walk {
@@ -264,13 +269,15 @@ creation create_report_file(const report_target& target, const std::string& temp
 
 bool finish_report_file(const report_target& target, os_file handle, std::string& reason) {
     const int descriptor = static_cast<int>(handle);
-    if (target.kind != report_target_kind::regular_file) return fchmod(descriptor, target.new_file_mode) == 0 || fail_with_errno(reason);
+    const bool replacing = target.kind == report_target_kind::regular_file;
     // Another user's owner and group are root's to give; for anyone else the replacement is
     // theirs, as any file they write.
-    if ((target.owner != geteuid() || target.group != getegid()) && fchown(descriptor, target.owner, target.group) != 0 &&
-        errno != EPERM)
+    if (replacing && (target.owner != geteuid() || target.group != getegid()) &&
+        fchown(descriptor, target.owner, target.group) != 0 && !keeps_no_permissions(errno))
         return fail_with_errno(reason);
-    return fchmod(descriptor, target.mode) == 0 || fail_with_errno(reason);
+    if (fchmod(descriptor, replacing ? target.mode : target.new_file_mode) != 0 && !keeps_no_permissions(errno))
+        return fail_with_errno(reason);
+    return true;
 }
 
 placement put_in_place(report_target& target, const std::string& temporary, std::string& reason) {
@@ -290,8 +297,10 @@ placement put_in_place(report_target& target, const std::string& temporary, std:
     const unsigned int flags = present ? 0 : RENAME_NOREPLACE;
     if (renameat2(directory, temporary.c_str(), directory, target.name.c_str(), flags) != 0) {
         if (errno == EEXIST) return placement::name_taken;
-        // A file system that can't promise not to replace is left to the check above.
-        if (errno != EINVAL || flags == 0 || renameat(directory, temporary.c_str(), directory, target.name.c_str()) != 0) {
+        // A file system that can't promise not to replace (FUSE's fusefat, older kernels) is
+        // left to the check above.
+        const bool flags_refused = errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
+        if (!flags_refused || flags == 0 || renameat(directory, temporary.c_str(), directory, target.name.c_str()) != 0) {
             fail_with_errno(reason);
             return placement::failed;
         }
