@@ -79,7 +79,7 @@ bool open_for_reading(const std::string& name, file_caching caching, os_file& ha
 }
 
 // O_NONBLOCK lets a FIFO put in the file's place open at once, to be refused; a regular file
-// reads as it would without it.
+// then reads without it.
 opening open_for_reading(os_directory directory, const directory_entry& entry, file_caching caching, os_file& handle,
                          std::string& reason) {
     const int descriptor =
@@ -101,6 +101,7 @@ opening open_for_reading(os_directory directory, const directory_entry& entry, f
         close(descriptor);
         return opening::changed;
     }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     handle = descriptor;
     return opening::opened;
 }
