@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t least_intervals = 2;
 // The last stage is fitted over at least this many: the phase's end holds the last workers'
 // final blocks, which a flush or a stall can hold up.
-constexpr std::size_t least_last_intervals = 10;
+constexpr std::size_t least_last_intervals = 5;
 // Each stage must lessen the misfit, counted in units of the long-run noise, by this times
 // log n: well above what chance finds in any of n places (2 log n), so that noise, even the
 // noise of real series, carves no stage.
@@ -30,6 +30,8 @@ constexpr double most_joined_misfit = 4;
 // in bursts too far apart for its intervals to tell a rate: it is looked at over intervals
 // twice as long, and again, until its intervals hold bursts and stalls both.
 constexpr double most_stalled = 0.25;
+// A day: a week's phase sampled into most_points has intervals of a few minutes.
+constexpr std::int64_t longest_interval_us = 86400LL * 1000000;
 
 // The share of the series' time spent in stalled intervals.
 double stalled_share(const std::vector<interval_rate>& rates) {
@@ -69,7 +71,7 @@ std::vector<running_sums> running_sums_of(const std::vector<interval_rate>& rate
     std::vector<running_sums> sums(rates.size() + 1);
     for (std::size_t k = 0; k < rates.size(); ++k) {
         const double w = weights[k];
-        const double x = static_cast<double>(rates[k].start_us + rates[k].end_us) / 2 / total_us;
+        const double x = (static_cast<double>(rates[k].start_us) + static_cast<double>(rates[k].end_us)) / 2 / total_us;
         const double y = rates[k].bytes_per_us / mean_rate;
         const running_sums& previous = sums[k];
         sums[k + 1] = running_sums{previous.w + w,     previous.x + w * x,      previous.xx + w * x * x,
@@ -148,6 +150,13 @@ void join_neighbours(std::vector<segment>& parts, const std::vector<running_sums
     }
 }
 
+// `share` of `amount`, rounded down.
+std::uint64_t part_of(std::uint64_t amount, double share) {
+    if (share <= 0) return 0;
+    if (share >= 1) return amount;
+    return std::min(amount, static_cast<std::uint64_t>(std::floor(static_cast<double>(amount) * share)));
+}
+
 struct stage_start {
     std::int64_t us = 0;
     std::uint64_t bytes = 0;
@@ -174,21 +183,32 @@ stage_start start_between(const segment& before, const segment& after, const std
     const double rate = interval.bytes_per_us / mean_rate;
     const double byte_share = rate > 0 ? std::min(rate_before * time_share / rate, 1.0) : time_share;
     return stage_start{
-        interval.start_us + std::llround(time_share * static_cast<double>(interval.end_us - interval.start_us)),
-        interval.bytes_at_start + static_cast<std::uint64_t>(std::llround(
-                                      byte_share * static_cast<double>(interval.bytes_at_end - interval.bytes_at_start)))};
+        interval.start_us +
+            static_cast<std::int64_t>(part_of(static_cast<std::uint64_t>(interval.end_us - interval.start_us), time_share)),
+        interval.bytes_at_start + part_of(interval.bytes_at_end - interval.bytes_at_start, byte_share)};
+}
+
+// No more points than the sampler keeps, bytes that never go back, intervals of a sensible
+// length: a series this program sampled, not one edited by hand.
+bool sampled(const series_record& series) {
+    if (series.points.size() > most_points || series.interval_us <= 0 || series.interval_us > longest_interval_us)
+        return false;
+    for (std::size_t k = 1; k < series.points.size(); ++k)
+        if (series.points[k].bytes < series.points[k - 1].bytes) return false;
+    return true;
 }
 
 }  // namespace
 
 std::vector<rate_stage> find_stages(const figure_record& phase) {
     series_record series = series_while_all_ran(phase);
+    if (!sampled(series)) return {};
     std::vector<interval_rate> rates = series_rates(series);
     while (rates.size() > 2 * least_intervals + 1 && stalled_share(rates) > most_stalled) {
         series = coarser(series);
         rates = series_rates(series);
     }
-    if (rates.empty() || series.interval_us <= 0) return {};
+    if (rates.empty()) return {};
     const std::int64_t total_us = rates.back().end_us;
     const std::uint64_t total_bytes = rates.back().bytes_at_end;
     if (total_bytes == 0) return {rate_stage{0, 0, 0, total_us, 0, false, 0, 0}};
