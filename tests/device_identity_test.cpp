@@ -418,7 +418,7 @@ TEST(LinkCeilings, TheResultsFileAndThePageKeepTheNotesOfEachPass) {
     // The second pass's files were still cached after its purge: its read is the OS cache's.
     run.passes[1].cached_after_purge_known = true;
     run.passes[1].cached_after_purge = 0.5;
-    const nlohmann::ordered_json document = results_document(run, 0, "");
+    const nlohmann::ordered_json document = results_document(default_settings(), run, 0, "");
     const auto& first = document["passes"][0]["figures"];
     EXPECT_FALSE(first[0].contains("link_note"));
     EXPECT_TRUE(first[1]["link_note"].is_null()) << "40 MB/s crosses USB 2.0";

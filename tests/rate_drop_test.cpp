@@ -207,7 +207,7 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
         figure.series = series_of(40, step(20, 2000, 400));
     }
     run.passes.push_back(pass);
-    const nlohmann::ordered_json document = results_document(run, 0, "");
+    const nlohmann::ordered_json document = results_document(default_settings(), run, 0, "");
     const nlohmann::ordered_json& figures = document["passes"][0]["figures"];
     const nlohmann::ordered_json& drop = figures[0]["rate_drop"];
     EXPECT_NEAR(drop["after_us"].get<double>(), 20 * second_us, 100000);
@@ -223,5 +223,5 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
     EXPECT_EQ(occurrences(page, "<g class=\"marker\">"), 3);
 
     run.passes[0].figures[0].series = series_of(40, step(20, 2000, 1500));
-    EXPECT_TRUE(results_document(run, 0, "")["passes"][0]["figures"][0]["rate_drop"].is_null());
+    EXPECT_TRUE(results_document(default_settings(), run, 0, "")["passes"][0]["figures"][0]["rate_drop"].is_null());
 }

@@ -9,16 +9,17 @@
 #include "run/run_state.hpp"
 #include "workers/workers.hpp"
 
-// One run as main drives it: its state, what it measured, and the workers of the pass.
+// One run as main drives it: its settings, its state, what it measured, and the workers of the pass.
 struct benchmark_run {
-    run_state state;
+    run_settings settings;
+    run_state state{settings};
     run_record results;
     std::vector<worker> workers;
 };
 
 // Refuses, before any file exists, a run that needs more open files or more free space
 // than the system offers; raises the open-files limit on the way.
-void check_limits();
+void check_limits(const run_settings& settings);
 
 // With -direct: refuses, before any file exists, a directory whose file system can't bypass
 // the OS cache and a block size it can't take; aligns the run's buffers as it needs, and says so.

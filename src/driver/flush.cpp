@@ -16,7 +16,6 @@
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
 #include "run/run_state.hpp"
-#include "settings/settings.hpp"
 
 namespace {
 
@@ -25,7 +24,7 @@ namespace {
 // ranks' collective steps; and a rank interrupted while the device takes its time, or a
 // process whose console is closed, can remove its files and end within the time it is given,
 // the flush thread left to the process's end.
-void force_all(flush_progress& state, const stop_signal& stop) {
+void force_all(flush_progress& state, const stop_signal& stop, std::uint32_t files_per_worker) {
     for (const os_file handle : state.handles)
         if (handle != no_file) start_write_back(handle);
     for (; state.done < state.handles.size(); ++state.done) {
@@ -40,8 +39,8 @@ void force_all(flush_progress& state, const stop_signal& stop) {
             succeeded = false;
             reason = close_reason;
         }
-        const auto owner = static_cast<std::uint32_t>(state.done / settings.files_per_worker);
-        const auto file = static_cast<std::uint32_t>(state.done % settings.files_per_worker);
+        const auto owner = static_cast<std::uint32_t>(state.done / files_per_worker);
+        const auto file = static_cast<std::uint32_t>(state.done % files_per_worker);
         record_call(state.times, {0, owner, file, 0, true, start}, latency_clock_ns());
         if (!succeeded) {
             state.failed = true;
@@ -70,10 +69,12 @@ void start_flush(run_state& run) {
     run.flush = std::make_shared<flush_progress>();
     run.flush->handles = run.write_handles;
     run.flush->start_us = now_us();
+    const std::uint32_t files_per_worker = run.settings.files_per_worker;
     try {
-        run.flusher = std::thread([state = run.flush, &stop = run.stop] { force_all(*state, stop); });
+        run.flusher = std::thread(
+            [state = run.flush, &stop = run.stop, files_per_worker] { force_all(*state, stop, files_per_worker); });
     } catch (const std::system_error&) {
-        force_all(*run.flush, run.stop);
+        force_all(*run.flush, run.stop, files_per_worker);
     }
 }
 
@@ -107,9 +108,10 @@ figure_record forced_write_figure(const run_state& run, const figure_record& wri
 
 // The test file whose flush failed, and why, as the run's fatal error.
 void record_flush_failure(benchmark_run& run, const flush_progress& state) {
-    const worker& owner = run.workers[state.done / settings.files_per_worker];
-    const std::string name =
-        test_file_name(owner.file_prefix, static_cast<std::uint32_t>(state.done % settings.files_per_worker));
+    const std::uint32_t files_per_worker = run.settings.files_per_worker;
+    const worker& owner = run.workers[state.done / files_per_worker];
+    const std::string name = test_file_name(run.settings.target_directory, owner.file_prefix,
+                                            static_cast<std::uint32_t>(state.done % files_per_worker));
     record_fatal_error(run.state, format_text(messages::flush_failed, name.c_str(), state.reason.c_str()));
 }
 

@@ -2,6 +2,7 @@
 // with the purge between them, then removal of every file the pass created; with several
 // passes, their medians at the end. Built twice: quorlane, and quorlane-mpi, where every rank
 // of an MPI job runs this on its own files in step with the others.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -42,16 +43,23 @@ int main(int argc, char** argv) {
     on_output_failure([&run](const std::string& message) { record_fatal_error(run.state, message); });
     describe_unknown_errors_with(messages::windows_error);
     if (cluster_mode())
-        install_refusal_hook([&run](const std::string& message) { settle_refusals(run.results, message); });
-    initialize_settings();
+        install_refusal_hook([&run](const std::string& message) {
+            settle_refusals(run.results, run.settings.target_directory, message);
+        });
     run.state.seed = draw_run_seed();
     seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
-    parse_arguments(argc, argv);
+    const parsed_arguments parsed = parse_arguments(argc, argv);
+    // The settings as far as they were read: a rank's refusal names its -path when it has one.
+    run.settings = parsed.settings;
+    if (parsed.end == parse_end::printed) std::exit(parsed.status);
+    if (parsed.end == parse_end::refused) refuse_run(parsed.refusal);
+    const run_settings& settings = run.settings;
     open_run_directory(run.state);
-    if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
+    if (is_printing_rank())
+        prepare_reports(settings, run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io(run.state);
-    if (cluster_mode()) settle_refusals(run.results, "");
+    if (cluster_mode()) settle_refusals(run.results, settings.target_directory, "");
     // With several ranks, the ranks create and remove files to find which share a directory.
     interrupted_run = &run.state.stop;
     install_interruption_handlers(on_interruption);
@@ -59,13 +67,13 @@ int main(int argc, char** argv) {
         // A step cut short by an interruption, or a rank that can't run, ends every rank here.
         prepare_ranks(run.state, run.results);
         stop_if_requested(run);
-        note_ranks(run.results);
+        note_ranks(run.results, settings.worker_count);
     } else {
-        check_limits();
+        check_limits(settings);
     }
-    note_memory_file_system(run.results);
-    note_inherited_transforms(run.results);
-    note_cache_beyond_purge();
+    note_memory_file_system(run.results, settings.target_directory);
+    note_inherited_transforms(run.results, settings.target_directory);
+    note_cache_beyond_purge(settings.target_directory);
     run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
 
     run.state.start_us = now_us();

@@ -9,6 +9,7 @@
 #include "settings/settings.hpp"
 
 void check_unbuffered_io(run_state& run) {
+    const run_settings& settings = run.settings;
     if (!settings.direct) return;
     std::uint32_t offset_alignment = 0;
     std::uint32_t memory_alignment = 0;

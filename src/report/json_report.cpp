@@ -18,6 +18,7 @@
 #include "report/rate_drop_text.hpp"
 #include "results/rate_drop.hpp"
 #include "results/statistics.hpp"
+#include "settings/options.hpp"
 #include "settings/settings.hpp"
 
 using json = nlohmann::ordered_json;
@@ -52,7 +53,7 @@ json host_json() {
 
 // The cache beyond the purge's reach that may serve the last read, with the console's note
 // on it; null when there is none.
-json other_cache_json() {
+json other_cache_json(const run_settings& settings) {
     file_system_type type;
     if (!file_system_of(settings.target_directory, type) || type.other_cache == cache_beyond_purge::none)
         return nullptr;
@@ -62,41 +63,49 @@ json other_cache_json() {
                 {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
 }
 
-json target_json() {
+json target_json(const run_settings& settings) {
     const volume_description volume = describe_volume(settings.target_directory);
     json target{{"path", settings.target_directory}};
     if (!is_utf8(settings.target_directory)) target["path_bytes"] = percent_encoded(settings.target_directory);
     target.update(json{{"file_system", volume.file_system},
-                {"memory_backed", volume.memory_backed},
-                {"compressed", volume.compressed},
-                {"encrypted", volume.encrypted},
-                {"cache_beyond_purge", other_cache_json()},
-                {"total_bytes", volume.total_bytes},
-                {"free_bytes", volume.free_bytes}});
+                       {"memory_backed", volume.memory_backed},
+                       {"compressed", volume.compressed},
+                       {"encrypted", volume.encrypted},
+                       {"cache_beyond_purge", other_cache_json(settings)},
+                       {"total_bytes", volume.total_bytes},
+                       {"free_bytes", volume.free_bytes}});
     return target;
 }
 
-json settings_json() {
-    const std::uint64_t bytes_per_file = test_file_bytes();
-    json object{{"block_kib", settings.block_kib},
-                {"file_mib", settings.file_mib},
-                {"file_number", settings.files_per_worker},
-                {"thread", settings.worker_count},
-                {"cache_gib", settings.controller_cache_gib},
-                {"repeat", settings.pass_count},
-                {"json", settings.results_file},
-                {"html", settings.report_page},
-                {"verify", settings.verify},
-                {"direct", settings.direct},
-                {"latency", settings.latency},
-                {"blocks_per_file", settings.blocks_per_file},
-                {"bytes_per_file", bytes_per_file},
-                {"bytes_per_pass", bytes_per_file * settings.files_per_worker * settings.worker_count}};
-    // Only when given: a run without them keeps its results file as it was.
-    if (settings.fill_percent != 0) object["fill_percent"] = settings.fill_percent;
-    if (settings.phase_seconds != 0) object["time_limit_s"] = settings.phase_seconds;
+json option_json(const option_row& row, const run_settings& settings) {
+    if (row.number != nullptr) return settings.*row.number;
+    if (row.turned_on != nullptr) return settings.*row.turned_on;
+    return settings.*row.text;
+}
+
+}  // namespace
+
+// Those always written at their places, the sizes they make, then those written only when
+// given, so that a run without them keeps its file as it was.
+json settings_json(const run_settings& settings, std::span<const option_row> options) {
+    std::vector<const option_row*> always;
+    for (const option_row& row : options)
+        if (row.json_key != nullptr && !row.json_only_when_given) always.push_back(&row);
+    std::sort(always.begin(), always.end(),
+              [](const option_row* a, const option_row* b) { return a->json_place < b->json_place; });
+    json object = json::object();
+    for (const option_row* row : always) object[row->json_key] = option_json(*row, settings);
+    const std::uint64_t bytes_per_file = test_file_bytes(settings);
+    object["blocks_per_file"] = settings.blocks_per_file;
+    object["bytes_per_file"] = bytes_per_file;
+    object["bytes_per_pass"] = bytes_per_file * settings.files_per_worker * settings.worker_count;
+    for (const option_row& row : options)
+        if (row.json_key != nullptr && row.json_only_when_given && option_given(row, settings))
+            object[row.json_key] = option_json(row, settings);
     return object;
 }
+
+namespace {
 
 // With several ranks: each rank's part, and the figure were every rank as fast as the first done.
 void add_ranks(json& object, const figure_record& figure, const std::vector<rank_description>& ranks) {
@@ -124,7 +133,8 @@ json rate_drop_json(const figure_record& write) {
                 {"text", rate_drop_sentence(drop)}};
 }
 
-json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks) {
+json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks,
+                 std::uint32_t phase_seconds) {
     json object{{"name", figure_names[kind]},
                 {"label", messages::figure_labels[kind]},
                 {"start_us", figure.start_us},
@@ -143,8 +153,8 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
     }
     object["workers"] = workers;
     // The forced write's time runs on past the write's to the flush's end: no deadline cuts it.
-    if (settings.phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
-        object["time_limit"] = {{"seconds", settings.phase_seconds}, {"cut_short", figure.cut_short}};
+    if (phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
+        object["time_limit"] = {{"seconds", phase_seconds}, {"cut_short", figure.cut_short}};
     object["latency"] = latency_json(figure.latency.summary);
     object["stalls"] = stalls_json(figure.latency.stalls, !figure.ranks.empty());
     if (!figure.series.points.empty()) {
@@ -157,7 +167,8 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
     return object;
 }
 
-json pass_json(const pass_record& pass, std::size_t number, const std::vector<rank_description>& ranks) {
+json pass_json(const pass_record& pass, std::size_t number, const std::vector<rank_description>& ranks,
+               std::uint32_t phase_seconds) {
     json object{{"pass", number + 1}};
     json steps = json::array();
     for (const step_record& step : pass.steps) {
@@ -171,7 +182,7 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
     object["steps"] = steps;
     json figures = json::array();
     for (int kind = 0; kind < figure_count; ++kind)
-        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, ranks));
+        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, ranks, phase_seconds));
     object["figures"] = figures;
     object["cached_after_purge_percent"] =
         pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
@@ -181,7 +192,7 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
 }
 
 // With -verify: every byte the read phases moved was compared with what was written.
-json verification_json(const run_record& run) {
+json verification_json(const run_settings& settings, const run_record& run) {
     std::uint64_t bytes_verified = 0;
     for (const pass_record& pass : run.passes)
         for (const figure_kind kind : {figure_kind::read_cached, figure_kind::read_uncached})
@@ -201,7 +212,7 @@ json verification_json(const run_record& run) {
     }
     json object{{"enabled", settings.verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
     // The capacity check's verdict, with -fill alone: a run without it keeps its file as it was.
-    if (capacity_checked()) {
+    if (capacity_checked(settings)) {
         const capacity_record& capacity = run.capacity;
         object["capacity"] = nullptr;
         if (capacity.checked)
@@ -277,7 +288,7 @@ json ranks_json(const run_record& run) {
 
 }  // namespace
 
-json results_document(const run_record& run, int status, const std::string& message) {
+json results_document(const run_settings& settings, const run_record& run, int status, const std::string& message) {
     json document{{"schema_version", results_schema_version},
                   {"program", {{"name", "quorlane"}, {"version", QUORLANE_VERSION}}},
                   {"command_line", run.command_line}};
@@ -291,13 +302,13 @@ json results_document(const run_record& run, int status, const std::string& mess
                          {"exit_status", status},
                          {"message", message},
                          {"host", host_json()},
-                         {"target", target_json()},
-                         {"settings", settings_json()}});
+                         {"target", target_json(settings)},
+                         {"settings", settings_json(settings, option_table())}});
     json passes = json::array();
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
-        passes.push_back(pass_json(run.passes[pass], pass, run.ranks));
+        passes.push_back(pass_json(run.passes[pass], pass, run.ranks, settings.phase_seconds));
     document["passes"] = passes;
-    document["verification"] = verification_json(run);
+    document["verification"] = verification_json(settings, run);
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
     add_measured_on(document, run);

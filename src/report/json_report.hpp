@@ -6,10 +6,16 @@
 #include <string>
 
 #include "results/record.hpp"
+#include "settings/options.hpp"
+#include "settings/settings.hpp"
 
 inline constexpr int results_schema_version = 1;
 
 // `status` is the process's exit status, `message` the run's error or interruption line.
-nlohmann::ordered_json results_document(const run_record& run, int status, const std::string& message);
+nlohmann::ordered_json results_document(const run_settings& settings, const run_record& run, int status,
+                                        const std::string& message);
+
+// The results file's settings: every option of `options` with a key, and the sizes they make.
+nlohmann::ordered_json settings_json(const run_settings& settings, std::span<const option_row> options);
 
 std::string results_json(const nlohmann::ordered_json& document);

@@ -10,7 +10,6 @@
 #include "platform/os_cache.hpp"
 #include "platform/system_info.hpp"
 #include "results/record.hpp"
-#include "settings/settings.hpp"
 
 namespace {
 
@@ -27,12 +26,11 @@ void print_note(const run_record& results, std::uint32_t rank, const std::string
 
 }  // namespace
 
-void note_memory_file_system(const run_record& results) {
+void note_memory_file_system(const run_record& results, const std::string& directory) {
     if (!cluster_mode()) {
         file_system_type type;
-        if (file_system_of(settings.target_directory, type) && type.in_memory)
-            print_note(results, 0,
-                       format_text(messages::memory_file_system, settings.target_directory.c_str(), type.name.c_str()));
+        if (file_system_of(directory, type) && type.in_memory)
+            print_note(results, 0, format_text(messages::memory_file_system, directory.c_str(), type.name.c_str()));
         return;
     }
     for (std::uint32_t rank = 0; rank < results.ranks.size(); ++rank) {
@@ -43,12 +41,10 @@ void note_memory_file_system(const run_record& results) {
     }
 }
 
-void note_inherited_transforms(const run_record& results) {
-    const volume_description volume = describe_volume(settings.target_directory);
-    if (volume.compressed)
-        print_note(results, 0, format_text(messages::compressed_directory, settings.target_directory.c_str()));
-    if (volume.encrypted)
-        print_note(results, 0, format_text(messages::encrypted_directory, settings.target_directory.c_str()));
+void note_inherited_transforms(const run_record& results, const std::string& directory) {
+    const volume_description volume = describe_volume(directory);
+    if (volume.compressed) print_note(results, 0, format_text(messages::compressed_directory, directory.c_str()));
+    if (volume.encrypted) print_note(results, 0, format_text(messages::encrypted_directory, directory.c_str()));
 }
 
 namespace {

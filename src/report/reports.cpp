@@ -48,13 +48,13 @@ bool save_report(report_target& target, const std::string& name, const std::stri
 // Each file says the status the process ends with: the page first, then the results file
 // with the page's failure in it; a page saved before the results file failed is saved
 // again, saying so.
-int write_reports(run_record& results, report_places& places, const stop_signal& stop, int status,
-                  const std::string& message) {
+int write_reports(const run_settings& settings, run_record& results, report_places& places, const stop_signal& stop,
+                  int status, const std::string& message) {
     const unsigned interruptions_before = stop.interruptions.load();
     ending_state ending{status, message, results.interrupted};
-    const auto document = [&results, &ending] {
+    const auto document = [&settings, &results, &ending] {
         results.interrupted = ending.interrupted;
-        return results_document(results, ending.status, ending.message);
+        return results_document(settings, results, ending.status, ending.message);
     };
     bool page_saved = false;
     if (!settings.report_page.empty())
@@ -84,7 +84,8 @@ report_target check_can_save(const char* option, const std::string& name) {
 
 }  // namespace
 
-void prepare_reports(run_record& results, const stop_signal& stop, const std::vector<std::string>& command_line) {
+void prepare_reports(const run_settings& settings, run_record& results, const stop_signal& stop,
+                     const std::vector<std::string>& command_line) {
     results.command_line = command_line;
     results.started_utc = utc_now();
     report_places places;
@@ -95,8 +96,8 @@ void prepare_reports(run_record& results, const stop_signal& stop, const std::ve
         places.results.identity == places.page.identity && !places.page.shared_sink)
         refuse_report("-html", settings.report_page, messages::report_same_file);
     if (settings.results_file.empty() && settings.report_page.empty()) return;
-    install_end_hook([&results, &stop, places](int status, const std::string& message) mutable {
+    install_end_hook([&settings, &results, &stop, places](int status, const std::string& message) mutable {
         results.interrupted = stop.interruption_status.load() != 0;
-        return write_reports(results, places, stop, status, message);
+        return write_reports(settings, results, places, stop, status, message);
     });
 }
