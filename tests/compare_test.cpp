@@ -142,9 +142,9 @@ TEST(CompareRuns, AnInputThatIsNotAResultsFileIsNamedAndNothingIsWritten) {
     expect_refused("{\"name\": \"a list of groceries\"}", "Sorry, " + bad + " is not a Quorlane results file: it has no "
                    "program name \"quorlane\" and schema_version\n", true);
     json later = document;
-    later["schema_version"] = 2;
-    expect_refused(later.dump(), "Sorry, " + bad + " has schema_version 2, which this quorlane-report can't read (it "
-                   "reads 1)\n", true);
+    later["schema_version"] = 3;
+    expect_refused(later.dump(), "Sorry, " + bad + " has schema_version 3, which this quorlane-report can't read (it "
+                   "reads 1 and 2)\n", true);
     json damaged = document;
     damaged["passes"][0]["figures"][1]["mb_per_second"] = "fast";
     expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
@@ -157,7 +157,7 @@ TEST(CompareRuns, AnInputThatIsNotAResultsFileIsNamedAndNothingIsWritten) {
     // Fields it does not know are read past, wherever they are.
     json richer = document;
     richer["target"]["devices"] = json::array({{{"model", "Example SSD 990"}}});
-    richer["passes"][0]["figures"][0]["latency"] = {{"p99_us", 140}};
+    richer["passes"][0]["figures"][0]["latency"]["p99_999_us"] = 140;
     write_text(bad, richer.dump());
     const execution_result r = quorlane_report({good, bad});
     EXPECT_EQ(r.status, 0) << r.output;

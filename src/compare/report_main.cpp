@@ -60,6 +60,22 @@ bool refuse_output(const char* option, const std::string& name, const std::strin
     return false;
 }
 
+// An output that is one of the inputs, whatever names or links lead to it, would be written
+// over the results it was made from.
+bool is_an_input(const report_options& options, const std::string& output, const report_target& target,
+                 std::string& reason) {
+    if (output.empty()) return false;
+    for (const std::string& input : options.inputs) {
+        report_target read;
+        std::string ignored;
+        if (find_report_target(input, read, ignored) && read.identity == target.identity) {
+            reason = format_text(messages::report_is_input, input.c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
 // Both outputs tried as they will be saved, before anything is: one that can't be written
 // refuses them both.
 bool outputs_can_be_saved(const report_options& options) {
@@ -71,6 +87,9 @@ bool outputs_can_be_saved(const report_options& options) {
         return refuse_output("-json", options.results, reason);
     if (!options.page.empty() && !options.results.empty() && page_target.identity == results_target.identity)
         return refuse_output("-html", options.page, messages::report_same_file);
+    if (is_an_input(options, options.page, page_target, reason)) return refuse_output("-html", options.page, reason);
+    if (is_an_input(options, options.results, results_target, reason))
+        return refuse_output("-json", options.results, reason);
     return true;
 }
 
@@ -112,15 +131,15 @@ int main(int argc, char** argv) {
     for (const compared_run& run : compared.runs)
         if (!run_completed(run))
             print_on_own_line(format_text(messages::results_unfinished, run.read.file.c_str(),
-                                          run.read.document["status"] == "interrupted" ? messages::run_interrupted
-                                                                                        : messages::run_failed,
+                                          run.read.record.status == run_status::interrupted ? messages::run_interrupted
+                                                                                             : messages::run_failed,
                                           finished_phases(run).c_str()));
     print("%s", comparison_table(compared).c_str());
     bool saved = true;
     if (!options.page.empty())
         saved = save(options.page,
                      compared.runs.size() == 1
-                         ? html_page(compared.runs[0].read.record, compared.runs[0].read.document)
+                         ? html_page(compared.runs[0].read.record)
                          : comparison_page(compared),
                      messages::page_write);
     if (!options.results.empty())

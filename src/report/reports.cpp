@@ -4,6 +4,7 @@
 #include "common/output.hpp"
 #include "common/ending.hpp"
 #include "platform/system_info.hpp"
+#include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
 #include "report/saved_file.hpp"
@@ -34,15 +35,14 @@ int write_reports(const run_record& results, int status, const std::string& mess
     std::string final_message = message;
     bool page_saved = false;
     if (!settings.report_page.empty())
-        page_saved = save_report(settings.report_page,
-                                 html_page(results, results_document(results, status, final_message)),
+        page_saved = save_report(settings.report_page, html_page(finished_record(results, status, final_message)),
                                  messages::page_write, status, final_message);
     if (settings.results_file.empty()) return status;
     const int status_before = status;
-    save_report(settings.results_file, results_json(results_document(results, status, final_message)),
+    save_report(settings.results_file, results_json(results_document(finished_record(results, status, final_message))),
                 messages::report_write, status, final_message);
     if (page_saved && status != status_before)
-        save_report(settings.report_page, html_page(results, results_document(results, status, final_message)),
+        save_report(settings.report_page, html_page(finished_record(results, status, final_message)),
                     messages::page_write, status, final_message);
     return status;
 }
