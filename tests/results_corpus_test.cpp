@@ -7,12 +7,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "compare/results_file.hpp"
 #include "fuzz/results_harness.hpp"
+#include "report/html_report.hpp"
 #include "report/json_report.hpp"
 #include "support/results_schema.hpp"
 #include "support/run_program.hpp"
@@ -155,4 +157,40 @@ TEST(ResultsCorpus, TerminalEscapesInAFileReachTheConsoleInert) {
     EXPECT_NE(r.output.find("host\\x1B]52;c;cHduZWQ=\\x07"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("6.1\\u009B2J"), std::string::npos) << r.output;
     for (const std::string& file : files_in("hostile_texts")) exercise_results(text_of(file));
+}
+
+// A hundred passes whose write each kept a series of 4096 points: each line of a chart is
+// drawn from at most 1024 of them, and a chart's hover points are shared among its lines, so
+// that the page stays a size a browser opens. The record is built here, with no file.
+TEST(PageBounds, EachLineIsDrawnFromAThousandPointsAtMostAndAChartsHoversAreShared) {
+    run_record run;
+    run.settings.repeat = 100;
+    run.settings.thread = 1;
+    for (int pass = 0; pass < 100; ++pass) {
+        figure_record write;
+        write.measured = true;
+        write.elapsed_us = 4096 * 100000;
+        write.bytes = 4096ull << 20;
+        write.series.interval_us = 100000;
+        for (std::int64_t point = 1; point <= 4096; ++point)
+            write.series.points.push_back({point * 100000, static_cast<std::uint64_t>(point) << 20});
+        run.passes.emplace_back();
+        run.passes.back().figures[0] = write;
+    }
+    const std::string page = html_page(run);
+    std::size_t lines = 0;
+    for (std::size_t at = page.find("<polyline"); at != std::string::npos; at = page.find("<polyline", at + 1), ++lines) {
+        const std::size_t points = page.find("points=\"", at);
+        const std::string line = page.substr(points, page.find("\"/>", at) - points);
+        EXPECT_LE(std::count(line.begin(), line.end(), ','), 2 * 1024) << "two corners an interval";
+    }
+    EXPECT_EQ(lines, 300u) << "the timeline and the write's two charts, a line a pass";
+    for (std::size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1)) {
+        const std::string chart = page.substr(at, page.find("</svg>", at) - at);
+        std::size_t hovers = 0;
+        for (std::size_t circle = chart.find("<circle"); circle != std::string::npos; circle = chart.find("<circle", circle + 1))
+            ++hovers;
+        EXPECT_LE(hovers, 4000u);
+    }
+    EXPECT_LT(page.size(), 16u << 20);
 }
