@@ -142,6 +142,22 @@ TEST(ResultsCorpus, AFileLargerThanAnyRunWritesIsRefusedUnread) {
     expect_refused("/dev/zero", fault);
 }
 
+// Unknown fields are read past however many there are: an object of a million keys, each
+// looked up in log time, not against every key before it (a quadratic parse would outlast the
+// test's time limit many times over).
+TEST(ResultsCorpus, AnObjectOfAMillionUnknownKeysIsReadPast) {
+    temporary_directory dir;
+    const std::string text = text_of(corpus + "/written/memory_file_system.json");
+    std::string keys;
+    for (int key = 0; key < 1000000; ++key) keys += "\"unknown_" + std::to_string(key) + "\":0,";
+    const std::string file = dir.path_name + "/keys.json";
+    std::ofstream(file) << text.substr(0, text.find('{') + 1) << keys << text.substr(text.find('{') + 1);
+    read_results read;
+    std::string message;
+    EXPECT_TRUE(read_results_file(file, read, message)) << message;
+    EXPECT_EQ(read.record.passes.size(), 1u);
+}
+
 // Texts that steer a terminal (a title, a cleared screen, the clipboard through OSC 52, a C1
 // control) are shown as visible escapes, the file read all the same, and pages made of it
 // hold them as text.
