@@ -65,7 +65,7 @@ ASAN_BUILD = build-asan
 TSAN_BUILD = build-tsan
 # libFuzzer (clang) over quorlane-report's reader, both pages, the comparison and its -json,
 # under AddressSanitizer and UndefinedBehaviorSanitizer, from the corpus in tests/results_corpus:
-# a fixed seed and number of runs (about two minutes), so that CI meets the same inputs every
+# a fixed seed and number of runs (under a minute here), so that CI meets the same inputs every
 # time. What it adds to the corpus goes to a temporary directory; a fault's input is kept in
 # build-fuzz/.
 FUZZ_BUILD = build-fuzz
