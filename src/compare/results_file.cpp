@@ -7,15 +7,20 @@
 #include "compare/checked_json.hpp"
 #include "compare/results_reader.hpp"
 #include "platform/file_io.hpp"
+#include "platform/report_target.hpp"
 #include "report/exact_bytes.hpp"
 
 namespace {
 
 // Reads at most one byte past the limit: a larger file, a device that never ends, is refused
 // without its rest being read.
-bool read_bounded(const std::string& file, std::string& text, bool& too_large, std::string& reason) {
+bool read_bounded(const std::string& file, std::string& text, std::string& identity, bool& too_large,
+                  std::string& reason) {
     os_file handle = no_file;
     if (!open_for_reading(file, file_caching::os_cache, handle, reason)) return false;
+    file_identity opened;
+    std::string unknown;
+    if (identity_of(handle, opened, unknown)) identity = identity_text(opened);
     unsigned char chunk[65536];
     std::int64_t got = 0;
     while (text.size() <= most_results_bytes && (got = read_up_to(handle, chunk, sizeof chunk, reason)) > 0)
@@ -110,9 +115,9 @@ bool read_results_text(const std::string& file, const std::string& text, read_re
 }
 
 bool read_results_file(const std::string& file, read_results& read, std::string& message) {
-    std::string text, reason;
+    std::string text, identity, reason;
     bool too_large = false;
-    if (!read_bounded(file, text, too_large, reason)) {
+    if (!read_bounded(file, text, identity, too_large, reason)) {
         message = format_text(messages::results_unreadable, file.c_str(), reason.c_str());
         return false;
     }
@@ -121,5 +126,7 @@ bool read_results_file(const std::string& file, read_results& read, std::string&
                               static_cast<unsigned long long>(most_results_bytes / (1024 * 1024)));
         return false;
     }
-    return read_results_text(file, text, read, message);
+    if (!read_results_text(file, text, read, message)) return false;
+    read.identity = identity;
+    return true;
 }

@@ -18,6 +18,7 @@ inline constexpr int most_results_depth = 64;
 
 struct read_results {
     std::string file;
+    std::string identity;  // as report_target's, so that an output that is this file is told
     run_record record;
 };
 
