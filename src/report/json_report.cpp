@@ -4,19 +4,14 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "cache/cache.hpp"
+#include "common/messages.hpp"
 #include "common/rate.hpp"
 #include "common/units.hpp"
-#include "platform/file_system.hpp"
-#include "platform/system_info.hpp"
-#include "report/console.hpp"
 #include "report/device_json.hpp"
 #include "report/exact_bytes.hpp"
-#include "common/messages.hpp"
 #include "report/figure_names.hpp"
 #include "report/latency_json.hpp"
-#include "report/rate_drop_text.hpp"
-#include "results/rate_drop.hpp"
+#include "report/run_summary.hpp"
 #include "results/statistics.hpp"
 #include "settings/options.hpp"
 #include "settings/settings.hpp"
@@ -25,7 +20,7 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-double rounded(double value) { return std::round(value * 1000) / 1000; }
+double rounded(double value) { return rounded_rate(value); }
 
 // The rate of `bytes` in `elapsed_us` in every unit, each named in its field.
 void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::uint64_t kib_per_ms) {
@@ -37,13 +32,7 @@ void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::
     object["mib_per_second"] = rounded(bytes_per_second / bytes_per_mib);
 }
 
-std::string status_name(const run_record& run, int status) {
-    if (status == 0) return "completed";
-    return run.interrupted ? "interrupted" : "error";
-}
-
-json host_json() {
-    const host_description host = describe_host();
+json host_json(const host_record& host) {
     return json{{"name", host.name},
                 {"os", host.os},
                 {"os_version", host.os_version},
@@ -53,28 +42,28 @@ json host_json() {
 
 // The cache beyond the purge's reach that may serve the last read, with the console's note
 // on it; null when there is none.
-json other_cache_json(const run_settings& settings) {
-    file_system_type type;
-    if (!file_system_of(settings.target_directory, type) || type.other_cache == cache_beyond_purge::none)
-        return nullptr;
-    const std::string note = cache_beyond_purge_note(settings.target_directory, type);
-    const std::string prefix = "Note: ";
-    return json{{"cache", cache_beyond_purge_name(type.other_cache)},
-                {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
+json other_cache_json(const target_record& target) {
+    if (target.cache_beyond_purge.empty()) return nullptr;
+    return json{{"cache", target.cache_beyond_purge}, {"text", target.cache_beyond_purge_text}};
 }
 
-json target_json(const run_settings& settings) {
-    const volume_description volume = describe_volume(settings.target_directory);
-    json target{{"path", settings.target_directory}};
-    if (!is_utf8(settings.target_directory)) target["path_bytes"] = percent_encoded(settings.target_directory);
-    target.update(json{{"file_system", volume.file_system},
-                       {"memory_backed", volume.memory_backed},
-                       {"compressed", volume.compressed},
-                       {"encrypted", volume.encrypted},
-                       {"cache_beyond_purge", other_cache_json(settings)},
-                       {"total_bytes", volume.total_bytes},
-                       {"free_bytes", volume.free_bytes}});
-    return target;
+json target_json(const target_record& target) {
+    json object{{"path", target.path}};
+    if (!is_utf8(target.path)) object["path_bytes"] = percent_encoded(target.path);
+    object.update(json{{"file_system", target.file_system},
+                       {"memory_backed", target.memory_backed},
+                       {"compressed", target.compressed},
+                       {"encrypted", target.encrypted},
+                       {"cache_beyond_purge", other_cache_json(target)},
+                       {"total_bytes", target.total_bytes},
+                       {"free_bytes", target.free_bytes}});
+    return object;
+}
+
+void add_sizes(json& object, const run_settings& settings) {
+    object["blocks_per_file"] = settings.blocks_per_file;
+    object["bytes_per_file"] = test_file_bytes(settings);
+    object["bytes_per_pass"] = bytes_per_pass(settings);
 }
 
 json option_json(const option_row& row, const run_settings& settings) {
@@ -85,23 +74,19 @@ json option_json(const option_row& row, const run_settings& settings) {
 
 }  // namespace
 
-// Those always written at their places, the sizes they make, then those written only when
-// given, so that a run without them keeps its file as it was.
+// Those always written, the sizes they make, then those written only when given, so that a run
+// without them keeps its file as it was.
 json settings_json(const run_settings& settings, std::span<const option_row> options) {
-    std::vector<const option_row*> always;
-    for (const option_row& row : options)
-        if (row.json_key != nullptr && !row.json_only_when_given) always.push_back(&row);
-    std::sort(always.begin(), always.end(),
-              [](const option_row* a, const option_row* b) { return a->json_place < b->json_place; });
     json object = json::object();
-    for (const option_row* row : always) object[row->json_key] = option_json(*row, settings);
-    const std::uint64_t bytes_per_file = test_file_bytes(settings);
-    object["blocks_per_file"] = settings.blocks_per_file;
-    object["bytes_per_file"] = bytes_per_file;
-    object["bytes_per_pass"] = bytes_per_file * settings.files_per_worker * settings.worker_count;
-    for (const option_row& row : options)
-        if (row.json_key != nullptr && row.json_only_when_given && option_given(row, settings))
-            object[row.json_key] = option_json(row, settings);
+    bool sizes_written = false;
+    for (const option_row* row : results_file_order(options)) {
+        if (row->json_only_when_given && !sizes_written) {
+            add_sizes(object, settings);
+            sizes_written = true;
+        }
+        if (!row->json_only_when_given || option_given(*row, settings)) object[row->json_key] = option_json(*row, settings);
+    }
+    if (!sizes_written) add_sizes(object, settings);
     return object;
 }
 
@@ -123,18 +108,16 @@ void add_ranks(json& object, const figure_record& figure, const std::vector<rank
 }
 
 // Where the write's rate fell for good, as the write cache filled; null when it held.
-json rate_drop_json(const figure_record& write) {
-    const rate_drop drop = find_rate_drop(write);
-    if (!drop.found) return nullptr;
-    return json{{"after_us", drop.at_us},
-                {"after_bytes", drop.at_bytes},
-                {"before_mb_per_second", rounded(drop.before_bytes_per_second / 1e6)},
-                {"after_mb_per_second", rounded(drop.after_bytes_per_second / 1e6)},
-                {"text", rate_drop_sentence(drop)}};
+json rate_drop_json(const std::optional<rate_drop_record>& drop) {
+    if (!drop) return nullptr;
+    return json{{"after_us", drop->after_us},
+                {"after_bytes", drop->after_bytes},
+                {"before_mb_per_second", drop->before_mb_per_second},
+                {"after_mb_per_second", drop->after_mb_per_second},
+                {"text", drop->text}};
 }
 
-json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks,
-                 std::uint32_t phase_seconds) {
+json figure_json(const figure_record& figure, int kind, const run_record& run) {
     json object{{"name", figure_names[kind]},
                 {"label", messages::figure_labels[kind]},
                 {"start_us", figure.start_us},
@@ -153,8 +136,8 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
     }
     object["workers"] = workers;
     // The forced write's time runs on past the write's to the flush's end: no deadline cuts it.
-    if (phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
-        object["time_limit"] = {{"seconds", phase_seconds}, {"cut_short", figure.cut_short}};
+    if (run.settings.phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
+        object["time_limit"] = {{"seconds", run.settings.phase_seconds}, {"cut_short", figure.cut_short}};
     object["latency"] = latency_json(figure.latency.summary);
     object["stalls"] = stalls_json(figure.latency.stalls, !figure.ranks.empty());
     if (!figure.series.points.empty()) {
@@ -162,13 +145,12 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
         object["series"] = {{"interval_us", figure.series.interval_us}, {"points", points}};
     }
-    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure);
-    if (!figure.ranks.empty()) add_ranks(object, figure, ranks);
+    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure.rate_drop);
+    if (!figure.ranks.empty()) add_ranks(object, figure, run.ranks);
     return object;
 }
 
-json pass_json(const pass_record& pass, std::size_t number, const std::vector<rank_description>& ranks,
-               std::uint32_t phase_seconds) {
+json pass_json(const pass_record& pass, std::size_t number, const run_record& run) {
     json object{{"pass", number + 1}};
     json steps = json::array();
     for (const step_record& step : pass.steps) {
@@ -182,21 +164,17 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
     object["steps"] = steps;
     json figures = json::array();
     for (int kind = 0; kind < figure_count; ++kind)
-        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, ranks, phase_seconds));
+        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, run));
     object["figures"] = figures;
     object["cached_after_purge_percent"] =
-        pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
+        pass.cached_after_purge_known ? json(cached_percent(pass)) : json(nullptr);
     // Whether the OS could say what the purge left in its cache; Windows can't.
     object["purge_confirmed"] = pass.cached_after_purge_known;
     return object;
 }
 
 // With -verify: every byte the read phases moved was compared with what was written.
-json verification_json(const run_settings& settings, const run_record& run) {
-    std::uint64_t bytes_verified = 0;
-    for (const pass_record& pass : run.passes)
-        for (const figure_kind kind : {figure_kind::read_cached, figure_kind::read_uncached})
-            if (settings.verify) bytes_verified += pass.figures[static_cast<int>(kind)].bytes;
+json verification_json(const run_record& run) {
     json mismatch = nullptr;
     if (run.mismatch.found) {
         const mismatch_record& found = run.mismatch;
@@ -210,9 +188,9 @@ json verification_json(const run_settings& settings, const run_record& run) {
                     {"details", found.details}, {"damage", damage}};
         if (!is_utf8(found.file)) mismatch["file_bytes"] = percent_encoded(found.file);
     }
-    json object{{"enabled", settings.verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
+    json object{{"enabled", run.settings.verify}, {"bytes_verified", bytes_verified(run)}, {"mismatch", mismatch}};
     // The capacity check's verdict, with -fill alone: a run without it keeps its file as it was.
-    if (capacity_checked(settings)) {
+    if (capacity_checked(run.settings)) {
         const capacity_record& capacity = run.capacity;
         object["capacity"] = nullptr;
         if (capacity.checked)
@@ -221,20 +199,19 @@ json verification_json(const run_settings& settings, const run_record& run) {
                 {"verified_bytes", capacity.verified_bytes},
                 {"first_bad_offset", capacity.first_bad_offset},
                 {"aliasing_distance", capacity.aliasing_distance == 0 ? json(nullptr) : json(capacity.aliasing_distance)},
-                {"text", capacity_note(capacity)}};
+                {"text", run.capacity_note}};
     }
     return object;
 }
 
 // With no pass to count, no figure: every statistic is null.
-json statistics_json(const std::vector<double>& values) {
-    if (values.empty())
+json statistics_json(const figure_statistics& statistics, bool counted) {
+    if (!counted)
         return json{{"median", nullptr},
                     {"minimum", nullptr},
                     {"maximum", nullptr},
                     {"mean", nullptr},
                     {"standard_deviation", nullptr}};
-    const figure_statistics statistics = statistics_of(values);
     return json{{"median", rounded(statistics.median)},
                 {"minimum", rounded(statistics.minimum)},
                 {"maximum", rounded(statistics.maximum)},
@@ -244,21 +221,12 @@ json statistics_json(const std::vector<double>& values) {
 
 // Over the passes that measured all four figures.
 json summary_json(const run_record& run) {
+    const run_summary summary = summary_of(run);
     json figures = json::object();
-    std::size_t complete = 0;
-    for (int kind = 0; kind < figure_count; ++kind) {
-        std::vector<double> kib_per_ms, mb_per_second;
-        for (const pass_record& pass : run.passes) {
-            if (!pass.figures[figure_count - 1].measured) continue;
-            const figure_record& figure = pass.figures[kind];
-            kib_per_ms.push_back(static_cast<double>(figure.kib_per_ms));
-            mb_per_second.push_back(static_cast<double>(figure.bytes) / std::max<std::int64_t>(figure.elapsed_us, 1));
-        }
-        complete = kib_per_ms.size();
-        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(kib_per_ms)},
-                                       {"mb_per_second", statistics_json(mb_per_second)}};
-    }
-    return json{{"passes", complete},
+    for (int kind = 0; kind < figure_count; ++kind)
+        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(summary.figures[kind].kib_per_ms, summary.passes > 0)},
+                                       {"mb_per_second", statistics_json(summary.figures[kind].mb_per_second, summary.passes > 0)}};
+    return json{{"passes", summary.passes},
                 {"console_shows", "median, rounded down, with the minimum and maximum (with one pass: its figure)"},
                 {"standard_deviation", "sample (divided by n - 1; 0 for one pass)"},
                 {"figures", figures}};
@@ -267,10 +235,8 @@ json summary_json(const run_record& run) {
 // With several ranks: where each ran, which share a directory and whose files each read.
 json ranks_json(const run_record& run) {
     json ranks = json::array();
-    std::uint32_t nodes = 0;
     for (std::size_t rank = 0; rank < run.ranks.size(); ++rank) {
         const rank_description& description = run.ranks[rank];
-        nodes = std::max(nodes, description.node + 1);
         ranks.push_back({{"rank", rank},
                          {"host", description.host},
                          {"node", description.node},
@@ -281,16 +247,16 @@ json ranks_json(const run_record& run) {
                          {"reads_files_of", description.reads_from}});
     }
     return json{{"ranks", run.ranks.size()},
-                {"nodes", nodes},
+                {"nodes", node_count(run)},
                 {"error_rank", run.error_rank >= 0 ? json(run.error_rank) : json(nullptr)},
                 {"rank_details", ranks}};
 }
 
 }  // namespace
 
-json results_document(const run_settings& settings, const run_record& run, int status, const std::string& message) {
+json results_document(const run_record& run) {
     json document{{"schema_version", results_schema_version},
-                  {"program", {{"name", "quorlane"}, {"version", QUORLANE_VERSION}}},
+                  {"program", {{"name", "quorlane"}, {"version", run.program_version}}},
                   {"command_line", run.command_line}};
     if (!std::all_of(run.command_line.begin(), run.command_line.end(), is_utf8)) {
         json exact = json::array();
@@ -298,21 +264,19 @@ json results_document(const run_settings& settings, const run_record& run, int s
         document["command_line_bytes"] = exact;
     }
     document.update(json{{"started_at", run.started_utc},
-                         {"status", status_name(run, status)},
-                         {"exit_status", status},
-                         {"message", message},
-                         {"host", host_json()},
-                         {"target", target_json(settings)},
-                         {"settings", settings_json(settings, option_table())}});
+                         {"status", status_name(run.status)},
+                         {"exit_status", run.exit_status},
+                         {"message", run.message},
+                         {"host", host_json(run.host)},
+                         {"target", target_json(run.target)},
+                         {"settings", settings_json(run.settings, option_table())}});
     json passes = json::array();
-    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
-        passes.push_back(pass_json(run.passes[pass], pass, run.ranks, settings.phase_seconds));
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) passes.push_back(pass_json(run.passes[pass], pass, run));
     document["passes"] = passes;
-    document["verification"] = verification_json(settings, run);
+    document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
     add_measured_on(document, run);
-
     return document;
 }
 

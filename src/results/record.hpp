@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/verify.hpp"
 #include "device/identity.hpp"
 #include "latency/stalls.hpp"
+#include "settings/settings.hpp"
 
 // The four figures, in the order the console prints them.
 enum class figure_kind { write_cached, write_forced, read_cached, read_uncached };
@@ -43,6 +45,23 @@ struct series_record {
     std::vector<series_point> points;
 };
 
+// Where the write's rate fell for good, as the results file and the page give it.
+struct rate_drop_record {
+    std::int64_t after_us = 0;  // from the phase's start
+    std::uint64_t after_bytes = 0;
+    double before_mb_per_second = 0;  // rounded as the results file gives them
+    double after_mb_per_second = 0;
+    std::string text;
+};
+
+// A note on a figure no link could carry, as the results file gives it.
+struct link_note_record {
+    std::string kind;  // "beyond_link" or "host_cache"
+    std::optional<std::string> link;
+    std::optional<double> ceiling_mb_per_second;
+    std::string text;  // without the console's "Note: "
+};
+
 // With several ranks, `bytes` are all ranks' and `elapsed_us` the longest rank's time (the
 // last done); `first_done_us` is the shortest's.
 struct figure_record {
@@ -61,6 +80,10 @@ struct figure_record {
     // What its read or write calls took (for the forced write, each file's flush) and its
     // longest calls; with several ranks, all ranks' calls.
     phase_latency latency;
+    // Settled once the run ends: the write's fall in rate (none when it held) and the notes on
+    // the forced write and the uncached read.
+    std::optional<rate_drop_record> rate_drop;
+    std::optional<link_note_record> link_note;
 };
 
 // An untimed step: the eviction file's write and read-backs, the flush, the purge.
@@ -100,6 +123,32 @@ struct capacity_record {
     std::uint64_t aliasing_distance = 0;  // 0 when no data came back from another place
 };
 
+// The options as the run was given them, from the option table; what follows from them is
+// computed from them (settings/settings.hpp).
+using settings_record = run_settings;
+
+struct host_record {
+    std::string name;
+    std::string os;
+    std::string os_version;
+    std::uint32_t logical_cpus = 0;
+    std::uint64_t memory_bytes = 0;
+};
+
+struct target_record {
+    std::string path;  // its exact bytes, whatever their encoding
+    std::string file_system;  // empty when unknown
+    bool memory_backed = false;
+    bool compressed = false;
+    bool encrypted = false;
+    std::string cache_beyond_purge;  // "zfs_arc", "network_server", "fuse_daemon"; empty for none
+    std::string cache_beyond_purge_text;  // its console note without "Note: "
+    std::uint64_t total_bytes = 0;
+    std::uint64_t free_bytes = 0;  // at the end of the run
+};
+
+enum class run_status { completed, error, interrupted };
+
 struct run_record {
     std::vector<std::string> command_line;
     std::string started_utc;  // ISO 8601
@@ -109,5 +158,14 @@ struct run_record {
     std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
     bool interrupted = false;             // the run ended by an interruption
     capacity_record capacity;
+    std::string capacity_note;            // its verdict, as the console's note says it
     measured_on measured;                 // the machine and the disk behind the directory
+    // How the run ended, what it ran with and where: settled when the reports are written.
+    std::string program_version;
+    run_status status = run_status::completed;
+    int exit_status = 0;
+    std::string message;  // the error or the interruption line; empty when completed
+    settings_record settings;
+    host_record host;
+    target_record target;
 };

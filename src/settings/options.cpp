@@ -1,5 +1,7 @@
 #include "settings/options.hpp"
 
+#include <algorithm>
+
 #include "platform/command_line.hpp"
 
 namespace {
@@ -172,6 +174,17 @@ const option_row* option_named(std::span<const option_row> table, const char* ar
     for (const option_row& row : table)
         if (row.value != option_value::first_argument && compare_ignoring_case(argument, row.name) == 0) return &row;
     return nullptr;
+}
+
+std::vector<const option_row*> results_file_order(std::span<const option_row> table) {
+    std::vector<const option_row*> rows;
+    for (const option_row& row : table)
+        if (row.json_key != nullptr) rows.push_back(&row);
+    std::stable_sort(rows.begin(), rows.end(), [](const option_row* a, const option_row* b) {
+        if (a->json_only_when_given != b->json_only_when_given) return b->json_only_when_given;
+        return !a->json_only_when_given && a->json_place < b->json_place;
+    });
+    return rows;
 }
 
 bool option_given(const option_row& row, const run_settings& settings) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "settings/settings.hpp"
 
@@ -56,6 +57,10 @@ const option_row* option_named(std::span<const option_row> options, const char* 
 // switch, the text of a file name or directory, the row's words for a value left at its default
 // when those words replace it.
 std::string option_value_text(const option_row& row, const run_settings& settings);
+
+// The rows of `options` with a key in the results file, in the file's order: those always
+// written at their places, then those written only when given, in the table's order.
+std::vector<const option_row*> results_file_order(std::span<const option_row> options);
 
 // Whether `settings` holds the option at other than its default.
 bool option_given(const option_row& row, const run_settings& settings);

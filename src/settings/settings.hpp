@@ -42,6 +42,11 @@ inline std::uint64_t test_file_bytes(const run_settings& settings) {
     return std::uint64_t{settings.blocks_per_file} * bytes_per_block(settings);
 }
 
+// Bytes all workers' test files hold in one pass.
+inline std::uint64_t bytes_per_pass(const run_settings& settings) {
+    return test_file_bytes(settings) * settings.files_per_worker * settings.worker_count;
+}
+
 // Bytes of the eviction file, 0 with no eviction.
 inline std::uint64_t eviction_file_bytes(const run_settings& settings) {
     return std::uint64_t{settings.controller_cache_gib} * bytes_per_gib;
