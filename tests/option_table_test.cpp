@@ -9,6 +9,8 @@
 #include <sstream>
 #include <vector>
 
+#include "compare/comparison.hpp"
+#include "compare/results_reader.hpp"
 #include "report/json_report.hpp"
 #include "settings/options.hpp"
 #include "settings/settings.hpp"
@@ -41,6 +43,29 @@ parsed_arguments parse_with(std::span<const option_row> table, std::vector<std::
     parsed_arguments parsed = parse_arguments(static_cast<int>(argv.size()), argv.data(), table);
     ::testing::internal::GetCapturedStdout();
     return parsed;
+}
+
+// The settings quorlane-report reads from a results file's `settings` object, and its fault.
+run_settings settings_read(const checked_document& settings, std::span<const option_row> table) {
+    json_reading reading;
+    const run_settings read = settings_of(reading, document_root(settings), table);
+    EXPECT_EQ(reading.fault, "");
+    return read;
+}
+
+std::string reading_fault(const checked_document& settings, std::span<const option_row> table) {
+    json_reading reading;
+    settings_of(reading, document_root(settings), table);
+    return reading.fault;
+}
+
+// What quorlane-report says differs between two runs of these settings, on the same machine.
+std::vector<setting_difference> differences_between(const run_settings& first, const run_settings& second,
+                                                    std::span<const option_row> table) {
+    std::vector<compared_run> runs(2);
+    runs[0].read.record.settings = first;
+    runs[1].read.record.settings = second;
+    return differing_settings(runs, table);
 }
 
 // A value the option accepts other than its default, as typed on the command line.
@@ -107,6 +132,46 @@ TEST(OptionTable, ARowAddedToTheTableReachesTheHelpTheParserAndTheResultsFile) {
     EXPECT_EQ(*std::prev(dummy), "latency");
     EXPECT_EQ(*std::next(dummy), "blocks_per_file");
     EXPECT_FALSE(settings_json(parsed.settings, option_table()).contains("dummy"));
+
+    // quorlane-report reads it back, needs it, and names it when two runs differ on it.
+    checked_document written = checked_document::parse(settings.dump());
+    EXPECT_EQ(settings_read(written, table).fill_percent, 7u);
+    written.erase("dummy");
+    EXPECT_NE(reading_fault(written, table).find("/dummy"), std::string::npos);
+    EXPECT_EQ(reading_fault(written, option_table()), "");
+    run_settings other = parsed.settings;
+    other.fill_percent = 3;
+    const std::vector<setting_difference> differences = differences_between(parsed.settings, other, table);
+    ASSERT_FALSE(differences.empty());
+    EXPECT_EQ(differences.back().name, "-dummy");
+    EXPECT_EQ(differences.back().values, (std::vector<std::string>{"7", "3"}));
+}
+
+// Every option the table has compared is named by quorlane-report when two runs differ on it,
+// -fill, -time and -latency with the rest; every option with a key reads back as written.
+TEST(OptionTable, QuorlaneReportReadsAndComparesEveryOptionOfTheTable) {
+    const run_settings defaults = default_settings();
+    for (const option_row& row : option_table()) {
+        SCOPED_TRACE(row.name);
+        run_settings changed = defaults;
+        if (row.number != nullptr) changed.*row.number = row.default_number == row.maximum ? row.minimum : row.maximum;
+        if (row.turned_on != nullptr) changed.*row.turned_on = true;
+        if (row.text != nullptr) changed.*row.text = "named";
+        std::vector<std::string> names;
+        for (const setting_difference& difference : differences_between(defaults, changed, option_table()))
+            names.push_back(difference.name);
+        EXPECT_EQ(names, row.compared ? std::vector<std::string>{row.name} : std::vector<std::string>{});
+        if (row.json_key == nullptr) continue;
+        changed.blocks_per_file = changed.file_mib * 1024 / changed.block_kib;
+        const run_settings read = settings_read(checked_document::parse(settings_json(changed, option_table()).dump()),
+                                                option_table());
+        EXPECT_EQ(option_value_text(row, read), option_value_text(row, changed));
+    }
+    run_settings with_time = defaults;
+    with_time.phase_seconds = 50;
+    const std::vector<setting_difference> time = differences_between(defaults, with_time, option_table());
+    ASSERT_EQ(time.size(), 1u);
+    EXPECT_EQ(time[0].values, (std::vector<std::string>{"no limit", "50"}));
 }
 
 // The README's option table: one row per option, each with the table's default and range.

@@ -157,12 +157,12 @@ void check_derived(json_reading& reading, const json_place& settings, const char
                               std::to_string(read).c_str(), std::to_string(expected).c_str()));
 }
 
-// Every option the option table gives a key: those always written are required, each in its
-// range as the command line accepts it.
-settings_record settings_of(json_reading& reading, const json_place& settings) {
+}  // namespace
+
+settings_record settings_of(json_reading& reading, const json_place& settings, std::span<const option_row> options) {
     settings_record read;
     if (!check_object(reading, settings)) return read;
-    for (const option_row* row : results_file_order(option_table())) {
+    for (const option_row* row : results_file_order(options)) {
         const json_place place = member(settings, row->json_key);
         if (row->json_only_when_given && !present(place)) continue;
         if (row->number != nullptr)
@@ -183,6 +183,8 @@ settings_record settings_of(json_reading& reading, const json_place& settings) {
     check_derived(reading, settings, "bytes_per_pass", bytes_in_pass, bytes_per_pass(read));
     return read;
 }
+
+namespace {
 
 mismatch_record mismatch_of(json_reading& reading, const json_place& place) {
     constexpr std::size_t most_detail_lines = 64;
@@ -333,7 +335,7 @@ run_record record_of(json_reading& reading, const json_place& root) {
     read_ending(reading, root, run);
     run.host = host_of(reading, member(root, "host"), run.measured.machine);
     run.target = target_of(reading, member(root, "target"), run.measured);
-    run.settings = settings_of(reading, member(root, "settings"));
+    run.settings = settings_of(reading, member(root, "settings"), option_table());
     read_cluster(reading, member(root, "cluster"), run);
     read_passes(reading, member(root, "passes"), run);
     read_verification(reading, member(root, "verification"), run);
