@@ -14,9 +14,9 @@
 // Before the run, where every rank meets: each rank's refusal of its options or directory
 // (`mine`, empty for none). When some rank refused, rank 0 says the lowest rank's refusal with
 // that rank, its host and its -path (`directory` here, empty when not yet read), and every rank
-// ends with status 1; a rank that refused comes here from its end (install_refusal_hook) and
-// goes on ending. Returns when none did.
-void settle_refusals(run_record& results, const std::string& directory, const std::string& mine);
+// ends with status 1: the lowest rank's refusal is returned, empty when none refused. A rank
+// that refused comes here from its end (install_refusal_hook) and goes on ending.
+std::string settle_refusals(run_record& results, const std::string& directory, const std::string& mine);
 
 // Before any test file exists: the same options on every rank, the same data seed with
 // names of each rank's own, which ranks share a directory, the open files and free space that

@@ -129,7 +129,7 @@ bool check_rank_limits(run_state& run, const std::vector<std::uint32_t>& directo
 
 }  // namespace
 
-void settle_refusals(run_record& results, const std::string& directory, const std::string& mine) {
+std::string settle_refusals(run_record& results, const std::string& directory, const std::string& mine) {
     install_refusal_hook(nullptr);
     // No interruption handler is installed yet: nothing cuts these gathers short.
     std::vector<std::string> refusals, hosts, paths;
@@ -138,7 +138,7 @@ void settle_refusals(run_record& results, const std::string& directory, const st
     cluster_gather_text(directory, paths);
     const auto first =
         std::find_if(refusals.begin(), refusals.end(), [](const std::string& text) { return !text.empty(); });
-    if (first == refusals.end()) return;
+    if (first == refusals.end()) return std::string();
     const auto rank = static_cast<std::uint32_t>(first - refusals.begin());
     // A rank's own refusal is printed as it is met; only rank 0's output is seen.
     if (rank != cluster_rank()) print_on_own_line(*first);
@@ -148,7 +148,7 @@ void settle_refusals(run_record& results, const std::string& directory, const st
                       : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(), where.c_str()));
     results.error_rank = rank;
     cluster_agree_to_end();
-    if (mine.empty()) end_process(1, *first);
+    return *first;
 }
 
 bool prepare_ranks(run_state& run, run_record& results) {

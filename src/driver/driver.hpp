@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ending.hpp"
 #include "results/record.hpp"
 #include "run/run_state.hpp"
 #include "workers/workers.hpp"
@@ -17,9 +18,9 @@ struct benchmark_run {
     std::vector<worker> workers;
 };
 
-// Refuses, before any file exists, a run that needs more open files or more free space
-// than the system offers; raises the open-files limit on the way.
-void check_limits(const run_settings& settings);
+// The refusal, before any file exists, of a run that needs more open files or more free space
+// than the system offers (none when it fits); raises the open-files limit on the way.
+run_refusal check_limits(const run_settings& settings);
 
 // With -direct: refuses, before any file exists, a directory whose file system can't bypass
 // the OS cache and a block size it can't take; aligns the run's buffers as it needs, and says so.

@@ -55,11 +55,17 @@ int main(int argc, char** argv) {
     if (parsed.end == parse_end::printed) std::exit(parsed.status);
     if (parsed.end == parse_end::refused) refuse_run(parsed.refusal);
     const run_settings& settings = run.settings;
-    open_run_directory(run.state);
-    if (is_printing_rank())
-        prepare_reports(settings, run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
+    if (!open_run_directory(run.state)) refuse_run(messages::invalid_path);
+    if (is_printing_rank()) {
+        const std::string refusal =
+            prepare_reports(settings, run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
+        if (!refusal.empty()) refuse_run(refusal);
+    }
     check_unbuffered_io(run.state);
-    if (cluster_mode()) settle_refusals(run.results, settings.target_directory, "");
+    if (cluster_mode()) {
+        const std::string refusal = settle_refusals(run.results, settings.target_directory, "");
+        if (!refusal.empty()) end_process(1, refusal);
+    }
     // With several ranks, the ranks create and remove files to find which share a directory.
     interrupted_run = &run.state.stop;
     install_interruption_handlers(on_interruption);
@@ -69,7 +75,8 @@ int main(int argc, char** argv) {
         stop_if_requested(run);
         note_ranks(run.results, settings.worker_count);
     } else {
-        check_limits(settings);
+        const run_refusal refusal = check_limits(settings);
+        if (!refusal.message.empty()) refuse_run(refusal);
     }
     note_memory_file_system(run.results, settings.target_directory);
     note_inherited_transforms(run.results, settings.target_directory);

@@ -1,6 +1,5 @@
 #include "run/run_file.hpp"
 
-#include "common/ending.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 
@@ -25,9 +24,9 @@ file_identity identity_of_created(os_file handle) {
 
 }  // namespace
 
-void open_run_directory(run_state& run) {
+bool open_run_directory(run_state& run) {
     std::string reason;
-    if (!open_directory(run.settings.target_directory, run.directory, reason)) refuse_run(messages::invalid_path);
+    return open_directory(run.settings.target_directory, run.directory, reason);
 }
 
 bool create_run_file(run_state& run, const std::string& name, const char* message, os_file& handle,
