@@ -153,6 +153,10 @@ inline constexpr const char* thread_join = "Erreur : Impossible de joindre le Th
 inline constexpr const char* write_open =
     "Error 22, Cannot open the file, peraphs you need to change the limit of open file by "
     "process (1024)\n";
+// The same when the disk or its table of files is full: the open-files limit is not the cause.
+inline constexpr const char* write_open_full = "Error 22, Cannot open the file, the disk or its table of files is full\n";
+// An open's message, `message`, for a disk or table of files that is full.
+inline const char* when_full(const char* message) { return message == write_open ? write_open_full : message; }
 inline constexpr const char* read_open = "Error 33, Cannot open the file\n";
 inline constexpr const char* file_detail = "%s : %s";
 inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";

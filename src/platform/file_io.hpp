@@ -12,7 +12,8 @@
 using os_file = std::intptr_t;
 inline constexpr os_file no_file = -1;
 
-enum class creation { created, name_taken, failed };
+// `no_space` when the disk, its table of files or the user's quota is full.
+enum class creation { created, name_taken, no_space, failed };
 
 // Whether a file's reads and writes go through the OS cache or bypass it.
 enum class file_caching { os_cache, unbuffered };

@@ -26,8 +26,9 @@ creation create_under_drawn_name(const std::function<std::string()>& draw_name, 
 
 bool create_run_file(run_state& run, const std::string& name, const char* message, os_file& handle) {
     std::string reason;
-    if (create_new_file(name, run_file_caching(), handle, reason) == creation::created) return true;
-    report_file_error(run, message, name, reason);
+    const creation outcome = create_new_file(name, run_file_caching(), handle, reason);
+    if (outcome == creation::created) return true;
+    report_file_error(run, outcome == creation::no_space ? messages::when_full(message) : message, name, reason);
     return false;
 }
 
@@ -37,6 +38,7 @@ bool create_run_file_drawn(run_state& run, const std::function<std::string()>& d
     switch (create_under_drawn_name(draw_name, run_file_caching(), name, handle, reason)) {
         case creation::created: return true;
         case creation::failed: report_file_error(run, message, name, reason); return false;
+        case creation::no_space: report_file_error(run, messages::when_full(message), name, reason); return false;
         case creation::name_taken: break;
     }
     record_fatal_error(run, format_text(messages::names_taken, name_draws, name.c_str()));

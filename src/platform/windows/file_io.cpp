@@ -20,6 +20,9 @@ DWORD caching_flags(file_caching caching) { return caching == file_caching::unbu
 constexpr DWORD deletion_retry_ms = 2000;
 constexpr DWORD deletion_retry_step_ms = 50;
 
+// ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers lack.
+constexpr DWORD disk_quota_exceeded = 1295;
+
 }  // namespace
 
 creation create_new_file(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
@@ -29,7 +32,9 @@ creation create_new_file(const std::string& name, file_caching caching, os_file&
     if (created == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         reason = windows_error_text(code);
-        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? creation::name_taken : creation::failed;
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return creation::name_taken;
+        const bool full = code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == disk_quota_exceeded;
+        return full ? creation::no_space : creation::failed;
     }
     handle = reinterpret_cast<os_file>(created);
     return creation::created;
