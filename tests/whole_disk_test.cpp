@@ -7,6 +7,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "report/page_text.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
@@ -54,17 +55,28 @@ TEST(WholeDisk, FillWritesItsShareOfTheFreeSpaceLessTheMarginAndLeavesNothing) {
     // Whole files, as many per worker: within one file per worker of the share.
     EXPECT_LE(written, target);
     EXPECT_GT(written, target - 2 * file_bytes);
-    EXPECT_NE(r.output.find("\nNote: -fill 50: the run writes " + std::to_string(written >> 20) + " MiB in " +
+    // Sizes as the page gives them: a file of -file 16 holds 163 blocks of 100 KiB.
+    EXPECT_NE(r.output.find("\nNote: -fill 50: the run writes " + binary_size(written) + " in " +
                             std::to_string(written / file_bytes) + " test files, " +
-                            std::to_string(written / file_bytes / 2) + " per thread, of 15 MiB each.\n"),
+                            std::to_string(written / file_bytes / 2) + " per thread, of 15.9 MiB each.\n"),
               std::string::npos)
         << r.output;
+    // One file is said as one, its size with the page's decimals.
+    const execution_result one = quorlane({"-path", disk.point, "-fill", "14", "-file", "16", "-block", "1000",
+                                           "-cache", "0"});
+    EXPECT_NE(one.output.find("\nNote: -fill 14: the run writes 15.6 MiB in 1 test file, 1 per thread.\n"),
+              std::string::npos)
+        << one.output;
 
     // -fill sets the number of files, and a share that holds no file is refused.
     for (const auto& [arguments, refusal] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"-fill", "50", "-file_number", "2"},
               "Sorry, the arguments -fill and -file_number can't be given together: -fill sets the number of files"},
-             {{"-fill", "10"}, "Sorry, -fill 10 leaves no room in " + disk.point + "/ ("}}) {
+             {{"-fill", "10"}, "Sorry, -fill 10 leaves no room in " + disk.point + "/ ("},
+             // The eviction file takes the room: it is named, as -cache 0 leaves it out.
+             {{"-fill", "100", "-cache", "1"},
+              "for one test file per thread (1)\nNote: the eviction file takes 1024 MiB of it (-cache 1), which "
+              "-cache 0 leaves out.\n"}}) {
         std::vector<std::string> all{"-path", disk.point, "-file", "16", "-cache", "0"};
         all.insert(all.end(), arguments.begin(), arguments.end());
         const execution_result refused = quorlane(all);

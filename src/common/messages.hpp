@@ -53,13 +53,16 @@ inline constexpr const char* fat_test_file =
 inline constexpr const char* fat_eviction_file =
     "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: the eviction file would be %llu bytes "
     "(-cache %u)";
-// -fill: the refusals, and the note of what the run will write: the percent, the MiB of all
-// files, their number, per worker, and each file's MiB.
+// -fill: the refusals, and the note of what the run will write: the percent, the size of all
+// files, their number, per worker, and each file's size.
 inline constexpr const char* fill_with_file_number =
     "Sorry, the arguments -fill and -file_number can't be given together: -fill sets the number of files";
 inline constexpr const char* fill_unknown_space = "Sorry, -fill needs the free space of %s, which its file system does not tell";
 inline constexpr const char* fill_too_small =
     "Sorry, -fill %u leaves no room in %s (%llu MiB free, less a margin) for one test file per thread (%u)";
+// After it, when the eviction file takes the room: its MiB and -cache's value.
+inline constexpr const char* fill_eviction =
+    "Note: the eviction file takes %llu MiB of it (-cache %u), which -cache 0 leaves out.";
 // The capacity check's verdict: what came back as written, of what was written, and where the
 // data began to come back from another place.
 inline constexpr const char* capacity_wrapped =
@@ -72,7 +75,9 @@ inline constexpr const char* capacity_band_short = "Not kept: did not come back 
 inline constexpr const char* gigabytes = "%.1f GB";
 inline constexpr const char* megabytes = "%.1f MB";
 inline constexpr const char* fill_with_ranks = "Sorry, -fill is not available in quorlane-mpi: give each rank -file_number";
-inline constexpr const char* fill_note = "Note: -fill %u: the run writes %llu MiB in %llu test files, %u per thread, of %llu MiB each.";
+// The sizes as the report page writes them ("15.9 MiB", "1,000 KiB").
+inline constexpr const char* fill_note = "Note: -fill %u: the run writes %s in %llu test files, %u per thread, of %s each.";
+inline constexpr const char* fill_note_one_file = "Note: -fill %u: the run writes %s in 1 test file, 1 per thread.";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 // -direct: the directory's file system can't bypass the cache (the system's reason), or the

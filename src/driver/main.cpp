@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
+    if (settings.fill_percent != 0) note_fill();
     if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io(run.state);
     if (cluster_mode()) settle_refusals(run.results, "");

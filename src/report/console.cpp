@@ -5,7 +5,9 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "report/latency_text.hpp"
+#include "report/page_text.hpp"
 #include "results/statistics.hpp"
+#include "settings/settings.hpp"
 
 std::string console_label_of(figure_kind kind) {
     return format_text(messages::console_label, messages::figure_labels[static_cast<int>(kind)]);
@@ -56,3 +58,16 @@ std::string capacity_note(const capacity_record& capacity) {
 }
 
 void note_capacity(const capacity_record& capacity) { print_on_own_line(capacity_note(capacity)); }
+
+void note_fill() {
+    const std::uint64_t files = std::uint64_t{settings.files_per_worker} * settings.worker_count;
+    const std::uint64_t file_bytes = test_file_bytes();
+    const std::string all = binary_size(files * file_bytes);
+    if (files == 1) {
+        print_on_own_line(format_text(messages::fill_note_one_file, settings.fill_percent, all.c_str()));
+        return;
+    }
+    print_on_own_line(format_text(messages::fill_note, settings.fill_percent, all.c_str(),
+                                  static_cast<unsigned long long>(files), settings.files_per_worker,
+                                  binary_size(file_bytes).c_str()));
+}

@@ -23,3 +23,6 @@ void print_medians(const run_record& run);
 // The capacity check's verdict, as a Note line, and printed.
 std::string capacity_note(const capacity_record& capacity);
 void note_capacity(const capacity_record& capacity);
+
+// With -fill, after the banner: what the run will write.
+void note_fill();
