@@ -175,7 +175,9 @@ inline constexpr const char* written_elsewhere = "it holds the data written to %
 inline constexpr const char* earlier_run = "it holds data from an earlier run";
 inline constexpr const char* no_data_of_this_run = "it holds no data this run wrote";
 inline constexpr const char* bits_differ = "%llu bits differ";
+inline constexpr const char* one_bit_differs = "1 bit differs";
 inline constexpr const char* file_ends_early = "the file ends there, %llu bytes short";
+inline constexpr const char* file_ends_one_byte_early = "the file ends there, 1 byte short";
 // Data found past the end of what was written (the written size).
 inline constexpr const char* file_goes_on = "the file goes on past the %llu bytes written to it";
 // The lines after those two: the damage from its first differing byte to its last, over the
@@ -183,10 +185,12 @@ inline constexpr const char* file_goes_on = "the file goes on past the %llu byte
 // stretches of whole sectors whose stamps name another place (at most max_listed_stretches,
 // then the count of the sectors in the others).
 inline constexpr const char* damage_extent = "the damage runs from byte %llu to byte %llu: %llu bits differ over it";
+inline constexpr const char* damage_extent_one_bit = "the damage runs from byte %llu to byte %llu: 1 bit differs over it";
 inline constexpr const char* damage_cut_short = "the comparison stopped at byte %llu: the damage may go on past it";
 inline constexpr const char* stretch_elsewhere = "bytes %llu to %llu hold the data written to %s at bytes %llu to %llu";
 inline constexpr const char* stretch_earlier_run = "bytes %llu to %llu hold data from an earlier run";
 inline constexpr const char* stretches_more = "%llu more sectors hold data written elsewhere or in an earlier run";
+inline constexpr const char* stretch_more = "1 more sector holds data written elsewhere or in an earlier run";
 // A stamp of this run naming a writer this process does not know.
 inline constexpr const char* unknown_writer_file = "file %u of writer %u";
 // Every name drawn for a file was in use by files this run did not create.
