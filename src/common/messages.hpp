@@ -219,6 +219,8 @@ inline constexpr const char* purge_file = "Sorry, I can't drop the OS cache of %
 // share of the test files' pages still cached after the purge, in whole percent.
 inline constexpr const char* memory_file_system =
     "Note: %s is in memory (%s): these figures are memory speeds, not a disk's.";
+// In its place: the directory's file system, the loop device and the memory file system.
+inline constexpr const char* loop_in_memory = "%s on %s, a loop device over a file on %s";
 // A cache of file data that the purge can't empty, said once after the banner: the path, then
 // for a network or FUSE file system its type.
 inline constexpr const char* zfs_arc_cache =
@@ -251,9 +253,9 @@ inline constexpr const char* beyond_links_read =
 inline constexpr const char* beyond_links_write =
     "Note: %s MB/s is faster than the links of its %u devices allow together (about %s MB/s): a cache outside the "
     "OS took this data.";
-// In a virtual machine: the read and the write without cache in MB/s, then " (KVM)" or nothing.
+// In a virtual machine: the read without and with cache in MB/s, then " (KVM)" or nothing.
 inline constexpr const char* host_cache =
-    "Note: the read without cache, %s MB/s, is more than 3 times the write without cache, %s MB/s, in this virtual "
+    "Note: the read without cache, %s MB/s, is more than half the read with cache, %s MB/s, in this virtual "
     "machine%s: the host may have served the reads from its own cache, out of reach of any purge here.";
 // quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
 inline constexpr const char* note_start = "Note: ";

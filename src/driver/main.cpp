@@ -62,10 +62,10 @@ int main(int argc, char** argv) {
     } else {
         check_limits();
     }
+    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
     note_memory_file_system(run.results);
     note_inherited_transforms(run.results);
     note_cache_beyond_purge();
-    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
 
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {

@@ -62,12 +62,12 @@ json other_cache_json() {
                 {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
 }
 
-json target_json() {
+json target_json(const target_identity& identity) {
     const volume_description volume = describe_volume(settings.target_directory);
     json target{{"path", settings.target_directory}};
     if (!is_utf8(settings.target_directory)) target["path_bytes"] = percent_encoded(settings.target_directory);
     target.update(json{{"file_system", volume.file_system},
-                {"memory_backed", volume.memory_backed},
+                {"memory_backed", volume.memory_backed || !identity.memory_file_system.empty()},
                 {"compressed", volume.compressed},
                 {"encrypted", volume.encrypted},
                 {"cache_beyond_purge", other_cache_json()},
@@ -291,7 +291,7 @@ json results_document(const run_record& run, int status, const std::string& mess
                          {"exit_status", status},
                          {"message", message},
                          {"host", host_json()},
-                         {"target", target_json()},
+                         {"target", target_json(run.measured.target)},
                          {"settings", settings_json()}});
     json passes = json::array();
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
