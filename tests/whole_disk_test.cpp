@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <nlohmann/json.hpp>
 
 #include "report/page_text.hpp"
@@ -117,6 +118,27 @@ TEST(WholeDisk, TimeEndsEachPhaseAtItsDeadlineAndTheReadsReadWhatWasWritten) {
         EXPECT_EQ(figures[read]["bytes"], write["bytes"]) << figures[read];
         EXPECT_EQ(figures[read]["time_limit"]["cut_short"], false) << figures[read];
     }
+}
+
+// A device taking 3 s a 1 MiB block, -time 1: past the deadline the line says what it waits
+// for, and a figure under 1 Mo/s is given in KB/s beside its 0.
+TEST(WholeDisk, PastTheDeadlineTheProgressLineWaitsForTheBlocksInFlight) {
+    temporary_directory dir;
+    const std::string command = std::string("LD_PRELOAD=") + SLOW_IO + " ASAN_OPTIONS=verify_asan_link_order=0 " +
+                                "OMPI_COMM_WORLD_RANK=0 SLOW_WRITE=0:3000 " + QUORLANE_BINARY + " -path " +
+                                dir.path_name + " -file 4 -block 1024 -time 1 -cache 0";
+    const execution_result r = run_program("/usr/bin/script", {"-qec", command, "/dev/null"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("100 %  finishing the blocks in flight"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("100 %  0 s left"), std::string::npos) << r.output;
+    // One block in at least 3 s, with and without the flush.
+    const std::regex slow("Writing time with(out)? cache ram *: 0 Mo/s {10}\r\nNote: the figure above is "
+                          "([0-9]+) KB/s, under 1 Mo/s\\.\r\n");
+    int notes = 0;
+    for (std::sregex_iterator at(r.output.begin(), r.output.end(), slow), end; at != end; ++at, ++notes)
+        EXPECT_LE(std::stoi((*at)[2]), 350) << r.output;
+    EXPECT_EQ(notes, 2) << r.output;
+    EXPECT_TRUE(dir.entries().empty());
 }
 
 // Each test file keeps only its first 3 MiB; what is written past them overwrites them.

@@ -127,11 +127,15 @@ inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ",
 // With -fill or -time, after the dots: the share of the phase done, and the time it has left.
 inline constexpr const char* share_done = "%3u %%";
 inline constexpr const char* time_left = "  %s left";
+// In its place once -time's deadline has passed, while the last calls end.
+inline constexpr const char* finishing_in_flight = "  finishing the blocks in flight";
 inline constexpr const char* seconds_left = "%llu s";
 inline constexpr const char* minutes_left = "%llu min";
 inline constexpr const char* hours_left = "%llu h %02llu min";
 // Label, figure of the phase.
 inline constexpr const char* result = "%s%llu Mo/s          \n";
+// After it, when some bytes moved but fewer than 1 Mo/s: the rate in KB/s (10^3 bytes a second).
+inline constexpr const char* under_one_mo = "Note: the figure above is %llu KB/s, under 1 Mo/s.";
 // With -latency, after a figure's result line: what its calls took, then the longest call,
 // where it happened (the worker, with several ranks "rank R, worker W") and when. The times
 // are duration_ms or duration_s texts; the offset a size such as "1.5 GiB".

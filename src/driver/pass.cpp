@@ -41,6 +41,7 @@ void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figu
     kept = figure;
     if (!combine_ranks(kept)) stop_if_requested(run);
     print_result(kind, kept.kib_per_ms);
+    print_slow_figure_note(kept);
     print_link_note(run.results, run.results.passes.back(), kind);
     if (settings.latency) print_latency_notes(kind, kept);
 }

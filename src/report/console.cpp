@@ -17,6 +17,13 @@ void print_result(figure_kind kind, std::uint64_t kib_per_ms) {
     print(messages::result, console_label_of(kind).c_str(), static_cast<unsigned long long>(kib_per_ms));
 }
 
+void print_slow_figure_note(const figure_record& figure) {
+    if (figure.kib_per_ms != 0 || figure.bytes == 0 || figure.elapsed_us <= 0) return;
+    const auto kb_per_second = static_cast<unsigned long long>(static_cast<double>(figure.bytes) * 1000 /
+                                                               static_cast<double>(figure.elapsed_us));
+    print_on_own_line(format_text(messages::under_one_mo, kb_per_second));
+}
+
 void print_latency_notes(figure_kind kind, const figure_record& figure) {
     const bool flush = kind == figure_kind::write_forced;
     const std::string calls = latency_note(figure.latency.summary, flush);
