@@ -67,8 +67,27 @@ inline constexpr const char* fill_eviction =
 // data began to come back from another place.
 inline constexpr const char* capacity_wrapped =
     "Note: this device holds about %s of the %s it offers: data written after %s came back in place of earlier data.";
+// The same when that distance, counted in the order the data was written, is not what the
+// device holds: the file system laid the data on the device in another order.
+inline constexpr const char* capacity_wrapped_unordered =
+    "Note: this device holds about %s of the %s it offers: data written later came back in place of earlier data.";
 inline constexpr const char* capacity_short =
     "Note: this device holds about %s of the %s it offers: the rest did not come back as written.";
+// Too little to tell a smaller capacity: the damaged sectors and the bits that differ in them,
+// of what was written; the mismatch's lines follow.
+inline constexpr const char* capacity_damaged =
+    "Note: %s of the %s written did not come back as written (%s): that is damage, not a smaller capacity; the "
+    "first is told below.";
+inline constexpr const char* one_sector = "1 sector";
+inline constexpr const char* sectors = "%llu sectors";
+inline constexpr const char* one_bit_in_it = "1 bit differs in it";
+inline constexpr const char* bits_in_it = "%llu bits differ in it";
+inline constexpr const char* bits_in_them = "%llu bits differ in them";
+// -time ended the read before every file was read: what was written, read back, and read back
+// as written.
+inline constexpr const char* capacity_cut_short =
+    "Note: -time cut the capacity check short: of the %s written, %s was read back, %s of it as written; the rest "
+    "was not checked.";
 // The report page's band over the data the device did not keep.
 inline constexpr const char* capacity_band_wrapped = "Not kept: came back in place of earlier data";
 inline constexpr const char* capacity_band_short = "Not kept: did not come back as written";
@@ -300,9 +319,9 @@ inline constexpr const char* results_unreadable = "Sorry, I can't read the resul
 inline constexpr const char* results_not_json = "Sorry, %s is not JSON: %s";
 inline constexpr const char* results_not_ours =
     "Sorry, %s is not a Quorlane results file: it has no program name \"quorlane\" and schema_version";
-// The file, the version it has, the one this program reads.
+// The file, the version it has, the oldest and the newest this program reads.
 inline constexpr const char* results_unknown_version =
-    "Sorry, %s has schema_version %s, which this quorlane-report can't read (it reads %d)";
+    "Sorry, %s has schema_version %s, which this quorlane-report can't read (it reads %d to %d)";
 // The file, and the first field found wrong: its path and what it must be.
 inline constexpr const char* results_malformed = "Sorry, %s is not a Quorlane results file as its schema says: %s";
 inline constexpr const char* results_field = "%s is missing or not %s";

@@ -288,6 +288,11 @@ run_record record_from(const json& document) {
                                        static_cast<std::uint64_t>(integer(capacity, "verified_bytes")),
                                        static_cast<std::uint64_t>(integer(capacity, "first_bad_offset")),
                                        static_cast<std::uint64_t>(integer(capacity, "aliasing_distance"))};
+        // Version 1 gave no kind: data from another place, or none.
+        const json name = capacity.value("kind", json());
+        run.capacity.kind = capacity_kind_named(name.is_string() ? name.get<std::string>() : "",
+                                                run.capacity.aliasing_distance != 0 ? capacity_kind::wrapped
+                                                                                    : capacity_kind::lost);
     }
     const json cluster = document.value("cluster", json());
     if (cluster.is_object() && cluster.contains("rank_details") && cluster["rank_details"].is_array())
@@ -323,9 +328,10 @@ bool read_results_file(const std::string& file, read_results& read, std::string&
         return false;
     }
     const json& version = document["schema_version"];
-    if (!version.is_number_integer() || version.get<std::int64_t>() != results_schema_version) {
+    if (!version.is_number_integer() || version.get<std::int64_t>() < oldest_results_schema_version ||
+        version.get<std::int64_t>() > results_schema_version) {
         message = format_text(messages::results_unknown_version, file.c_str(), version.dump().c_str(),
-                              results_schema_version);
+                              oldest_results_schema_version, results_schema_version);
         return false;
     }
     const std::string problem = document_problem(document);

@@ -15,12 +15,6 @@ constexpr std::uint64_t corrupt_share_of_bits = 8;
 // Enough lines to show a pattern of misplaced data without burying the error.
 constexpr std::size_t max_listed_stretches = 8;
 
-std::uint64_t differing_bits(const unsigned char* data, const unsigned char* expected, std::size_t size) {
-    std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < size; ++k) bits += std::popcount(static_cast<unsigned>(data[k] ^ expected[k]));
-    return bits;
-}
-
 // The file the stamp says the sector was written to.
 std::string written_file_name(const file_check& check, const sector_stamp& stamp) {
     const run_state& run = *check.run;
@@ -126,6 +120,12 @@ void tell_damage(file_check& check, const std::string& name, bool may_go_on, mis
 }
 
 }  // namespace
+
+std::uint64_t differing_bits(const unsigned char* data, const unsigned char* expected, std::size_t size) {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < size; ++k) bits += std::popcount(static_cast<unsigned>(data[k] ^ expected[k]));
+    return bits;
+}
 
 bool check_block(const data_pattern& pattern, const unsigned char* expected, file_check& check, std::uint32_t file,
                  std::uint64_t offset, const unsigned char* data, std::size_t size, const std::string& name,

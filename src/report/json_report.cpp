@@ -9,6 +9,7 @@
 #include "common/units.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_info.hpp"
+#include "data/capacity.hpp"
 #include "report/console.hpp"
 #include "report/device_json.hpp"
 #include "report/exact_bytes.hpp"
@@ -25,6 +26,12 @@ using json = nlohmann::ordered_json;
 namespace {
 
 double rounded(double value) { return std::round(value * 1000) / 1000; }
+
+// A console note as the document's texts are: without its "Note: ".
+std::string without_note_start(const std::string& note) {
+    const std::string prefix = messages::note_start;
+    return note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note;
+}
 
 // The rate of `bytes` in `elapsed_us` in every unit, each named in its field.
 void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::uint64_t kib_per_ms) {
@@ -56,10 +63,8 @@ json other_cache_json() {
     file_system_type type;
     if (!file_system_of(settings.target_directory, type) || type.other_cache == cache_beyond_purge::none)
         return nullptr;
-    const std::string note = cache_beyond_purge_note(settings.target_directory, type);
-    const std::string prefix = "Note: ";
     return json{{"cache", cache_beyond_purge_name(type.other_cache)},
-                {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
+                {"text", without_note_start(cache_beyond_purge_note(settings.target_directory, type))}};
 }
 
 json target_json(const target_identity& identity) {
@@ -207,10 +212,14 @@ json verification_json(const run_record& run) {
         if (capacity.checked)
             object["capacity"] = {
                 {"offered_bytes", capacity.offered_bytes},
+                {"checked_bytes", capacity.checked_bytes},
                 {"verified_bytes", capacity.verified_bytes},
                 {"first_bad_offset", capacity.first_bad_offset},
                 {"aliasing_distance", capacity.aliasing_distance == 0 ? json(nullptr) : json(capacity.aliasing_distance)},
-                {"text", capacity_note(capacity)}};
+                {"kind", capacity_kind_name(capacity.kind)},
+                {"bad_sectors", capacity.bad_sectors},
+                {"bits_differ", capacity.bits_differ},
+                {"text", without_note_start(capacity_note(capacity))}};
     }
     return object;
 }

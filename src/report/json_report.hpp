@@ -7,7 +7,10 @@
 
 #include "results/record.hpp"
 
-inline constexpr int results_schema_version = 1;
+// 2: the capacity check's offsets count in the order the blocks were written across workers.
+inline constexpr int results_schema_version = 2;
+// The oldest version quorlane-report still reads.
+inline constexpr int oldest_results_schema_version = 1;
 
 // `status` is the process's exit status, `message` the run's error or interruption line.
 nlohmann::ordered_json results_document(const run_record& run, int status, const std::string& message);

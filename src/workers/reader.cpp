@@ -73,8 +73,8 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
                                             ? pattern_block(*pattern, index, offset)
                                             : nullptr;
         if (expected != nullptr && capacity_checked())
-            tally_read(self.capacity, *pattern, index, offset, expected, buffer, written_part, test_file_bytes(),
-                       settings.worker_count);
+            tally_read(self.capacity, run.order, *pattern, index, offset, expected, buffer, written_part,
+                       settings.blocks_per_file, settings.worker_count);
         if (comparing && written_part > 0 &&
             !check_block(*pattern, expected, check, index, offset, buffer, written_part, name, found)) {
             if (keep_mismatch(self, found)) {

@@ -134,6 +134,54 @@ fat_mount::~fat_mount() {
     if (mounted) umount2(point.c_str(), MNT_DETACH);
 }
 
+wrapping_disk::wrapping_disk(const std::string& program, const std::string& directory, long long offered,
+                             long long kept)
+    : fuse_point(directory + "/fuse"), point(directory + "/disk") {
+    if (geteuid() != 0) {
+        reason = "mounting a FUSE file and a loop device needs root";
+        return;
+    }
+    if (program.empty()) {
+        reason = "the FUSE library (libfuse3-dev) was not found: there is no wrapping file";
+        return;
+    }
+    std::filesystem::create_directory(fuse_point);
+    std::filesystem::create_directory(point);
+    constexpr long long reserved = 8 << 20;
+    const execution_result served = run_program(
+        program, {std::to_string(offered), std::to_string(kept), std::to_string(reserved), fuse_point});
+    if (served.status != 0) {
+        reason = "cannot mount the wrapping file with FUSE: " + served.errors;
+        return;
+    }
+    fuse_mounted = true;
+    // Few inodes, no backup superblocks and the journal at 4 MiB: all ext4 keeps of its own
+    // lies in the 8 MiB the file never writes over.
+    const execution_result made =
+        run_program("/bin/sh", {"-c",
+                                "device=$(losetup -f --show \"$0\") && mkfs.ext4 -q -F -b 4096 -g 8192 -N 512 "
+                                "-J size=4,location=4M -O sparse_super2,^resize_inode -E num_backup_sb=0 \"$device\" "
+                                ">&2 && echo \"$device\"",
+                                fuse_point + "/disk"});
+    if (!made.output.empty()) device = made.output.substr(0, made.output.find('\n'));
+    if (made.status != 0 || device.empty()) {
+        reason = "cannot make an ext4 on a loop device over the wrapping file: " + made.errors;
+        return;
+    }
+    if (mount(device.c_str(), point.c_str(), "ext4", 0, nullptr) != 0) {
+        reason = "cannot mount " + device + ": " + std::strerror(errno);
+        return;
+    }
+    mounted = true;
+}
+
+wrapping_disk::~wrapping_disk() {
+    // In order: the file system, its loop device, then the FUSE file the device reads.
+    if (mounted) umount(point.c_str());
+    if (!device.empty()) run_program("/bin/sh", {"-c", "losetup -d \"$0\"", device});
+    if (fuse_mounted) umount2(fuse_point.c_str(), MNT_DETACH);
+}
+
 long long fill_the_disk(const std::string& directory, const std::string& name) {
     const int descriptor = open((directory + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (descriptor < 0) return -1;

@@ -80,6 +80,25 @@ struct fat_mount {
     std::string reason;
 };
 
+// An ext4 on a loop device over the file of `program` (tests/shims/wrapping_file.cpp), a FUSE
+// file that offers `offered` bytes but keeps `kept`, its addresses wrapping past them but for
+// their first 8 MiB, where the ext4 made on it keeps its tables and journal. Mounted on
+// "disk" of `directory`, the FUSE file system on "fuse" beside it. Needs root, FUSE, losetup
+// and mkfs.ext4.
+struct wrapping_disk {
+    wrapping_disk(const std::string& program, const std::string& directory, long long offered, long long kept);
+    ~wrapping_disk();
+    wrapping_disk(const wrapping_disk&) = delete;
+    wrapping_disk& operator=(const wrapping_disk&) = delete;
+
+    std::string fuse_point;
+    std::string point;
+    std::string device;
+    bool fuse_mounted = false;
+    bool mounted = false;
+    std::string reason;
+};
+
 // Fills the filesystem holding `directory` with one file, `name`, until it refuses more;
 // returns the bytes written.
 long long fill_the_disk(const std::string& directory, const std::string& name);
