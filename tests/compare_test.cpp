@@ -150,6 +150,10 @@ TEST(CompareRuns, AnInputThatIsNotAResultsFileIsNamedAndNothingIsWritten) {
     expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
                    "/passes/0/figures/1/mb_per_second is missing or not a number\n", true);
     damaged = document;
+    damaged["verification"]["capacity"] = {{"text", 5}};
+    expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
+                   "/verification/capacity/text is missing or not a string\n", true);
+    damaged = document;
     damaged["target"].erase("path");
     expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
                    "/target/path is missing or not a string\n", true);

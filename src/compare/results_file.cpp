@@ -119,6 +119,7 @@ const required_field required_fields[] = {
     {"/verification/?mismatch/byte", kind::integer},
     {"/verification/?mismatch/diagnosis", kind::string},
     {"/verification/?mismatch/details/*", kind::string},
+    {"/verification/?capacity/text", kind::string},
     {"/summary/passes", kind::integer},
     {"/?cluster/ranks", kind::integer},
     {"/?cluster/nodes", kind::integer},
