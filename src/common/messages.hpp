@@ -288,6 +288,28 @@ inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";
 // with the amount written before the fall.
 inline constexpr const char* rate_drop = "The write rate fell from about %s to %s MB/s after %s.";
 
+// After a write's or a read's figure, when it went in several stages or declined steadily:
+// the stages in order, joined by stage_separator; rates in MB/s, sizes such as "38 GiB".
+inline constexpr const char* write_stages = "Note: the write went in stages: %s.";
+inline constexpr const char* read_stages = "Note: the read went in stages: %s.";
+inline constexpr const char* write_decline = "Note: the write rate declined steadily from %s to %s MB/s.";
+inline constexpr const char* read_decline = "Note: the read rate declined steadily from %s to %s MB/s.";
+// The first stage: its size and rate, or for a steady one its rate and size.
+inline constexpr const char* first_os_cache = "the OS cache took the first %s at %s MB/s";
+inline constexpr const char* first_steady = "%s MB/s for the first %s";
+inline constexpr const char* first_decline = "a steady decline from %s to %s MB/s over the first %s";
+// A later stage: the one right after the first, then the others from where they start.
+inline constexpr const char* stage_then = "then %s";
+inline constexpr const char* stage_from = "from %s on %s";
+inline constexpr const char* stage_steady = "%s MB/s";
+inline constexpr const char* stage_decline = "a steady decline from %s to %s MB/s";
+// A device's cache, first or later: its size and rate; with eviction, its size counting the
+// eviction file written just before, which had already filled part of it.
+inline constexpr const char* stage_device_cache = "a fast write cache of about %s at %s MB/s";
+inline constexpr const char* stage_device_cache_eviction =
+    "a fast write cache of about %s at %s MB/s (%s counting the eviction file written just before)";
+inline constexpr const char* stage_separator = ", ";
+
 // Removal of the run's files.
 inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";
 inline constexpr const char* test_file_removal = "Erreur 2, i can't delete the tempory file : %s - %u\n";
