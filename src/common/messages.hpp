@@ -1,6 +1,8 @@
 // Every text the program prints. Scripts read these lines: change none without need.
 #pragma once
 
+#include <cstring>
+
 namespace messages {
 
 // The banner is the version line and a blank line; -version prints the version line alone.
@@ -183,8 +185,11 @@ inline constexpr const char* write_open =
     "process (1024)\n";
 // The same when the disk or its table of files is full: the open-files limit is not the cause.
 inline constexpr const char* write_open_full = "Error 22, Cannot open the file, the disk or its table of files is full\n";
-// An open's message, `message`, for a disk or table of files that is full.
-inline const char* when_full(const char* message) { return message == write_open ? write_open_full : message; }
+// An open's message, `message`, for a disk or table of files that is full. By its text: each
+// translation unit may hold its own copy of the literal.
+inline const char* when_full(const char* message) {
+    return std::strcmp(message, write_open) == 0 ? write_open_full : message;
+}
 inline constexpr const char* read_open = "Error 33, Cannot open the file\n";
 inline constexpr const char* file_detail = "%s : %s";
 inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";
