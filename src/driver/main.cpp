@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
+    if (settings.fill_percent != 0) note_fill();
     open_run_directory(run.state);
     if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io(run.state);
@@ -63,10 +64,10 @@ int main(int argc, char** argv) {
     } else {
         check_limits();
     }
+    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
     note_memory_file_system(run.results);
     note_inherited_transforms(run.results);
     note_cache_beyond_purge();
-    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
 
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {

@@ -43,12 +43,13 @@ host_record host_of_run() {
     return host_record{host.name, host.os, host.os_version, host.logical_cpus, host.memory_bytes};
 }
 
-target_record target_of_run() {
+// A loop device over a file in memory is in memory, whatever the loop's own volume says.
+target_record target_of_run(const target_identity& identity) {
     const volume_description volume = describe_volume(settings.target_directory);
     target_record target;
     target.path = settings.target_directory;
     target.file_system = volume.file_system;
-    target.memory_backed = volume.memory_backed;
+    target.memory_backed = volume.memory_backed || !identity.memory_file_system.empty();
     target.compressed = volume.compressed;
     target.encrypted = volume.encrypted;
     target.total_bytes = volume.total_bytes;
@@ -86,7 +87,7 @@ run_record finished_record(const run_record& run, int exit_status, const std::st
     finished.message = message;
     finished.settings = settings_of_run();
     finished.host = host_of_run();
-    finished.target = target_of_run();
+    finished.target = target_of_run(run.measured.target);
     for (std::size_t index = 0; index < finished.passes.size(); ++index) {
         pass_record& pass = finished.passes[index];
         figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];

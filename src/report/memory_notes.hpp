@@ -6,8 +6,9 @@
 #include "platform/os_cache.hpp"
 #include "results/record.hpp"
 
-// Says once, before any file exists, when the directory under test is a memory filesystem;
-// in quorlane-mpi, once for each rank whose directory is, naming the rank.
+// Says once, before any file exists, when the directory under test is a memory filesystem, or
+// on a loop device over a file in memory (from the target found); in quorlane-mpi, once for
+// each rank whose directory is on a memory file system, naming the rank.
 void note_memory_file_system(const run_record& results);
 // Says when the test files inherit the directory's compression or encryption (Windows).
 void note_inherited_transforms(const run_record& results);

@@ -112,7 +112,7 @@ void read_number(const numeric_option& option, const char* value) {
         refuse_run(format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
 }
 
-// Sets the number of files that -fill asks for, from the free space now, and says it.
+// Sets the number of files that -fill asks for, from the free space now.
 void apply_fill(bool files_per_worker_given) {
     if (files_per_worker_given) refuse_run(messages::fill_with_file_number);
     std::uint64_t free_bytes = 0;
@@ -122,15 +122,21 @@ void apply_fill(bool files_per_worker_given) {
     const std::uint64_t file_bytes = test_file_bytes();
     const std::uint64_t files = files_per_worker_for_fill(parsed.fill_percent, free_bytes, size_bytes,
                                                           eviction_file_bytes(), file_bytes, parsed.worker_count);
-    if (files == 0)
-        refuse_run(format_text(messages::fill_too_small, parsed.fill_percent, parsed.target_directory.c_str(),
-                               static_cast<unsigned long long>(free_bytes / bytes_per_mib), parsed.worker_count));
+    if (files == 0) {
+        const std::string refusal =
+            format_text(messages::fill_too_small, parsed.fill_percent, parsed.target_directory.c_str(),
+                        static_cast<unsigned long long>(free_bytes / bytes_per_mib), parsed.worker_count);
+        // The eviction file is named when it is what leaves no room, as the free-space check does.
+        if (eviction_file_bytes() == 0 || files_per_worker_for_fill(parsed.fill_percent, free_bytes, size_bytes, 0,
+                                                                    file_bytes, parsed.worker_count) == 0)
+            refuse_run(refusal);
+        print_error(refusal);
+        print_on_own_line(format_text(messages::fill_eviction,
+                                      static_cast<unsigned long long>(eviction_file_bytes() / bytes_per_mib),
+                                      parsed.controller_cache_gib));
+        end_process(1, refusal);
+    }
     parsed.files_per_worker = static_cast<std::uint32_t>(std::min<std::uint64_t>(files, max_files_per_worker));
-    const std::uint64_t all_files = std::uint64_t{parsed.files_per_worker} * parsed.worker_count;
-    print_on_own_line(format_text(messages::fill_note, parsed.fill_percent,
-                                  static_cast<unsigned long long>(all_files * file_bytes / bytes_per_mib),
-                                  static_cast<unsigned long long>(all_files), parsed.files_per_worker,
-                                  static_cast<unsigned long long>(file_bytes / bytes_per_mib)));
 }
 
 }  // namespace
