@@ -100,7 +100,7 @@ TEST(CommandLine, IgnoredArgumentsAreNotedAndAnOptionsValueIsNeverTakenForAnOpti
         quorlane({"-threads", "4", "-path", dir.path_name, "--thread", "2", "-file", "1", "-cache", "0", ""});
     const std::string notes = banner + note("-threads") + note("4") + note("--thread") + note("2") + note("");
     EXPECT_EQ(r.output.substr(0, notes.size()), notes);
-    EXPECT_EQ(r.output.find("Note: ", notes.size()), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("Note: ignored", notes.size()), std::string::npos) << r.output;
     EXPECT_EQ(r.status, 0) << r.output;
 
     // The value of -path spelled like an option is still the directory: "0" is left over.

@@ -151,6 +151,13 @@ TEST(CompareRuns, AnInputThatIsNotAResultsFileIsNamedAndNothingIsWritten) {
     expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
                    "/passes/0/figures/1/mb_per_second is missing or not a number\n", true);
     damaged = document;
+    damaged["verification"]["capacity"] = {{"offered_bytes", 0},     {"checked_bytes", 0}, {"verified_bytes", 0},
+                                           {"first_bad_offset", 0},  {"aliasing_distance", nullptr},
+                                           {"kind", "lost"},         {"bad_sectors", 0},   {"bits_differ", 0},
+                                           {"text", 5}};
+    expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
+                   "/verification/capacity/text is missing or not a string\n", true);
+    damaged = document;
     damaged["target"].erase("path");
     expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
                    "/target/path is missing or not a string\n", true);
@@ -261,4 +268,52 @@ TEST(CompareRuns, APageOfANameThatIsNotUtf8ReadsTheSameMadeAgain) {
     EXPECT_TRUE(is_utf8(original_text));
     EXPECT_NE(original_text.find("<h1>Quorlane report: " + dir.path_name + "/caf\\xE9/</h1>"), std::string::npos);
     std::filesystem::remove(latin1);
+}
+
+// A file of version 1, whose capacity verdict had no kind and kept its "Note: ", still makes
+// its page with the verdict and its band; a version 2 file telling damage gets no band.
+TEST(CompareRuns, VersionOneFilesAreReadAndEachCapacityVerdictKeepsItsBand) {
+    temporary_directory dir, reports;
+    const std::string results = reports.path_name + "/run.json", page = reports.path_name + "/page.html";
+    small_run(dir.path_name, results, {});
+    json older = read_json(results);
+    older["schema_version"] = 1;
+    older["verification"]["enabled"] = true;
+    older["settings"]["verify"] = true;
+    older["settings"]["fill_percent"] = 50;
+    older["verification"]["mismatch"] = {{"file", dir.path_name + "/vellumcrate_abcdefgh0"}, {"byte", 0},
+                                         {"diagnosis", "it holds no data this run wrote"}, {"details", json::array()},
+                                         {"damage", nullptr}};
+    const std::string wrapped = "this device holds about 1.0 MB of the 4.1 MB it offers: data written after 1.0 MB "
+                                "came back in place of earlier data.";
+    older["verification"]["capacity"] = {{"offered_bytes", 4096000},
+                                         {"verified_bytes", 1048576},
+                                         {"first_bad_offset", 0},
+                                         {"aliasing_distance", 1048576},
+                                         {"text", "Note: " + wrapped}};
+    const auto page_of = [&](const json& document) {
+        write_text(results, document.dump());
+        const execution_result r = quorlane_report({results, "-html", page});
+        EXPECT_EQ(r.status, 0) << r.output;
+        std::ifstream in(page);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    };
+    const std::string old_page = page_of(older);
+    EXPECT_NE(old_page.find("<li class=\"failure\">" + wrapped + "</li>"), std::string::npos);
+    EXPECT_NE(old_page.find("<title>Not kept: came back in place of earlier data</title>"), std::string::npos);
+
+    json damaged = older;
+    damaged["schema_version"] = 2;
+    const std::string damage = "1 sector of the 4.1 MB written did not come back as written (1 bit differs in it): "
+                               "that is damage, not a smaller capacity; the first is told below.";
+    damaged["verification"]["capacity"] = {{"offered_bytes", 4096000}, {"checked_bytes", 4096000},
+                                           {"verified_bytes", 4091904}, {"first_bad_offset", 12288},
+                                           {"aliasing_distance", nullptr}, {"kind", "damaged"},
+                                           {"bad_sectors", 1},         {"bits_differ", 1},
+                                           {"text", damage}};
+    const std::string new_page = page_of(damaged);
+    EXPECT_EQ(results_schema_problems(results), "");
+    EXPECT_NE(new_page.find("<li class=\"failure\">" + damage + "</li>"), std::string::npos);
+    EXPECT_EQ(new_page.find("<title>Not kept"), std::string::npos);
+    EXPECT_TRUE(dir.entries().empty());
 }

@@ -130,8 +130,7 @@ TEST(UnbufferedRun, AFileSystemThatCachesUnbufferedIoIsRefusedOrToldOf) {
                     STATX_WITHOUT_DIO_ALIGNMENT, QUORLANE_BINARY, "-path", run, "-direct", "-block", "4", "-file", "4",
                     "-cache", "0"});
     EXPECT_EQ(r.status, 0) << r.output;
-    std::vector<std::string> screen;
-    for (const std::string& line : lines(r.output)) screen.push_back(visible(line));
+    const std::vector<std::string> screen = screen_without_memory_notes(r.output, run);
     ASSERT_EQ(screen.size(), 8u) << r.output;
     EXPECT_EQ(screen[2] + "\n", note);
     EXPECT_EQ(screen[4].rfind("Writing time without cache ram  : ", 0), 0u) << r.output;

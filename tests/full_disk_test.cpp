@@ -92,6 +92,22 @@ TEST(FullDisk, DuringTheWritePhaseTheRunStopsWithTheReasonAndRemovesItsFiles) {
     EXPECT_EQ(leftovers, std::vector<std::string>{"remplissage"});
 }
 
+// A file system out of inodes (a tmpfs of 20) refuses the 20th file with "No space left on
+// device": the error says the disk's table of files is full, not the open-files limit.
+TEST(FullDisk, NoFreeInodeIsToldAsAFullTableOfFilesNotTheOpenFilesLimit) {
+    temporary_directory dir;
+    const std::string point = dir.path_name + "/disque";
+    std::filesystem::create_directory(point);
+    const tmpfs_mount mount(point, "200m,nr_inodes=20");
+    if (!mount.mounted) GTEST_SKIP() << mount.reason;
+    const execution_result r = quorlane({"-path", point, "-fill", "100", "-thread", "100", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(r.status, 1) << r.output;
+    const std::regex error("\nError 22, Cannot open the file, the disk or its table of files is full\n" + point +
+                           "/vellumcrate_[a-z]{8}0 : No space left on device\n$");
+    EXPECT_TRUE(std::regex_search(r.output, error)) << r.output;
+    EXPECT_TRUE(std::filesystem::is_empty(point));
+}
+
 // A file-size limit (ulimit -f, 1 MiB or 2 MiB as the shell counts) below the 4 MiB files:
 // the write past it fails with its reason instead of the signal killing the run.
 TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {

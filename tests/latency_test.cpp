@@ -213,3 +213,30 @@ TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
     EXPECT_EQ(occurrences(run.text, "Note: the longest flush took "), 1) << run.text;
     EXPECT_TRUE(dir.entries().empty());
 }
+
+// Twenty files of one block, each read slowed to 20 ms: each read phase counts its twenty
+// blocks, not the read that finds each file's end, whose nothing would halve the median.
+TEST(Latency, EachReadPhaseCountsItsBlocksAndNotTheEndOfEachFile) {
+    temporary_directory dir, reports;
+    const std::string results = reports.path_name + "/run.json";
+    child_process run;
+    launch_options options;
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0", "SLOW_READ=0:20",
+                           std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") +
+                               ":verify_asan_link_order=0"};
+    ASSERT_TRUE(launch(run, QUORLANE_BINARY,
+                       {"-path", dir.path_name, "-file", "1", "-block", "1024", "-file_number", "20", "-cache", "0",
+                        "-json", results},
+                       options));
+    finish(run);
+    ASSERT_EQ(run.status, 0) << run.text;
+    std::ifstream stream(results);
+    const nlohmann::json figures = nlohmann::json::parse(stream)["passes"][0]["figures"];
+    for (const int kind : {0, 2, 3}) {
+        EXPECT_EQ(figures[kind]["latency"]["count"], 20) << figures[kind]["name"];
+        EXPECT_EQ(figures[kind]["workers"][0]["bytes"], 20 * 1048576);
+    }
+    for (const int read : {2, 3}) EXPECT_GE(figures[read]["latency"]["p50_us"].get<double>(), 20000);
+    EXPECT_TRUE(dir.entries().empty());
+}

@@ -116,6 +116,62 @@ TEST(MemoryNotes, ARunOnAFuseFileSystemSaysWhichCacheThePurgeCannotReach) {
     EXPECT_TRUE(std::filesystem::is_empty(source));
 }
 
+// An ext4 on a loop device over a file on a tmpfs shows as a disk of its own, yet every byte
+// of it is in memory: the loop device is followed to its file's file system and said so.
+TEST(MemoryNotes, ALoopDeviceOverAFileInMemoryIsSaidToBeInMemory) {
+    const temporary_directory dir, reports;
+    const std::string memory = dir.path_name + "/tmpfs", point = dir.path_name + "/loop";
+    ASSERT_TRUE(std::filesystem::create_directory(memory));
+    ASSERT_TRUE(std::filesystem::create_directory(point));
+    const tmpfs_mount backing(memory, "32m");
+    if (!backing.mounted) GTEST_SKIP() << backing.reason;
+    const loop_mount loop(memory + "/image", point, 512);
+    if (!loop.mounted) GTEST_SKIP() << loop.reason;
+    const std::string results = reports.path_name + "/run.json";
+    const execution_result r = quorlane({"-path", point, "-file", "2", "-cache", "0", "-json", results});
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string loop_name = loop.device.substr(loop.device.rfind('/') + 1);
+    EXPECT_EQ(lines(r.output)[2], "Note: " + point + "/ is in memory (ext4 on " + loop_name +
+                                      ", a loop device over a file on tmpfs): these figures are memory speeds, not "
+                                      "a disk's.")
+        << r.output;
+    std::ifstream stream(results);
+    const nlohmann::json target = nlohmann::json::parse(stream)["target"];
+    EXPECT_EQ(target["memory_backed"], true) << target;
+    EXPECT_EQ(target["devices"], nlohmann::json::array()) << target;
+    ASSERT_EQ(target["layers"].size(), 1u) << target;
+    EXPECT_EQ(target["layers"][0]["kind"], "loop");
+    EXPECT_EQ(target["layers"][0]["backing_file"], memory + "/image");
+    EXPECT_EQ(results_schema_problems(results), "");
+}
+
+// A device that reads four times faster than it writes, as SD cards and USB sticks do: a loop
+// disk throttled to 20 MiB/s written and 80 MiB/s read, unbuffered below it. In a virtual
+// machine, where the old rule (an uncached read 3 times the forced write) called that the
+// host's cache, no note comes: its uncached read is nowhere near its cached read.
+TEST(MemoryNotes, AThrottledDiskThatReadsFasterThanItWritesGetsNoHostCacheNote) {
+    const std::string parent = disk_backed_parent();
+    if (parent.empty()) GTEST_SKIP() << no_disk;
+    const temporary_directory dir(parent), reports;
+    const std::string point = dir.path_name + "/loop";
+    ASSERT_TRUE(std::filesystem::create_directory(point));
+    const loop_mount loop(dir.path_name + "/image", point, 512, nullptr, "256M", true);
+    if (!loop.mounted) GTEST_SKIP() << loop.reason;
+    const throttled_device slow(loop.device, 80ll << 20, 20ll << 20);
+    if (!slow.throttled) GTEST_SKIP() << slow.reason;
+    const std::string results = reports.path_name + "/run.json";
+    const execution_result r = quorlane({"-path", point, "-file", "96", "-cache", "0", "-json", results});
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::ifstream stream(results);
+    const nlohmann::json figures = nlohmann::json::parse(stream)["passes"][0]["figures"];
+    ASSERT_EQ(figures.size(), 4u);
+    EXPECT_TRUE(figures[3]["link_note"].is_null()) << figures[3]["link_note"];
+    EXPECT_EQ(r.output.find("Note: the read without cache"), std::string::npos) << r.output;
+    const double write = figures[1]["mb_per_second"], read = figures[3]["mb_per_second"];
+    if (write > 30 || read > 110) GTEST_SKIP() << "the throttle did not hold: " << write << " and " << read << " MB/s";
+    if (read <= 3 * write) GTEST_SKIP() << "the disk read less than 3 times its write here: " << read << " MB/s";
+}
+
 // statfs numbers ext2, ext3 and ext4 alike; the query gives the mounted type's own name.
 TEST(FileSystemType, NamesTheTypeAndTellsMemoryFromDisk) {
     file_system_type type;

@@ -92,7 +92,7 @@ TEST(OptionTable, EveryOptionReachesTheHelpTheParserAndTheResultsFile) {
         const parsed_arguments parsed = parse_with(option_table(), arguments);
         // -fill refuses a directory with too little room, after it has read its value.
         if (parsed.end != parse_end::run) {
-            EXPECT_STREQ(row.name, "-fill") << parsed.refusal;
+            EXPECT_STREQ(row.name, "-fill") << parsed.refusal.message;
         }
         EXPECT_TRUE(option_given(row, parsed.settings));
         if (row.json_key == nullptr) continue;
@@ -116,11 +116,11 @@ TEST(OptionTable, ARowAddedToTheTableReachesTheHelpTheParserAndTheResultsFile) {
     EXPECT_EQ(help_text(option_table()).find("-dummy"), std::string::npos);
 
     const parsed_arguments parsed = parse_with(table, {"-path", dir.path_name, "-DUMMY", "7.5"});
-    ASSERT_EQ(parsed.end, parse_end::run) << parsed.refusal;
+    ASSERT_EQ(parsed.end, parse_end::run) << parsed.refusal.message;
     EXPECT_EQ(parsed.settings.fill_percent, 7u);
     const parsed_arguments refused = parse_with(table, {"-path", dir.path_name, "-dummy", "10"});
     EXPECT_EQ(refused.end, parse_end::refused);
-    EXPECT_EQ(refused.refusal, "Sorry, the argument -dummy must be between 2 and 9");
+    EXPECT_EQ(refused.refusal.message, "Sorry, the argument -dummy must be between 2 and 9");
     EXPECT_EQ(parse_with(option_table(), {"-path", dir.path_name, "-dummy", "7"}).settings.fill_percent, 0u);
 
     const nlohmann::ordered_json settings = settings_json(parsed.settings, table);

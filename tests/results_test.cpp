@@ -74,7 +74,7 @@ TEST(ResultsFile, ACompletedRunIsDescribedWithTheConsolesFigures) {
     ASSERT_EQ(r.status, 0) << r.output;
     const json document = read_results(results);
     ASSERT_FALSE(document.is_discarded());
-    EXPECT_EQ(document["schema_version"], 1);
+    EXPECT_EQ(document["schema_version"], 2);
     EXPECT_EQ(document["status"], "completed");
     EXPECT_EQ(document["settings"]["thread"], 2);
     const std::uint64_t bytes_per_pass = 2 * 2 * 3 * 1048576ull;

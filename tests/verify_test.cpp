@@ -111,7 +111,9 @@ TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
         byte[0] ^= 0x10;
         write_at(target, at + 100, byte);
     });
-    expect_diagnosis(flipped, target, at + 100, "1 bits differ");
+    const std::string byte = std::to_string(at + 100);
+    expect_diagnosis(flipped, target, at + 100,
+                     "1 bit differs\nthe damage runs from byte " + byte + " to byte " + byte + ": 1 bit differs over it");
 
     // The results file and the report page carry the same diagnosis.
     temporary_directory reports;

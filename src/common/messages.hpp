@@ -1,6 +1,8 @@
 // Every text the program prints. Scripts read these lines: change none without need.
 #pragma once
 
+#include <cstring>
+
 namespace messages {
 
 // The banner is the version line and a blank line; -version prints the version line alone.
@@ -40,26 +42,50 @@ inline constexpr const char* fat_test_file =
 inline constexpr const char* fat_eviction_file =
     "Sorry, %s is on FAT (%s), which holds files of at most %llu bytes: the eviction file would be %llu bytes "
     "(-cache %u)";
-// -fill: the refusals, and the note of what the run will write: the percent, the MiB of all
-// files, their number, per worker, and each file's MiB.
+// -fill: the refusals, and the note of what the run will write: the percent, the size of all
+// files, their number, per worker, and each file's size.
 inline constexpr const char* fill_with_file_number =
     "Sorry, the arguments -fill and -file_number can't be given together: -fill sets the number of files";
 inline constexpr const char* fill_unknown_space = "Sorry, -fill needs the free space of %s, which its file system does not tell";
 inline constexpr const char* fill_too_small =
     "Sorry, -fill %u leaves no room in %s (%llu MiB free, less a margin) for one test file per thread (%u)";
+// After it, when the eviction file takes the room: its MiB and -cache's value.
+inline constexpr const char* fill_eviction =
+    "Note: the eviction file takes %llu MiB of it (-cache %u), which -cache 0 leaves out.";
 // The capacity check's verdict: what came back as written, of what was written, and where the
 // data began to come back from another place.
 inline constexpr const char* capacity_wrapped =
     "Note: this device holds about %s of the %s it offers: data written after %s came back in place of earlier data.";
+// The same when that distance, counted in the order the data was written, is not what the
+// device holds: the file system laid the data on the device in another order.
+inline constexpr const char* capacity_wrapped_unordered =
+    "Note: this device holds about %s of the %s it offers: data written later came back in place of earlier data.";
 inline constexpr const char* capacity_short =
     "Note: this device holds about %s of the %s it offers: the rest did not come back as written.";
+// Too little to tell a smaller capacity: the damaged sectors and the bits that differ in them,
+// of what was written; the mismatch's lines follow.
+inline constexpr const char* capacity_damaged =
+    "Note: %s of the %s written did not come back as written (%s): that is damage, not a smaller capacity; the "
+    "first is told below.";
+inline constexpr const char* one_sector = "1 sector";
+inline constexpr const char* sectors = "%llu sectors";
+inline constexpr const char* one_bit_in_it = "1 bit differs in it";
+inline constexpr const char* bits_in_it = "%llu bits differ in it";
+inline constexpr const char* bits_in_them = "%llu bits differ in them";
+// -time ended the read before every file was read: what was written, read back, and read back
+// as written.
+inline constexpr const char* capacity_cut_short =
+    "Note: -time cut the capacity check short: of the %s written, %s was read back, %s of it as written; the rest "
+    "was not checked.";
 // The report page's band over the data the device did not keep.
 inline constexpr const char* capacity_band_wrapped = "Not kept: came back in place of earlier data";
 inline constexpr const char* capacity_band_short = "Not kept: did not come back as written";
 inline constexpr const char* gigabytes = "%.1f GB";
 inline constexpr const char* megabytes = "%.1f MB";
 inline constexpr const char* fill_with_ranks = "Sorry, -fill is not available in quorlane-mpi: give each rank -file_number";
-inline constexpr const char* fill_note = "Note: -fill %u: the run writes %llu MiB in %llu test files, %u per thread, of %llu MiB each.";
+// The sizes as the report page writes them ("15.9 MiB", "1,000 KiB").
+inline constexpr const char* fill_note = "Note: -fill %u: the run writes %s in %llu test files, %u per thread, of %s each.";
+inline constexpr const char* fill_note_one_file = "Note: -fill %u: the run writes %s in 1 test file, 1 per thread.";
 inline constexpr const char* output_failed = "Error, Cannot write to the standard output : %s";
 inline constexpr const char* not_enough_memory = "Sorry, there is not enough memory for a block buffer of %u Ko";
 // -direct: the directory's file system can't bypass the cache (the system's reason), or the
@@ -115,11 +141,15 @@ inline constexpr const char* dots[] = {" .        ", " ..       ", " ...      ",
 // With -fill or -time, after the dots: the share of the phase done, and the time it has left.
 inline constexpr const char* share_done = "%3u %%";
 inline constexpr const char* time_left = "  %s left";
+// In its place once -time's deadline has passed, while the last calls end.
+inline constexpr const char* finishing_in_flight = "  finishing the blocks in flight";
 inline constexpr const char* seconds_left = "%llu s";
 inline constexpr const char* minutes_left = "%llu min";
 inline constexpr const char* hours_left = "%llu h %02llu min";
 // Label, figure of the phase.
 inline constexpr const char* result = "%s%llu Mo/s          \n";
+// After it, when some bytes moved but fewer than 1 Mo/s: the rate in KB/s (10^3 bytes a second).
+inline constexpr const char* under_one_mo = "Note: the figure above is %llu KB/s, under 1 Mo/s.";
 // With -latency, after a figure's result line: what its calls took, then the longest call,
 // where it happened (the worker, with several ranks "rank R, worker W") and when. The times
 // are duration_ms or duration_s texts; the offset a size such as "1.5 GiB".
@@ -146,6 +176,13 @@ inline constexpr const char* thread_join = "Erreur : Impossible de joindre le Th
 inline constexpr const char* write_open =
     "Error 22, Cannot open the file, peraphs you need to change the limit of open file by "
     "process (1024)\n";
+// The same when the disk or its table of files is full: the open-files limit is not the cause.
+inline constexpr const char* write_open_full = "Error 22, Cannot open the file, the disk or its table of files is full\n";
+// An open's message, `message`, for a disk or table of files that is full. By its text: each
+// translation unit may hold its own copy of the literal.
+inline const char* when_full(const char* message) {
+    return std::strcmp(message, write_open) == 0 ? write_open_full : message;
+}
 inline constexpr const char* read_open = "Error 33, Cannot open the file\n";
 inline constexpr const char* file_detail = "%s : %s";
 inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";
@@ -159,7 +196,9 @@ inline constexpr const char* written_elsewhere = "it holds the data written to %
 inline constexpr const char* earlier_run = "it holds data from an earlier run";
 inline constexpr const char* no_data_of_this_run = "it holds no data this run wrote";
 inline constexpr const char* bits_differ = "%llu bits differ";
+inline constexpr const char* one_bit_differs = "1 bit differs";
 inline constexpr const char* file_ends_early = "the file ends there, %llu bytes short";
+inline constexpr const char* file_ends_one_byte_early = "the file ends there, 1 byte short";
 // Data found past the end of what was written (the written size).
 inline constexpr const char* file_goes_on = "the file goes on past the %llu bytes written to it";
 // The lines after those two: the damage from its first differing byte to its last, over the
@@ -167,10 +206,12 @@ inline constexpr const char* file_goes_on = "the file goes on past the %llu byte
 // stretches of whole sectors whose stamps name another place (at most max_listed_stretches,
 // then the count of the sectors in the others).
 inline constexpr const char* damage_extent = "the damage runs from byte %llu to byte %llu: %llu bits differ over it";
+inline constexpr const char* damage_extent_one_bit = "the damage runs from byte %llu to byte %llu: 1 bit differs over it";
 inline constexpr const char* damage_cut_short = "the comparison stopped at byte %llu: the damage may go on past it";
 inline constexpr const char* stretch_elsewhere = "bytes %llu to %llu hold the data written to %s at bytes %llu to %llu";
 inline constexpr const char* stretch_earlier_run = "bytes %llu to %llu hold data from an earlier run";
 inline constexpr const char* stretches_more = "%llu more sectors hold data written elsewhere or in an earlier run";
+inline constexpr const char* stretch_more = "1 more sector holds data written elsewhere or in an earlier run";
 // A stamp of this run naming a writer this process does not know.
 inline constexpr const char* unknown_writer_file = "file %u of writer %u";
 // Every name drawn for a file was in use by files this run did not create.
@@ -204,6 +245,8 @@ inline constexpr const char* purge_file = "Sorry, I can't drop the OS cache of %
 // share of the test files' pages still cached after the purge, in whole percent.
 inline constexpr const char* memory_file_system =
     "Note: %s is in memory (%s): these figures are memory speeds, not a disk's.";
+// In its place: the directory's file system, the loop device and the memory file system.
+inline constexpr const char* loop_in_memory = "%s on %s, a loop device over a file on %s";
 // A cache of file data that the purge can't empty, said once after the banner: the path, then
 // for a network or FUSE file system its type.
 inline constexpr const char* zfs_arc_cache =
@@ -236,9 +279,9 @@ inline constexpr const char* beyond_links_read =
 inline constexpr const char* beyond_links_write =
     "Note: %s MB/s is faster than the links of its %u devices allow together (about %s MB/s): a cache outside the "
     "OS took this data.";
-// In a virtual machine: the read and the write without cache in MB/s, then " (KVM)" or nothing.
+// In a virtual machine: the read without and with cache in MB/s, then " (KVM)" or nothing.
 inline constexpr const char* host_cache =
-    "Note: the read without cache, %s MB/s, is more than 3 times the write without cache, %s MB/s, in this virtual "
+    "Note: the read without cache, %s MB/s, is more than half the read with cache, %s MB/s, in this virtual "
     "machine%s: the host may have served the reads from its own cache, out of reach of any purge here.";
 // quorlane-mpi: either note of one rank, its "Note: " replaced by this, with the rank and its host.
 inline constexpr const char* note_start = "Note: ";

@@ -9,6 +9,7 @@
 #include "platform/file_io.hpp"
 #include "platform/report_target.hpp"
 #include "report/exact_bytes.hpp"
+#include "report/json_report.hpp"
 
 namespace {
 
@@ -68,7 +69,7 @@ std::string parse_reason(const std::string& what) {
 constexpr const char* readable_versions = "1 and 2";
 
 bool readable_version(const checked_document& version) {
-    return version.is_number() && (version == 1 || version == 2);
+    return version.is_number() && version >= oldest_results_schema_version && version <= results_schema_version;
 }
 
 std::string version_text(const checked_document& version) {

@@ -210,6 +210,9 @@ mismatch_record mismatch_of(json_reading& reading, const json_place& place) {
     return found;
 }
 
+// In the order of capacity_kind.
+const char* const capacity_kind_names[] = {"wrapped", "lost", "damaged", "cut_short"};
+
 void read_verification(json_reading& reading, const json_place& verification, run_record& run) {
     if (!check_object(reading, verification)) return;
     const json_place enabled = member(verification, "enabled");
@@ -228,6 +231,17 @@ void read_verification(json_reading& reading, const json_place& verification, ru
     run.capacity.first_bad_offset = read_count(reading, member(capacity, "first_bad_offset"), most_bytes);
     run.capacity.aliasing_distance = read_count_or_null(reading, member(capacity, "aliasing_distance"), most_bytes).value_or(0);
     run.capacity_note = read_text(reading, member(capacity, "text"));
+    // Version 1 had no kind, nor the counts beside it: data from another place, or none.
+    const json_place kind = member(capacity, "kind");
+    if (!given(kind)) {
+        run.capacity.kind = run.capacity.aliasing_distance != 0 ? capacity_kind::wrapped : capacity_kind::lost;
+        run.capacity.checked_bytes = run.capacity.offered_bytes;
+        return;
+    }
+    run.capacity.kind = static_cast<capacity_kind>(read_choice(reading, kind, capacity_kind_names, 4));
+    run.capacity.checked_bytes = read_count(reading, member(capacity, "checked_bytes"), most_bytes);
+    run.capacity.bad_sectors = read_count(reading, member(capacity, "bad_sectors"), most_bytes);
+    run.capacity.bits_differ = read_count(reading, member(capacity, "bits_differ"), UINT64_MAX);
 }
 
 // Derived from the passes, which the reports count again: its statistics are numbers when a

@@ -15,12 +15,6 @@ constexpr std::uint64_t corrupt_share_of_bits = 8;
 // Enough lines to show a pattern of misplaced data without burying the error.
 constexpr std::size_t max_listed_stretches = 8;
 
-std::uint64_t differing_bits(const unsigned char* data, const unsigned char* expected, std::size_t size) {
-    std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < size; ++k) bits += std::popcount(static_cast<unsigned>(data[k] ^ expected[k]));
-    return bits;
-}
-
 // The file the stamp says the sector was written to.
 std::string written_file_name(const file_check& check, const sector_stamp& stamp) {
     const run_state& run = *check.run;
@@ -52,7 +46,8 @@ std::string sector_diagnosis(const file_check& check) {
                            as_ull(check.sector_stamp_found.offset + (check.first_byte - check.sector)));
     }
     if (check.sector_stamped || check.sector_bits * corrupt_share_of_bits < check.sector_seen * 8)
-        return format_text(messages::bits_differ, as_ull(check.sector_bits));
+        return check.sector_bits == 1 ? messages::one_bit_differs
+                                      : format_text(messages::bits_differ, as_ull(check.sector_bits));
     return messages::no_data_of_this_run;
 }
 
@@ -95,8 +90,10 @@ bool end_sector(file_check& check) {
 }
 
 std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
-    std::vector<std::string> lines{
-        format_text(messages::damage_extent, as_ull(check.first_byte), as_ull(check.last_byte), as_ull(check.bits))};
+    std::vector<std::string> lines{check.bits == 1 ? format_text(messages::damage_extent_one_bit, as_ull(check.first_byte),
+                                                                 as_ull(check.last_byte))
+                                                   : format_text(messages::damage_extent, as_ull(check.first_byte),
+                                                                 as_ull(check.last_byte), as_ull(check.bits))};
     if (may_go_on) lines.push_back(format_text(messages::damage_cut_short, as_ull(check.window_end - 1)));
     std::uint64_t unlisted = 0;
     for (std::size_t k = 0; k < check.foreign.size(); ++k) {
@@ -111,7 +108,8 @@ std::vector<std::string> detail_lines(const file_check& check, bool may_go_on) {
                                         as_ull(stretch.stamp.offset + (stretch.last - stretch.first))));
         }
     }
-    if (unlisted > 0) lines.push_back(format_text(messages::stretches_more, as_ull(unlisted)));
+    if (unlisted == 1) lines.push_back(messages::stretch_more);
+    if (unlisted > 1) lines.push_back(format_text(messages::stretches_more, as_ull(unlisted)));
     return lines;
 }
 
@@ -122,6 +120,12 @@ void tell_damage(file_check& check, const std::string& name, bool may_go_on, mis
 }
 
 }  // namespace
+
+std::uint64_t differing_bits(const unsigned char* data, const unsigned char* expected, std::size_t size) {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < size; ++k) bits += std::popcount(static_cast<unsigned>(data[k] ^ expected[k]));
+    return bits;
+}
 
 bool check_block(const data_pattern& pattern, const unsigned char* expected, file_check& check, std::uint32_t file,
                  std::uint64_t offset, const unsigned char* data, std::size_t size, const std::string& name,
@@ -186,8 +190,9 @@ bool check_file_end(file_check& check, const std::string& name, std::uint64_t of
         return false;
     }
     if (offset >= written) return true;
-    found = mismatch_record{
-        true, name, offset, format_text(messages::file_ends_early, as_ull(written - offset)), false, 0, 0, false, {}};
+    const std::string short_by = written - offset == 1 ? messages::file_ends_one_byte_early
+                                                       : format_text(messages::file_ends_early, as_ull(written - offset));
+    found = mismatch_record{true, name, offset, short_by, false, 0, 0, false, {}};
     return false;
 }
 

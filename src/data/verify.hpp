@@ -77,5 +77,8 @@ enum class file_length { ended, goes_on };
 bool check_file_end(file_check& check, const std::string& name, std::uint64_t offset, std::uint64_t written,
                     mismatch_record& found, file_length length = file_length::ended);
 
+// The bits that differ between `size` bytes of `data` and `expected`.
+std::uint64_t differing_bits(const unsigned char* data, const unsigned char* expected, std::size_t size);
+
 // The run's fatal error for a mismatch: its first line, the diagnosis and the details.
 std::string mismatch_message(const mismatch_record& mismatch);

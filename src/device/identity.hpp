@@ -41,6 +41,9 @@ struct target_identity {
     bool known = false;
     std::vector<storage_layer> layers;
     std::vector<storage_device> devices;
+    // The memory file system ("tmpfs") a loop device's file lies on, with no device under it;
+    // empty when there is none.
+    std::string memory_file_system;
 };
 
 struct machine_identity {

@@ -39,16 +39,17 @@ std::optional<link_note> beyond_link_note(const target_identity& target, double 
     return note;
 }
 
-std::optional<link_note> host_cache_note(const measured_on& on, double write_mb_per_second, std::int64_t write_us,
-                                         double read_mb_per_second, std::int64_t read_us) {
-    if (on.machine.virtual_machine != true || on.target.devices.empty() || target_ceiling_mb_per_second(on.target))
+std::optional<link_note> host_cache_note(const measured_on& on, double cached_read_mb_per_second,
+                                         double read_mb_per_second, std::int64_t read_us, bool unbuffered) {
+    if (unbuffered || on.machine.virtual_machine != true || on.target.devices.empty() ||
+        target_ceiling_mb_per_second(on.target))
         return std::nullopt;
     for (const storage_device& device : on.target.devices)
         if (device.transport == "network") return std::nullopt;
-    if (write_us < one_second_us || read_us < one_second_us) return std::nullopt;
-    if (read_mb_per_second <= host_cache_ratio * write_mb_per_second) return std::nullopt;
+    if (read_us < one_second_us || read_mb_per_second <= host_cache_share * cached_read_mb_per_second)
+        return std::nullopt;
     const std::string hypervisor = on.machine.hypervisor ? " (" + *on.machine.hypervisor + ")" : std::string();
     return link_note{"host_cache", std::nullopt, std::nullopt,
                      format_text(messages::host_cache, grouped_whole(read_mb_per_second).c_str(),
-                                 grouped_whole(write_mb_per_second).c_str(), hypervisor.c_str())};
+                                 grouped_whole(cached_read_mb_per_second).c_str(), hypervisor.c_str())};
 }

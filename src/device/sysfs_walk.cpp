@@ -207,6 +207,31 @@ storage_device describe_disk(const fs::path& root, const fs::path& block) {
     return device;
 }
 
+bool memory_file_system(const std::string& name) { return name == "tmpfs" || name == "ramfs"; }
+
+struct mount_entry {
+    std::string file_system, source, options;
+};
+
+// The last mount of the device number: one mounted over another hides it.
+std::optional<mount_entry> mount_of(const fs::path& root, device_number number) {
+    std::ifstream in(root / "proc/self/mountinfo");
+    const std::string wanted = std::to_string(number.major) + ":" + std::to_string(number.minor);
+    std::optional<mount_entry> found;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, device;
+        fields >> id >> parent >> device;
+        const auto separator = line.find(" - ");
+        if (device != wanted || separator == std::string::npos) continue;
+        std::istringstream after(line.substr(separator + 3));
+        mount_entry entry;
+        after >> entry.file_system >> entry.source >> entry.options;
+        found = entry;
+    }
+    return found;
+}
+
 void walk(const fs::path& root, fs::path block, const file_device_finder& finder, target_identity& target, int depth) {
     if (block.empty() || depth > deepest_layer) return;
     if (present(block / "partition")) block = block.parent_path();
@@ -240,6 +265,12 @@ void walk(const fs::path& root, fs::path block, const file_device_finder& finder
                 walk(root, below, finder, target, depth + 1);
                 return;
             }
+            // A file in memory has no device under it: the loop device is memory.
+            if (const auto mount = mount_of(root, number); mount && memory_file_system(mount->file_system)) {
+                target.layers.push_back(storage_layer{name, "loop", std::nullopt, backing});
+                target.memory_file_system = mount->file_system;
+                return;
+            }
         }
         storage_device device = describe_disk(root, block);
         device.transport = "loop";
@@ -248,29 +279,6 @@ void walk(const fs::path& root, fs::path block, const file_device_finder& finder
         return;
     }
     target.devices.push_back(describe_disk(root, block));
-}
-
-struct mount_entry {
-    std::string file_system, source, options;
-};
-
-// The last mount of the device number: one mounted over another hides it.
-std::optional<mount_entry> mount_of(const fs::path& root, device_number number) {
-    std::ifstream in(root / "proc/self/mountinfo");
-    const std::string wanted = std::to_string(number.major) + ":" + std::to_string(number.minor);
-    std::optional<mount_entry> found;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string id, parent, device;
-        fields >> id >> parent >> device;
-        const auto separator = line.find(" - ");
-        if (device != wanted || separator == std::string::npos) continue;
-        std::istringstream after(line.substr(separator + 3));
-        mount_entry entry;
-        after >> entry.file_system >> entry.source >> entry.options;
-        found = entry;
-    }
-    return found;
 }
 
 std::optional<std::string> option_value(const std::string& options, const std::string& key) {
@@ -383,8 +391,8 @@ target_identity walk_storage(const std::string& root_name, device_number number,
     fs::path block = block_of(root, number);
     if (block.empty() && mount) block = block_named(root, mount->source);
     walk(root, block, finder, target, 0);
-    target.known =
-        !target.devices.empty() || (mount && (mount->file_system == "tmpfs" || mount->file_system == "ramfs"));
+    target.known = !target.devices.empty() || !target.memory_file_system.empty() ||
+                   (mount && memory_file_system(mount->file_system));
     return target;
 }
 

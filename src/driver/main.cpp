@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
     if (parsed.end == parse_end::printed) std::exit(parsed.status);
     if (parsed.end == parse_end::refused) refuse_run(parsed.refusal);
     const run_settings& settings = run.settings;
+    if (settings.fill_percent != 0) note_fill(settings);
     if (!open_run_directory(run.state)) refuse_run(messages::invalid_path);
     if (is_printing_rank()) {
         const std::string refusal =
@@ -78,10 +79,10 @@ int main(int argc, char** argv) {
         const run_refusal refusal = check_limits(settings);
         if (!refusal.message.empty()) refuse_run(refusal);
     }
+    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
     note_memory_file_system(run.results, settings.target_directory);
     note_inherited_transforms(run.results, settings.target_directory);
     note_cache_beyond_purge(settings.target_directory);
-    run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
 
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {

@@ -41,7 +41,8 @@ void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figu
     kept = figure;
     if (!combine_ranks(kept)) stop_if_requested(run);
     print_result(kind, kept.kib_per_ms);
-    print_link_note(run.results, run.results.passes.back(), kind);
+    print_slow_figure_note(kept);
+    print_link_note(run.results, run.results.passes.back(), kind, run.settings.direct);
     if (run.settings.latency) print_latency_notes(kind, kept);
 }
 
@@ -96,10 +97,12 @@ void aim_readers(benchmark_run& run, bool with_cache) {
     }
 }
 
-// With the capacity check, once the readers have read every file: when some data came back
-// other than written, says how much the device holds and makes the first reader's mismatch
-// the run's error.
-void judge_capacity(benchmark_run& run) {
+// With the capacity check, once the readers have read every file or -time stopped them: when
+// some data came back other than written, says what that tells of the device and makes the
+// first reader's mismatch the run's error. An interruption or another error leaves what was
+// read unjudged.
+void judge_capacity(benchmark_run& run, bool cut_short) {
+    if (stop_requested(run.state)) return;
     capacity_tally tally;
     const worker* first = nullptr;
     std::uint64_t offered = 0;
@@ -110,10 +113,14 @@ void judge_capacity(benchmark_run& run) {
         offered += written_bytes(reader.reads, test_file_bytes(run.settings));
     }
     if (first == nullptr) return;
-    run.results.capacity = capacity_record{true, offered, tally.verified_bytes,
-                                           tally.first_bad == no_position ? 0 : tally.first_bad,
-                                           tally.aliasing_distance};
-    note_capacity(run.results.capacity);
+    capacity_record& capacity = run.results.capacity;
+    capacity = capacity_record{true, offered, tally.verified_bytes, tally.first_bad == no_position ? 0 : tally.first_bad,
+                               cut_short ? 0 : aliasing_distance(tally)};
+    capacity.kind = judge_tally(tally, offered, cut_short);
+    capacity.checked_bytes = tally.checked_bytes;
+    capacity.bad_sectors = tally.bad_sectors;
+    capacity.bits_differ = tally.differing_bits;
+    note_capacity(capacity);
     record_fatal_error(run.state, mismatch_message(first->mismatch));
 }
 
@@ -122,9 +129,14 @@ void judge_capacity(benchmark_run& run) {
 void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
     run.results.passes.emplace_back();
     prepare_write_handles(run.state);
+    const run_settings& settings = run.settings;
+    if (capacity_checked(settings))
+        prepare_write_order(run.state.order, settings.worker_count,
+                            std::uint64_t{settings.files_per_worker} * settings.blocks_per_file,
+                            bytes_per_block(settings));
     const std::uint64_t identity = pass_identity(run.state.seed, pass_number);
-    run.workers.assign(run.settings.worker_count, worker{});
-    for (std::uint32_t w = 0; w < run.settings.worker_count; ++w) {
+    run.workers.assign(settings.worker_count, worker{});
+    for (std::uint32_t w = 0; w < settings.worker_count; ++w) {
         worker& self = run.workers[w];
         self.run = &run.state;
         self.number = w;
@@ -155,7 +167,7 @@ void run_pass(benchmark_run& run, std::uint32_t pass_number) {
         if (settings.controller_cache_gib != 0)
             run_eviction_step(run, "eviction_read", eviction_bytes, read_eviction_file);
         const figure_record read = read_phase(run, with_cache);
-        if (capacity_checked(settings)) judge_capacity(run);
+        if (capacity_checked(settings)) judge_capacity(run, read.cut_short);
         keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached, read);
     }
 

@@ -40,7 +40,8 @@ struct directory_entry {
     file_identity identity;
 };
 
-enum class creation { created, name_taken, failed };
+// `no_space` when the disk, its table of files or the user's quota is full.
+enum class creation { created, name_taken, no_space, failed };
 
 // Whether a file's reads and writes go through the OS cache or bypass it.
 enum class file_caching { os_cache, unbuffered };

@@ -13,6 +13,10 @@ std::string console_label_of(figure_kind kind);
 
 void print_result(figure_kind kind, std::uint64_t kib_per_ms);
 
+// After a figure's result line, when its figure rounds down to 0 Mo/s but bytes moved: the rate
+// in KB/s.
+void print_slow_figure_note(const figure_record& figure);
+
 // With -latency, after a figure's result line: what its calls took and its longest call.
 void print_latency_notes(figure_kind kind, const figure_record& figure);
 
@@ -23,3 +27,6 @@ void print_medians(const run_record& run);
 // The capacity check's verdict, as a Note line, and printed.
 std::string capacity_note(const capacity_record& capacity);
 void note_capacity(const capacity_record& capacity);
+
+// With -fill, after the banner: what the run will write.
+void note_fill(const run_settings& settings);

@@ -22,12 +22,13 @@ host_record host_of_run() {
     return host_record{host.name, host.os, host.os_version, host.logical_cpus, host.memory_bytes};
 }
 
-target_record target_of_run(const run_settings& settings) {
+// A loop device over a file in memory is in memory, whatever the loop's own volume says.
+target_record target_of_run(const run_settings& settings, const target_identity& identity) {
     const volume_description volume = describe_volume(settings.target_directory);
     target_record target;
     target.path = settings.target_directory;
     target.file_system = volume.file_system;
-    target.memory_backed = volume.memory_backed;
+    target.memory_backed = volume.memory_backed || !identity.memory_file_system.empty();
     target.compressed = volume.compressed;
     target.encrypted = volume.encrypted;
     target.total_bytes = volume.total_bytes;
@@ -47,8 +48,9 @@ std::optional<rate_drop_record> rate_drop_of(const figure_record& write) {
                             rounded_rate(drop.after_bytes_per_second / 1e6), rate_drop_sentence(drop)};
 }
 
-std::optional<link_note_record> link_note_of(const run_record& run, const pass_record& pass, figure_kind kind) {
-    const std::optional<link_note> note = figure_link_note(run, pass, kind);
+std::optional<link_note_record> link_note_of(const run_record& run, const pass_record& pass, figure_kind kind,
+                                             bool direct) {
+    const std::optional<link_note> note = figure_link_note(run, pass, kind, direct);
     if (!note) return std::nullopt;
     return link_note_record{note->kind, note->link, note->ceiling_mb_per_second, without_note_prefix(note->text)};
 }
@@ -66,13 +68,13 @@ run_record finished_record(const run_settings& settings, const run_record& run, 
     finished.message = message;
     finished.settings = settings;
     finished.host = host_of_run();
-    finished.target = target_of_run(settings);
+    finished.target = target_of_run(settings, run.measured.target);
     for (std::size_t index = 0; index < finished.passes.size(); ++index) {
         pass_record& pass = finished.passes[index];
         figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];
         if (write.measured) write.rate_drop = rate_drop_of(write);
         for (const figure_kind kind : {figure_kind::write_forced, figure_kind::read_uncached})
-            pass.figures[static_cast<int>(kind)].link_note = link_note_of(run, run.passes[index], kind);
+            pass.figures[static_cast<int>(kind)].link_note = link_note_of(run, run.passes[index], kind, settings.direct);
     }
     if (finished.capacity.checked) finished.capacity_note = capacity_note(finished.capacity);
     return finished;

@@ -10,7 +10,10 @@
 #include "settings/options.hpp"
 #include "settings/settings.hpp"
 
-inline constexpr int results_schema_version = 1;
+// 2: the capacity check's offsets count in the order the blocks were written across workers.
+inline constexpr int results_schema_version = 2;
+// The oldest version quorlane-report still reads.
+inline constexpr int oldest_results_schema_version = 1;
 
 nlohmann::ordered_json results_document(const run_record& run);
 

@@ -29,8 +29,16 @@ void print_note(const run_record& results, std::uint32_t rank, const std::string
 void note_memory_file_system(const run_record& results, const std::string& directory) {
     if (!cluster_mode()) {
         file_system_type type;
-        if (file_system_of(directory, type) && type.in_memory)
+        if (!file_system_of(directory, type)) return;
+        const target_identity& target = results.measured.target;
+        if (type.in_memory)
             print_note(results, 0, format_text(messages::memory_file_system, directory.c_str(), type.name.c_str()));
+        else if (!target.memory_file_system.empty() && !target.layers.empty())
+            print_note(results, 0,
+                       format_text(messages::memory_file_system, directory.c_str(),
+                                   format_text(messages::loop_in_memory, type.name.c_str(),
+                                               target.layers.back().name.c_str(), target.memory_file_system.c_str())
+                                       .c_str()));
         return;
     }
     for (std::uint32_t rank = 0; rank < results.ranks.size(); ++rank) {

@@ -8,7 +8,8 @@
 #include "results/record.hpp"
 
 // Says once, before any file exists, when `directory`, the one under test, is a memory
-// filesystem; in quorlane-mpi, once for each rank whose directory is, naming the rank.
+// filesystem, or on a loop device over a file in memory (from the target found); in
+// quorlane-mpi, once for each rank whose directory is on a memory file system, naming the rank.
 void note_memory_file_system(const run_record& results, const std::string& directory);
 // Says when the test files inherit the compression or encryption of `directory` (Windows).
 void note_inherited_transforms(const run_record& results, const std::string& directory);

@@ -128,15 +128,15 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
     }
 }
 
-// The capacity check's verdict: the data written past what the device holds, as a band.
+// The capacity check's verdict: the data written past what the device holds, as a band; none
+// for damage, nor for a check cut short.
 void mark_capacity(const capacity_record& capacity, chart& drawn) {
-    if (!capacity.checked) return;
-    const std::uint64_t held = capacity.aliasing_distance != 0 ? capacity.aliasing_distance : capacity.verified_bytes;
-    if (held >= capacity.offered_bytes) return;
-    drawn.spans.push_back(chart_span{static_cast<double>(held) / bytes_per_gib,
+    if (!capacity.checked || (capacity.kind != capacity_kind::wrapped && capacity.kind != capacity_kind::lost)) return;
+    if (capacity.verified_bytes >= capacity.offered_bytes) return;
+    drawn.spans.push_back(chart_span{static_cast<double>(capacity.verified_bytes) / bytes_per_gib,
                                      static_cast<double>(capacity.offered_bytes) / bytes_per_gib,
-                                     capacity.aliasing_distance != 0 ? messages::capacity_band_wrapped
-                                                                     : messages::capacity_band_short,
+                                     capacity.kind == capacity_kind::wrapped ? messages::capacity_band_wrapped
+                                                                             : messages::capacity_band_short,
                                      "hsl(0,80%,82%)"});
 }
 

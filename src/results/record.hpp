@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/capacity.hpp"
 #include "data/verify.hpp"
 #include "device/identity.hpp"
 #include "latency/stalls.hpp"
@@ -114,13 +115,18 @@ struct rank_description {
 };
 
 // With -fill and -verify, once a read found the data differing: how much of what was written
-// came back as written, and where the device's data wrapped.
+// came back as written, in the order the blocks were written, where the device's data
+// wrapped, and what that says.
 struct capacity_record {
     bool checked = false;
     std::uint64_t offered_bytes = 0;    // written
     std::uint64_t verified_bytes = 0;   // read back as written
     std::uint64_t first_bad_offset = 0; // in the order written
     std::uint64_t aliasing_distance = 0;  // 0 when no data came back from another place
+    capacity_kind kind = capacity_kind::lost;
+    std::uint64_t checked_bytes = 0;  // read back and compared: all offered unless cut short
+    std::uint64_t bad_sectors = 0;
+    std::uint64_t bits_differ = 0;    // over the bad sectors
 };
 
 // The options as the run was given them, from the option table; what follows from them is

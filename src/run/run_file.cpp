@@ -36,6 +36,7 @@ bool create_run_file(run_state& run, const std::string& name, const char* messag
         case creation::created: identity = identity_of_created(handle); return true;
         case creation::name_taken: report_file_error(run, messages::name_in_use, name, reason); return false;
         case creation::failed: report_file_error(run, message, name, reason); return false;
+        case creation::no_space: report_file_error(run, messages::when_full(message), name, reason); return false;
     }
     return false;
 }
@@ -51,6 +52,7 @@ bool create_run_file_drawn(run_state& run, const std::function<std::string()>& d
     switch (outcome) {
         case creation::created: identity = identity_of_created(handle); return true;
         case creation::failed: report_file_error(run, message, name, reason); return false;
+        case creation::no_space: report_file_error(run, messages::when_full(message), name, reason); return false;
         case creation::name_taken: break;
     }
     const std::string path = run.settings.target_directory + name;

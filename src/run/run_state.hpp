@@ -15,6 +15,7 @@
 #include "common/clock.hpp"
 #include "latency/stalls.hpp"
 #include "platform/file_io.hpp"
+#include "run/write_order.hpp"
 #include "settings/settings.hpp"
 
 // The part the interruption handlers touch: atomics only.
@@ -117,6 +118,8 @@ struct run_state {
     // Every rank's writers' files in the pass, by rank (a single process is rank 0), from which
     // each reader is given the files it reads.
     std::vector<std::vector<writer_files>> files_of_rank;
+    // With the capacity check, where each block came in the order the blocks were written.
+    write_order order;
 
     // The flush started last and not yet settled, and its thread.
     std::shared_ptr<flush_progress> flush;

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "common/ending.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "platform/command_line.hpp"
@@ -35,10 +36,10 @@ parsed_arguments printed() {
 }
 
 // The settings read so far are kept: quorlane-mpi names a refusing rank's -path when it has one.
-parsed_arguments refused(parsed_arguments parsed, std::string message) {
+parsed_arguments refused(parsed_arguments parsed, run_refusal refusal) {
     parsed.end = parse_end::refused;
     parsed.status = 1;
-    parsed.refusal = std::move(message);
+    parsed.refusal = std::move(refusal);
     return parsed;
 }
 
@@ -65,29 +66,33 @@ std::optional<std::string> read_value(const option_row& option, const char* valu
     return std::nullopt;
 }
 
-// Sets the number of files that -fill asks for, from the free space now, and says it; the
-// refusal's message when it can't.
-std::optional<std::string> apply_fill(run_settings& settings, bool files_per_worker_given,
+// Sets the number of files that -fill asks for, from the free space now; the refusal when it
+// can't.
+std::optional<run_refusal> apply_fill(run_settings& settings, bool files_per_worker_given,
                                       std::span<const option_row> options) {
-    if (files_per_worker_given) return messages::fill_with_file_number;
+    if (files_per_worker_given) return run_refusal{messages::fill_with_file_number, ""};
     std::uint64_t free_bytes = 0;
     std::uint64_t size_bytes = 0;
     if (!free_space(settings.target_directory, free_bytes) || !file_system_size(settings.target_directory, size_bytes))
-        return format_text(messages::fill_unknown_space, settings.target_directory.c_str());
+        return run_refusal{format_text(messages::fill_unknown_space, settings.target_directory.c_str()), ""};
     const std::uint64_t file_bytes = test_file_bytes(settings);
-    const std::uint64_t files =
-        files_per_worker_for_fill(settings.fill_percent, free_bytes, size_bytes, eviction_file_bytes(settings),
-                                  file_bytes, settings.worker_count);
-    if (files == 0)
-        return format_text(messages::fill_too_small, settings.fill_percent, settings.target_directory.c_str(),
-                           static_cast<unsigned long long>(free_bytes / bytes_per_mib), settings.worker_count);
+    const std::uint64_t eviction_bytes = eviction_file_bytes(settings);
+    const std::uint64_t files = files_per_worker_for_fill(settings.fill_percent, free_bytes, size_bytes, eviction_bytes,
+                                                          file_bytes, settings.worker_count);
+    if (files == 0) {
+        const std::string refusal =
+            format_text(messages::fill_too_small, settings.fill_percent, settings.target_directory.c_str(),
+                        static_cast<unsigned long long>(free_bytes / bytes_per_mib), settings.worker_count);
+        // The eviction file is named when it is what leaves no room, as the free-space check does.
+        if (eviction_bytes == 0 || files_per_worker_for_fill(settings.fill_percent, free_bytes, size_bytes, 0,
+                                                             file_bytes, settings.worker_count) == 0)
+            return run_refusal{refusal, ""};
+        return run_refusal{refusal, format_text(messages::fill_eviction,
+                                                static_cast<unsigned long long>(eviction_bytes / bytes_per_mib),
+                                                settings.controller_cache_gib)};
+    }
     const std::uint32_t most_files = option_named(options, "-file_number")->maximum;
     settings.files_per_worker = static_cast<std::uint32_t>(std::min<std::uint64_t>(files, most_files));
-    const std::uint64_t all_files = std::uint64_t{settings.files_per_worker} * settings.worker_count;
-    print_on_own_line(format_text(messages::fill_note, settings.fill_percent,
-                                  static_cast<unsigned long long>(all_files * file_bytes / bytes_per_mib),
-                                  static_cast<unsigned long long>(all_files), settings.files_per_worker,
-                                  static_cast<unsigned long long>(file_bytes / bytes_per_mib)));
     return std::nullopt;
 }
 
@@ -147,17 +152,17 @@ parsed_arguments parse_arguments(int argc, char** argv, std::span<const option_r
         }
         // An empty file name would quietly mean no file at all.
         if (i + 1 >= argc || (option->value == option_value::file_name && argv[i + 1][0] == '\0'))
-            return refused(std::move(parsed), format_text(messages::missing_value, argv[i]));
+            return refused(std::move(parsed), {format_text(messages::missing_value, argv[i]), ""});
         if (std::optional<std::string> refusal = read_value(*option, argv[++i], settings))
-            return refused(std::move(parsed), std::move(*refusal));
+            return refused(std::move(parsed), {std::move(*refusal), ""});
         files_per_worker_given = files_per_worker_given || option->number == &run_settings::files_per_worker;
     }
 
     settings.blocks_per_file = settings.file_mib * bytes_per_kib / settings.block_kib;
 
-    if (settings.target_directory.empty()) return refused(std::move(parsed), messages::missing_path);
+    if (settings.target_directory.empty()) return refused(std::move(parsed), {messages::missing_path, ""});
     if (settings.fill_percent != 0)
-        if (std::optional<std::string> refusal = apply_fill(settings, files_per_worker_given, options))
+        if (std::optional<run_refusal> refusal = apply_fill(settings, files_per_worker_given, options))
             return refused(std::move(parsed), std::move(*refusal));
     return parsed;
 }

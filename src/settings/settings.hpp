@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "common/ending.hpp"
 #include "common/units.hpp"
 
 // The options as given, or their defaults (default_settings); the option of each is in the help.
@@ -54,12 +55,12 @@ inline std::uint64_t eviction_file_bytes(const run_settings& settings) {
 
 // How parsing the command line ended: settings to run with, the version or the help printed
 // (`status` says whether the standard output took them), or a run refused before any file
-// exists, with the refusal's message, not yet printed.
+// exists, with the refusal, not yet printed.
 enum class parse_end { run, printed, refused };
 struct parsed_arguments {
     parse_end end = parse_end::run;
     int status = 0;
-    std::string refusal;
+    run_refusal refusal;
     run_settings settings;
 };
 

@@ -52,7 +52,10 @@ std::string phase_outlook(const phase_state& phase, std::int64_t now) {
     if (phase.deadline_us != 0) {
         const std::int64_t limit = phase.deadline_us - phase.start_us;
         share = std::max(share, static_cast<double>(elapsed) / limit);
-        const std::int64_t to_deadline = std::max<std::int64_t>(phase.deadline_us - now, 0);
+        // Past the deadline the workers end the calls under way, which a slow device may take
+        // long over: no time is left to count down.
+        if (now >= phase.deadline_us) return format_text(messages::share_done, 100u) + messages::finishing_in_flight;
+        const std::int64_t to_deadline = phase.deadline_us - now;
         left_us = left_us < 0 ? to_deadline : std::min(left_us, to_deadline);
     }
     const auto percent = static_cast<unsigned>(std::min(share, 1.0) * 100);

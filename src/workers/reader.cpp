@@ -57,7 +57,8 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
         std::string reason;
         const std::int64_t start = latency_clock_ns();
         const std::int64_t got = read_up_to(handle, buffer, bytes, reason);
-        record_call(self.times, {0, self.number, index, offset, false, start}, latency_clock_ns());
+        // The read that finds the file's end moves nothing: it is no block.
+        if (got != 0) record_call(self.times, {0, self.number, index, offset, false, start}, latency_clock_ns());
         if (got < 0) {
             record_fatal_error(run, format_text(messages::read_failed, name.c_str(), reason.c_str()));
             complete = false;
@@ -77,8 +78,8 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
                 ? pattern_block(*pattern, index, offset)
                 : nullptr;
         if (expected != nullptr && capacity_checked(settings))
-            tally_read(self.capacity, *pattern, index, offset, expected, buffer, written_part,
-                       test_file_bytes(settings), settings.worker_count);
+            tally_read(self.capacity, run.order, *pattern, index, offset, expected, buffer, written_part,
+                       settings.blocks_per_file, settings.worker_count);
         if (comparing && written_part > 0 &&
             !check_block(*pattern, expected, check, index, offset, buffer, written_part, name, found)) {
             if (keep_mismatch(self, found)) {

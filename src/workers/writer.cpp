@@ -54,7 +54,10 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
             record_fatal_error(run, format_text(messages::short_write, name.c_str(), reason.c_str()));
             return false;
         }
-        run.phase.bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
+        const std::uint64_t before = run.phase.bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
+        if (capacity_checked(run.settings))
+            note_block_written(run.order, self.number, std::uint64_t{index} * run.settings.blocks_per_file + block,
+                               before);
         self.bytes += bytes;
     }
     run.last_file_bytes[self.number] = offset;

@@ -1,31 +1,72 @@
-// Loaded into quorlane with LD_PRELOAD: each test file acts as a device that keeps only its
-// first WRAP_BYTES bytes, as a counterfeit stick does: a byte written past them lands at its
-// offset modulo WRAP_BYTES, over what was written there before, and a read there reads what
-// is at that offset. The file's length is what was written to it, as the device claims.
+// Loaded into quorlane with LD_PRELOAD: the test files act as one device that keeps
+// DEVICE_KEEPS bytes, as a counterfeit stick does. Each 4 KiB piece of a test file takes the
+// device's next free place in the order the pieces arrive, whatever file or worker wrote them,
+// and once every place has been taken the next piece takes the first place again (the device's
+// addresses wrap), over what was written there before; with DEVICE_LOSES=1 a piece past the
+// capacity is dropped instead and reads back as zeros. A read reads what the piece's place
+// holds now. DEVICE_FLIPS=N flips one bit of what the N-th piece (from 0) reads back, and
+// DEVICE_READ_MS=M makes every read of a test file take M ms longer. The files' lengths are
+// what was written to them, as the device claims; their data lives in the shim's memory.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
+constexpr off_t piece_bytes = 4096;
+constexpr std::int64_t no_place = -1;
 constexpr int largest_tracked = 65536;
-bool wrapped[largest_tracked];
 
-off_t wrap_bytes() {
-    static const off_t bytes = [] {
-        const char* setting = std::getenv("WRAP_BYTES");
-        return setting == nullptr ? off_t{0} : static_cast<off_t>(std::atoll(setting));
-    }();
-    return bytes;
+struct device_model {
+    std::mutex lock;
+    char* places = nullptr;  // DEVICE_KEEPS bytes, untouched pages costing nothing
+    std::int64_t place_count = 0;
+    std::int64_t pieces_written = 0;  // the next piece's number, in arrival order
+    bool loses = false;
+    std::int64_t flipped_piece = -1;
+    long read_delay_ms = 0;
+    // Per test file (by inode), each piece's number in arrival order, no_place for none yet.
+    std::map<ino_t, std::vector<std::int64_t>> pieces;
+};
+
+long long setting(const char* name, long long otherwise) {
+    const char* text = std::getenv(name);
+    return text == nullptr ? otherwise : std::atoll(text);
 }
 
-bool is_wrapped(int descriptor) { return descriptor >= 0 && descriptor < largest_tracked && wrapped[descriptor]; }
+device_model& device() {
+    static device_model* model = [] {
+        auto* made = new device_model;
+        made->place_count = setting("DEVICE_KEEPS", 0) / piece_bytes;
+        made->loses = setting("DEVICE_LOSES", 0) != 0;
+        made->flipped_piece = setting("DEVICE_FLIPS", -1);
+        made->read_delay_ms = static_cast<long>(setting("DEVICE_READ_MS", 0));
+        if (made->place_count > 0) {
+            void* memory = mmap(nullptr, static_cast<std::size_t>(made->place_count * piece_bytes),
+                                PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            made->places = memory == MAP_FAILED ? nullptr : static_cast<char*>(memory);
+        }
+        return made;
+    }();
+    return *model;
+}
+
+bool tracked[largest_tracked];
+
+bool is_tracked(int descriptor) { return descriptor >= 0 && descriptor < largest_tracked && tracked[descriptor]; }
 
 // The test files, not the eviction file nor the directory markers of quorlane-mpi.
 bool is_test_file(const char* name) {
@@ -41,8 +82,21 @@ function next_definition(const char* name) {
 }
 
 int track(int descriptor, const char* name) {
-    if (descriptor >= 0 && descriptor < largest_tracked) wrapped[descriptor] = wrap_bytes() > 0 && is_test_file(name);
+    if (descriptor >= 0 && descriptor < largest_tracked)
+        tracked[descriptor] = device().places != nullptr && is_test_file(name);
     return descriptor;
+}
+
+std::vector<std::int64_t>& pieces_of(device_model& model, int descriptor) {
+    struct stat state {};
+    fstat(descriptor, &state);
+    return model.pieces[state.st_ino];
+}
+
+// Where the piece numbered `number` lives, or null when the device dropped it.
+char* place_of(device_model& model, std::int64_t number) {
+    if (model.loses && number >= model.place_count) return nullptr;
+    return model.places + number % model.place_count * piece_bytes;
 }
 
 }  // namespace
@@ -74,14 +128,21 @@ extern "C" int openat(int directory, const char* name, int flags, ...) {
 
 extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
     static const auto real = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
-    if (!is_wrapped(descriptor)) return real(descriptor, data, size);
+    if (!is_tracked(descriptor)) return real(descriptor, data, size);
+    device_model& model = device();
+    const std::lock_guard<std::mutex> guard(model.lock);
     const off_t start = lseek(descriptor, 0, SEEK_CUR);
+    std::vector<std::int64_t>& pieces = pieces_of(model, descriptor);
     const auto* bytes = static_cast<const char*>(data);
     for (size_t done = 0; done < size;) {
-        const off_t at = (start + static_cast<off_t>(done)) % wrap_bytes();
-        const size_t piece = std::min(size - done, static_cast<size_t>(wrap_bytes() - at));
-        if (pwrite(descriptor, bytes + done, piece, at) != static_cast<ssize_t>(piece)) return -1;
-        done += piece;
+        const off_t at = start + static_cast<off_t>(done);
+        const auto piece = static_cast<std::size_t>(at / piece_bytes);
+        const size_t part = std::min(size - done, static_cast<size_t>(piece_bytes - at % piece_bytes));
+        if (pieces.size() <= piece) pieces.resize(piece + 1, no_place);
+        // A piece takes a place when it is begun; the rest of it goes to the same place.
+        if (at % piece_bytes == 0 || pieces[piece] == no_place) pieces[piece] = model.pieces_written++;
+        if (char* place = place_of(model, pieces[piece])) std::memcpy(place + at % piece_bytes, bytes + done, part);
+        done += part;
     }
     const off_t end = start + static_cast<off_t>(size);
     struct stat state {};
@@ -92,18 +153,33 @@ extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
 
 extern "C" ssize_t read(int descriptor, void* data, size_t size) {
     static const auto real = next_definition<ssize_t (*)(int, void*, size_t)>("read");
-    if (!is_wrapped(descriptor)) return real(descriptor, data, size);
+    if (!is_tracked(descriptor)) return real(descriptor, data, size);
+    device_model& model = device();
+    if (model.read_delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(model.read_delay_ms));
+    const std::lock_guard<std::mutex> guard(model.lock);
     const off_t start = lseek(descriptor, 0, SEEK_CUR);
     struct stat state {};
     if (fstat(descriptor, &state) != 0) return -1;
     if (start >= state.st_size) return 0;
     size = std::min(size, static_cast<size_t>(state.st_size - start));
+    const std::vector<std::int64_t>& pieces = pieces_of(model, descriptor);
     auto* bytes = static_cast<char*>(data);
     for (size_t done = 0; done < size;) {
-        const off_t at = (start + static_cast<off_t>(done)) % wrap_bytes();
-        const size_t piece = std::min(size - done, static_cast<size_t>(wrap_bytes() - at));
-        if (pread(descriptor, bytes + done, piece, at) != static_cast<ssize_t>(piece)) return -1;
-        done += piece;
+        const off_t at = start + static_cast<off_t>(done);
+        const auto piece = static_cast<std::size_t>(at / piece_bytes);
+        const size_t part = std::min(size - done, static_cast<size_t>(piece_bytes - at % piece_bytes));
+        const std::int64_t number = piece < pieces.size() ? pieces[piece] : no_place;
+        const char* place = number == no_place ? nullptr : place_of(model, number);
+        if (place == nullptr)
+            std::memset(bytes + done, 0, part);
+        else
+            std::memcpy(bytes + done, place + at % piece_bytes, part);
+        // One bit of the piece, whichever part of it this read holds.
+        constexpr off_t flipped_byte = 100;
+        if (number == model.flipped_piece && at % piece_bytes <= flipped_byte &&
+            flipped_byte < at % piece_bytes + static_cast<off_t>(part))
+            bytes[done + static_cast<size_t>(flipped_byte - at % piece_bytes)] ^= 0x10;
+        done += part;
     }
     lseek(descriptor, start + static_cast<off_t>(size), SEEK_SET);
     return static_cast<ssize_t>(size);
@@ -111,6 +187,6 @@ extern "C" ssize_t read(int descriptor, void* data, size_t size) {
 
 extern "C" int close(int descriptor) {
     static const auto real = next_definition<int (*)(int)>("close");
-    if (descriptor >= 0 && descriptor < largest_tracked) wrapped[descriptor] = false;
+    if (descriptor >= 0 && descriptor < largest_tracked) tracked[descriptor] = false;
     return real(descriptor);
 }

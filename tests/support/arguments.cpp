@@ -10,6 +10,6 @@ run_settings apply_arguments(std::vector<std::string> arguments) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     const parsed_arguments parsed = parse_arguments(static_cast<int>(argv.size()), argv.data());
-    EXPECT_EQ(parsed.end, parse_end::run) << parsed.refusal;
+    EXPECT_EQ(parsed.end, parse_end::run) << parsed.refusal.message;
     return parsed.settings;
 }

@@ -27,6 +27,8 @@ std::vector<std::string> screen_without_memory_notes(const std::string& output, 
     const std::regex cached_note(
         "Note: [0-9]+ % of the test files are still in the OS cache: "
         "the next figure is not the disk's own speed\\.");
+    // A busy machine may take a second over a small file's flush: its figure is then under 1 Mo/s.
+    const std::regex slow_note("Note: the figure above is [0-9]+ KB/s, under 1 Mo/s\\.");
     std::vector<std::string> screen;
     int notes = 0;
     for (const std::string& line : lines(output)) {
@@ -35,7 +37,7 @@ std::vector<std::string> screen_without_memory_notes(const std::string& output, 
         const bool note_sized = shown.rfind("Note: ", 0) == 0 && shown.size() < 4096;
         if (note_sized && (std::regex_match(shown, memory_note) || std::regex_match(shown, cached_note)))
             ++notes;
-        else
+        else if (!note_sized || !std::regex_match(shown, slow_note))
             screen.push_back(shown);
     }
     EXPECT_EQ(notes, on_memory_file_system(directory) ? 2 : 0) << output;

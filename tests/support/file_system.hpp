@@ -14,5 +14,6 @@ std::string disk_backed_parent();
 
 // A completed run's output as it stays on screen, line by line, less the two notes of a
 // directory on a memory filesystem (its memory speeds, the test files still cached), which
-// must be there exactly when `directory` is on one.
+// must be there exactly when `directory` is on one, and less the rate in KB/s of a figure
+// that a slow moment made 0 Mo/s.
 std::vector<std::string> screen_without_memory_notes(const std::string& output, const std::string& directory);

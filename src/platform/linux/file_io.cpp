@@ -54,9 +54,10 @@ creation create_new_file(os_directory directory, const std::string& name, file_c
     const int folder = static_cast<int>(directory);
     const int descriptor = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor < 0) {
-        const bool taken = errno == EEXIST;
+        const int code = errno;
         fail_with_errno(reason);
-        return taken ? creation::name_taken : creation::failed;
+        if (code == EEXIST) return creation::name_taken;
+        return code == ENOSPC || code == EDQUOT ? creation::no_space : creation::failed;
     }
     // O_DIRECT is set once the file exists: a file system that refuses it in open() has
     // created the file all the same, and this one is surely the run's own to remove.

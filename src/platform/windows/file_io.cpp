@@ -32,6 +32,9 @@ bool held_by_another(const relative_open& opened, const directory_entry& entry) 
 constexpr DWORD deletion_retry_ms = 2000;
 constexpr DWORD deletion_retry_step_ms = 50;
 
+// ERROR_DISK_QUOTA_EXCEEDED, which mingw-w64's headers lack.
+constexpr DWORD disk_quota_exceeded = 1295;
+
 }  // namespace
 
 // Without FILE_SHARE_DELETE, the directory can't be renamed or removed while the run holds it.
@@ -61,8 +64,10 @@ creation create_new_file(os_directory directory, const std::string& name, file_c
                       FILE_NON_DIRECTORY_FILE | caching_options(caching), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     if (created.handle == INVALID_HANDLE_VALUE) {
         reason = windows_error_text(created.error);
-        return created.error == ERROR_FILE_EXISTS || created.error == ERROR_ALREADY_EXISTS ? creation::name_taken
-                                                                                           : creation::failed;
+        if (created.error == ERROR_FILE_EXISTS || created.error == ERROR_ALREADY_EXISTS) return creation::name_taken;
+        const bool full = created.error == ERROR_DISK_FULL || created.error == ERROR_HANDLE_DISK_FULL ||
+                          created.error == disk_quota_exceeded;
+        return full ? creation::no_space : creation::failed;
     }
     handle = reinterpret_cast<os_file>(created.handle);
     return creation::created;
