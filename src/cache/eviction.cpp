@@ -1,3 +1,5 @@
+#include <shared_mutex>
+
 #include "cache/cache.hpp"
 #include "common/buffer.hpp"
 #include "common/messages.hpp"
@@ -39,8 +41,11 @@ void write_eviction_file(run_state& run, std::uint64_t identity) {
         return;
     }
     os_file handle = no_file;
-    if (!create_eviction_file(run, handle)) return;
-    run.eviction_file_created = true;
+    {
+        std::shared_lock<std::shared_mutex> creations(run.creation_lock);
+        if (run.creation_closed || !create_eviction_file(run, handle)) return;
+        run.eviction_file_created = true;
+    }
 
     const std::uint64_t chunks = eviction_file_bytes() / bytes_per_chunk;
     std::string reason;

@@ -37,6 +37,9 @@ inline constexpr const char* invalid_path = "Sorry, the argument -path must be a
 inline constexpr const char* out_of_range = "Sorry, the argument %s must be between %u and %u";
 inline constexpr const char* missing_value = "Sorry, the argument %s must be followed by a value";
 inline constexpr const char* ignored_argument = "Note: ignored argument %s";
+// A name Windows holds but UTF-8 can't (an unpaired surrogate): any other would be a look-alike.
+inline constexpr const char* unconvertible_name =
+    "Sorry, the argument %s names a file through an unpaired surrogate (invalid UTF-16), which this program can't carry unchanged";
 inline constexpr const char* missing_path =
     "Sorry, you must choose the directory to test with the argument -path. "
     "For help, type Quorlane --help\n";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ bool remove_run_files(benchmark_run& run);
 // files and ends the process. Returns otherwise. With several ranks, a fatal error on any
 // rank ends every rank here: rank 0 reports the first, with the rank that met it.
 void stop_if_requested(benchmark_run& run);
+
+// Runs `step`, one of main's untimed steps, on a thread of its own while main waits; when the
+// console is closing, main stops waiting and ends the run there, the step left running until
+// the process ends.
+void run_abandonable(benchmark_run& run, const std::function<void()>& step);
 
 // Returns once every rank is here; ends this rank as interrupted when it is while it waits.
 void wait_for_every_rank(benchmark_run& run);

@@ -27,7 +27,7 @@ void run_eviction_step(benchmark_run& run, const char* name, std::uint64_t bytes
     wait_for_every_rank(run);
     const bool on_this_rank = first_rank_on_node();
     const std::int64_t start = now_us();
-    if (on_this_rank) step(run.state);
+    if (on_this_rank) run_abandonable(run, [&run, &step] { step(run.state); });
     stop_if_requested(run);
     if (on_this_rank)
         run.results.passes.back().steps.push_back(step_record{name, start - run.state.start_us, now_us() - start, bytes});
@@ -63,7 +63,7 @@ void purge_before_reading(benchmark_run& run) {
     std::vector<std::string> purged = test_files;
     if (run.state.eviction_file_created) purged.insert(purged.begin(), run.state.eviction_file_path);
     const std::int64_t start = now_us();
-    purge_os_cache(run.state, purged);
+    run_abandonable(run, [&run, &purged] { purge_os_cache(run.state, purged); });
     pass.steps.push_back(step_record{"purge", start - run.state.start_us, now_us() - start, 0});
     cache_residency residency;
     std::vector<cache_residency> of_rank;

@@ -101,6 +101,7 @@ const name_option* name_option_named(const char* argument) {
 void read_path(const char* value) {
     std::string& directory = parsed.target_directory;
     directory = resolved_directory(value);
+    if (directory.empty()) refuse_run(format_text(messages::unconvertible_name, "-path"));
     if (!is_existing_directory(directory)) refuse_run(messages::invalid_path);
     if (directory.back() != directory_separator()) directory += directory_separator();
 }
@@ -185,6 +186,8 @@ void parse_arguments(int argc, char** argv) {
         if (i + 1 >= argc || (file != nullptr && argv[i + 1][0] == '\0'))
             refuse_run(format_text(messages::missing_value, argv[i]));
         const char* value = argv[++i];
+        if ((is_path || file != nullptr) && !argument_carried_exactly(i))
+            refuse_run(format_text(messages::unconvertible_name, is_path ? "-path" : file->name));
         if (is_path)
             read_path(value);
         else if (file != nullptr)

@@ -1,3 +1,5 @@
+#include <shared_mutex>
+
 #include "common/buffer.hpp"
 #include "common/clock.hpp"
 #include "common/messages.hpp"
@@ -26,11 +28,14 @@ bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
 
 // Writes one whole file; false when the run must stop or the phase's deadline has passed.
 bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
-    os_file handle = no_file;
-    if (!create_test_file(self, index, handle)) return false;
     run_state& run = *self.run;
-    write_handle(run, self.number, index) = handle;
-    run.files_created[self.number] = index + 1;
+    os_file handle = no_file;
+    {
+        std::shared_lock<std::shared_mutex> creations(run.creation_lock);
+        if (run.creation_closed || !create_test_file(self, index, handle)) return false;
+        write_handle(run, self.number, index) = handle;
+        run.files_created[self.number] = index + 1;
+    }
 
     const std::size_t bytes = bytes_per_block();
     if (self.number == 0) progress_file_started(run.phase, now_us());

@@ -248,18 +248,43 @@ protected:
     std::string wine;
 };
 
-// A close the handler saw through within Windows' deadline: nothing left, and the results
-// saved as interrupted.
+// A close the handler saw through within Windows' deadline: nothing left, the results saved as
+// interrupted, and the process ended by itself with status 129.
 void expect_closed_in_time(const execution_result& r, const temporary_directory& dir,
                            const temporary_directory& reports) {
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
     EXPECT_LT(std::stoul(m[1]), 4500u);
+    EXPECT_NE(r.output.find("exited with 129\r\n"), std::string::npos) << r.output;
     EXPECT_TRUE(dir.entries().empty());
     std::ifstream stream(reports.path_name + "/run.json");
     const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
     EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
 }
+
+// Environment variables set for one scope, then removed.
+struct scoped_environment {
+    std::vector<std::string> names;
+    explicit scoped_environment(const std::vector<std::pair<std::string, std::string>>& variables) {
+        for (const auto& [name, value] : variables) {
+            setenv(name.c_str(), value.c_str(), 1);
+            names.push_back(name);
+        }
+    }
+    ~scoped_environment() {
+        for (const std::string& name : names) unsetenv(name.c_str());
+    }
+};
+
+// One step of a run made slow by the test library loaded into Wine, which creates the signal
+// file as the slowed call starts; `reached` is said before the step, `not_reached` after it.
+struct slowed_step {
+    const char* name;
+    const char* cache;
+    std::vector<std::pair<std::string, std::string>> environment;
+    const char* reached;
+    const char* not_reached;
+};
 
 }  // namespace
 
@@ -458,34 +483,58 @@ TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineLeavesNothingAndSavesTh
     // Closed in the write phase, with tens of files to remove; Windows would end the process as
     // soon as the handler returns, and so does the helper.
     const execution_result r =
-        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path", directory,
-                    "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0", "-json",
+        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", "files", directory, "40", windows_path(QUORLANE_WINDOWS_EXE),
+                    "-path", directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0", "-json",
                     windows_path(reports.path_name + "/run.json")});
     EXPECT_EQ(r.status, 0) << r.output;
     expect_closed_in_time(r, dir, reports);
 }
 
-// A close while the device takes its time to force the files: the process stops waiting for
-// the flush, removes the files the flush still holds, saves the results, and only then lets
-// Windows end it, within the deadline. The flush is held back by a slowed fsync.
-TEST_F(UnderWine, ConsoleCloseDuringASlowFlushRemovesTheFilesAndSavesTheResults) {
-    temporary_directory dir, reports;
-    ASSERT_FALSE(dir.path_name.empty());
-    const std::string directory = windows_path(dir.path_name);
-    setenv("LD_PRELOAD", SLOW_IO_LIBRARY, 1);
-    setenv("OMPI_COMM_WORLD_RANK", "0", 1);
-    setenv("SLOW_FSYNC", "0:60000", 1);
-    setenv("SLOW_FSYNC_NAME", "vellumcrate_", 1);
-    const execution_result r = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close@1500", directory, "2",
-                                           windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-file_number", "2",
-                                           "-file", "1", "-cache", "0", "-json",
-                                           windows_path(reports.path_name + "/run.json")});
-    unsetenv("LD_PRELOAD");
-    unsetenv("SLOW_FSYNC");
-    unsetenv("SLOW_FSYNC_NAME");
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("Writing time without cache ram ..."), std::string::npos) << r.output;
-    expect_closed_in_time(r, dir, reports);
+// A close while any one step takes its time: main waits for none of them (a flush, a slow
+// write, can't be cancelled), removes the files, some still held open, saves the results, and
+// ends the process within the deadline. Each step is held back for a minute by a slowed call.
+TEST_F(UnderWine, ConsoleCloseInEveryStepHeldBackLeavesNothingSavesTheResultsAndEndsWith129) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    const std::string slow = "0:60000";
+    const slowed_step steps[] = {
+        {"eviction write", "1", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_cache"}},
+         "Emptying the controller's cache ...", "Writing time with cache ram ..."},
+        {"eviction flush", "1", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_cache"}},
+         "Emptying the controller's cache ...", "Writing time with cache ram ..."},
+        {"write", "0", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_"}}, "Writing time with cache ram ...",
+         "Writing time with cache ram     : "},
+        {"flush", "0", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_"}}, "Writing time without cache ram ...",
+         "Writing time without cache ram  : "},
+        {"read with cache", "0", {{"SLOW_READ", slow}}, "Writing time without cache ram  : ",
+         "Reading time with cache ram     : "},
+        // Each of the two readers reads its file of 10 blocks, and its end, in the first read.
+        {"read without cache", "0", {{"SLOW_READ", slow}, {"SLOW_READ_SKIP", "22"}}, "Reading time with cache ram     : ",
+         "Reading time without cache ram  : "},
+        {"eviction read", "1", {{"SLOW_READ", slow}, {"SLOW_READ_NAME", "vellumcrate_cache"}},
+         "Writing time without cache ram  : ", "Reading time with cache ram     : "},
+    };
+    for (const slowed_step& step : steps) {
+        SCOPED_TRACE(step.name);
+        temporary_directory dir, reports;
+        ASSERT_FALSE(dir.path_name.empty());
+        const std::string directory = windows_path(dir.path_name);
+        const std::string signal = reports.path_name + "/slowed";
+        std::vector<std::pair<std::string, std::string>> environment = step.environment;
+        environment.insert(environment.end(), {{"LD_PRELOAD", SLOW_IO_LIBRARY},
+                                               {"OMPI_COMM_WORLD_RANK", "0"},
+                                               {"SLOW_SIGNAL", signal}});
+        execution_result r;
+        {
+            const scoped_environment slowed(environment);
+            r = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", "signal", windows_path(signal),
+                            windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-thread", "2", "-file", "1",
+                            "-cache", step.cache, "-json", windows_path(reports.path_name + "/run.json")});
+        }
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find(step.reached), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find(step.not_reached), std::string::npos) << r.output;
+        expect_closed_in_time(r, dir, reports);
+    }
 }
 
 // A log-off, any user's, leaves the run going to its end. Ctrl+C reaches a run started in a
@@ -497,8 +546,8 @@ TEST_F(UnderWine, LogOffLeavesTheRunGoingAndCtrlCStopsARunStartedInANewProcessGr
         ASSERT_FALSE(dir.path_name.empty());
         const std::string directory = windows_path(dir.path_name);
         const execution_result r =
-            under_wine({QUORLANE_CONSOLE_CLOSE_EXE, event, directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path",
-                        directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
+            under_wine({QUORLANE_CONSOLE_CLOSE_EXE, event, "files", directory, "40", windows_path(QUORLANE_WINDOWS_EXE),
+                        "-path", directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
         EXPECT_EQ(r.status, 0) << event << r.output;
         if (event == "logoff") {
             EXPECT_NE(r.output.find("Reading time without cache ram  : "), std::string::npos) << r.output;
@@ -510,4 +559,47 @@ TEST_F(UnderWine, LogOffLeavesTheRunGoingAndCtrlCStopsARunStartedInANewProcessGr
         }
         EXPECT_TRUE(dir.entries().empty()) << event;
     }
+}
+
+// NTFS takes a name holding an unpaired surrogate, which UTF-8 can't carry: converted with
+// U+FFFD in its place, it would name another file. Such a -path or -json is refused before
+// anything is written, and the look-alike directory stays untouched.
+TEST_F(UnderWine, NamesHoldingAnUnpairedSurrogateAreRefusedAndNoLookAlikeIsTouched) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string look_alike = dir.path_name + "/a\xef\xbf\xbd" "b";
+    ASSERT_TRUE(std::filesystem::create_directory(look_alike));
+    const std::string exe = windows_path(QUORLANE_WINDOWS_EXE);
+    const std::string directory = windows_path(dir.path_name);
+    const std::string refusal = " names a file through an unpaired surrogate (invalid UTF-16), which this program can't "
+                                "carry unchanged\r\n";
+    const execution_result path = under_wine(
+        {WIDE_ARGUMENT_EXE, exe, "-path", directory + "\\a\\uD800b", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(path.output, banner + "Sorry, the argument -path" + refusal);
+    EXPECT_EQ(path.status, 1);
+    const execution_result json = under_wine({WIDE_ARGUMENT_EXE, exe, "-path", directory + "\\a\xef\xbf\xbd" "b", "-file",
+                                              "1", "-cache", "0", "-json", directory + "\\run\\uDC00.json"});
+    EXPECT_EQ(json.output, banner + "Sorry, the argument -json" + refusal);
+    EXPECT_EQ(json.status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(look_alike));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a\xef\xbf\xbd" "b"});
+}
+
+// A file closed while its background flush is under way, as a stopped run closes its files:
+// the flush's end signals no handle made after the close, which may hold the value the flush's
+// own event had.
+TEST_F(UnderWine, AFileClosedDuringItsBackgroundFlushSignalsNoHandleMadeAfter) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    execution_result r;
+    {
+        const scoped_environment slowed({{"LD_PRELOAD", SLOW_IO_LIBRARY},
+                                         {"OMPI_COMM_WORLD_RANK", "0"},
+                                         {"SLOW_FSYNC", "0:1500"},
+                                         {"SLOW_FSYNC_NAME", "vellumcrate_flushprobe"}});
+        r = under_wine({BACKGROUND_FLUSH_EXE, windows_path(dir.path_name)});
+    }
+    EXPECT_EQ(r.output, "no handle signalled\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(dir.entries().empty());
 }
