@@ -12,6 +12,7 @@
 #include "common/units.hpp"
 #include "driver/driver.hpp"
 #include "platform/interruption.hpp"
+#include "platform/processor_groups.hpp"
 #include "report/console.hpp"
 #include "results/series.hpp"
 #include "settings/settings.hpp"
@@ -69,6 +70,7 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
         workers[w].times = call_times{};
         try {
             threads[w] = std::thread([&running, &phase, &self = workers[w], worker_function] {
+                place_worker_thread(self.number);
                 worker_function(&self);
                 self.end_us = now_us();
                 if (self.number == 0) progress_files_ended(phase);
