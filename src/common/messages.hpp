@@ -85,6 +85,13 @@ inline constexpr const char* direct_block = "Sorry, with -direct the argument -b
 inline constexpr const char* direct_note = "Note: unbuffered I/O: every phase bypasses the OS cache.";
 // The reason when the file system accepts unbuffered opens but says it caches them anyway.
 inline constexpr const char* direct_cached = "its file system serves direct I/O through the OS cache";
+// Windows, -direct on a network share: the redirector honours unbuffered I/O, the server may not.
+inline constexpr const char* direct_on_share =
+    "Note: %s is on a network share: -direct bypasses this machine's cache, but the server's own cache may still serve the reads.";
+// -direct with blocks that don't cover the disk's physical sectors (a 512e disk and -block 1):
+// the block, the sector.
+inline constexpr const char* direct_partial_sectors =
+    "Note: -block %u Ko is not a multiple of the disk's physical sector (%u bytes): the drive reads and rewrites whole sectors for each unbuffered write, and the figures measure that.";
 // After an unbuffered write, the share of the test files the OS cache holds all the same.
 inline constexpr const char* direct_kept_cached =
     "Note: %llu %% of the test files are in the OS cache after an unbuffered write: this file system keeps "

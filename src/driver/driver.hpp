@@ -22,8 +22,17 @@ struct benchmark_run {
 void check_limits();
 
 // With -direct: refuses, before any file exists, a directory whose file system can't bypass
-// the OS cache and a block size it can't take; aligns the run's buffers as it needs, and says so.
+// the OS cache and a block size it can't take (the OS's own unit, the logical sector); aligns
+// the run's buffers as it needs, and says so.
 void check_unbuffered_io(run_state& run);
+
+// The largest physical sector of `target`'s devices that `block_bytes` is not a multiple of,
+// 0 when there is none: on a disk of 4 KiB sectors that takes 512-byte ones (512e), such
+// blocks make the drive read and rewrite whole sectors.
+std::uint32_t partial_physical_sector(const target_identity& target, std::uint32_t block_bytes);
+
+// With -direct, once the device is known: says when the blocks don't cover its physical sectors.
+void note_partial_physical_sectors(const run_record& results);
 
 // Readies the run for pass `pass_number` (from 0): its record, its write-handle table, and
 // its workers, numbered, with their streams and the pass's identity.

@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     note_inherited_transforms(run.results);
     note_cache_beyond_purge();
     run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
+    note_partial_physical_sectors(run.results);
 
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <map>
 
+#include "platform/file_system.hpp"
 #include "platform/windows/closing.hpp"
 #include "platform/windows/text.hpp"
 
@@ -234,5 +235,10 @@ unbuffered_support unbuffered_io_alignment(const std::string& directory, std::ui
         return unbuffered_support::refused;
     }
     offset_alignment = memory_alignment = bytes_per_sector;
+    // The probe's premise, a device refusing part of a sector, holds for local volumes only:
+    // SMB carries unbuffered writes to the server, whose file system decides.
+    file_system_type type;
+    if (file_system_of(directory, type) && type.other_cache == cache_beyond_purge::network_server)
+        return unbuffered_support::on_network_share;
     return probe_unbuffered_write(directory, reason);
 }
