@@ -10,6 +10,7 @@
 #include "data/stamp.hpp"
 #include "run/file_name.hpp"
 #include "run/run_file.hpp"
+#include "run/run_marker.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -23,9 +24,10 @@ void fail(run_state& run, const char* format, const std::string& reason) {
 // Creates the eviction file under path + "vellumcrate_cache" + 3 random letters, drawing the
 // letters again while the name is in use.
 bool create_eviction_file(run_state& run, os_file& handle) {
-    const auto draw_name = [] {
+    const auto draw_name = [&run] {
         std::string name = settings.target_directory + "vellumcrate_cache";
         for (int letter = 0; letter < 3; ++letter) name += random_letter();
+        record_file_name(run, name);
         return name;
     };
     return create_run_file_drawn(run, draw_name, messages::eviction_open, run.eviction_file_path, handle);

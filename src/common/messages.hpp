@@ -21,6 +21,7 @@ inline constexpr const char* help =
     "\n-fill         Percent of the free space to write"
     "\n-time         Seconds a phase may last at most"
     "\n-latency      Time every call: percentiles, longest stalls"
+    "\n-clean        Remove the files of runs that ended without removing them"
     "\n-version      Print the version and exit"
     "\n-repeat       Passes of the whole run (median)   Defaut: %u"
     "\n-json         Write the results to this JSON file"
@@ -30,6 +31,16 @@ inline constexpr const char* help =
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
+// Files of runs that ended without removing them (killed, crashed, a power cut): the directory,
+// how many ("1 file", "3 files"), how large; with -clean, what was removed, and each failure.
+inline constexpr const char* leftovers_found =
+    "Note: %s holds %s, %s, left by runs that ended without removing them: -clean removes them.";
+inline constexpr const char* leftovers_removed =
+    "Note: removed %s, %s, left in %s by runs that ended without removing them.";
+inline constexpr const char* leftover_not_removed =
+    "Sorry, I can't remove %s, left by a run that ended without removing it : %s";
+inline constexpr const char* one_file = "1 file";
+inline constexpr const char* file_count = "%llu files";
 // Shown in the sample line when TEMP is not set.
 inline constexpr const char* temp_unset = "(null)";
 

@@ -12,6 +12,7 @@
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
+#include "run/run_marker.hpp"
 #include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
@@ -79,8 +80,11 @@ void keep_first_mismatch(benchmark_run& run) {
     const std::string error = recorded_fatal_error(run.state);
     const bool closing = process_closing();
     if (!error.empty() && !closing) print_error(error);
-    const std::string line =
-        interruption_line(run.results, cluster_removal_words([&run] { return remove_run_files(run); }));
+    const std::string line = interruption_line(run.results, cluster_removal_words([&run] {
+        const bool removed = remove_run_files(run);
+        if (removed) remove_run_marker(run.state);
+        return removed;
+    }));
     if (closing) end_process(interruption_status(run.state), line, error.empty() ? line : error + "\n" + line);
     print_on_own_line(line);
     end_process(interruption_status(run.state), line);
@@ -136,7 +140,7 @@ void stop_if_requested(benchmark_run& run) {
     if (run.results.error_rank >= 0)
         print_on_own_line(format_text(messages::error_rank, static_cast<unsigned>(run.results.error_rank),
                                       cluster_size(), host.c_str()));
-    remove_run_files(run);
+    if (remove_run_files(run)) remove_run_marker(run.state);
     cluster_agree_to_end();
     end_process(1, error);
 }

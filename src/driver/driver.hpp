@@ -17,6 +17,11 @@ struct benchmark_run {
     std::vector<worker> workers;
 };
 
+// Says how many files, and how large, runs that ended without removing them (killed, crashed,
+// cut by a power cut) left in the directory, as their markers tell (run/run_marker.hpp);
+// with -clean removes exactly those instead, and says so. A live run's files are never touched.
+void settle_leftovers();
+
 // Refuses, before any file exists, a run that needs more open files or more free space
 // than the system offers; raises the open-files limit on the way.
 void check_limits();

@@ -15,6 +15,7 @@
 #include "report/link_note_lines.hpp"
 #include "report/memory_notes.hpp"
 #include "run/file_name.hpp"
+#include "run/run_marker.hpp"
 #include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
@@ -127,6 +128,9 @@ void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
         self.number = w;
         self.stream = cluster_rank() * streams_per_rank + w;
         self.pass_identity = identity;
+        // Drawn before the phase, so that the marker names the files before they exist.
+        self.file_prefix = new_prefix();
+        record_prefix(run.state, self.file_prefix);
     }
 }
 

@@ -95,6 +95,7 @@ json settings_json() {
     // Only when given: a run without them keeps its results file as it was.
     if (settings.fill_percent != 0) object["fill_percent"] = settings.fill_percent;
     if (settings.phase_seconds != 0) object["time_limit_s"] = settings.phase_seconds;
+    if (settings.clean) object["clean"] = true;
     return object;
 }
 

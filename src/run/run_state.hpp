@@ -109,6 +109,12 @@ struct run_state {
     // each reader is given the files it reads.
     std::vector<std::vector<writer_files>> files_of_rank;
 
+    // The marker beside the run's files (run/run_marker.hpp), open for its lines; no_file when
+    // the run has none.
+    std::mutex marker_lock;
+    os_file marker = no_file;
+    std::string marker_path;
+
     // The flush started last and not yet settled, and its thread.
     std::shared_ptr<flush_progress> flush;
     std::thread flusher;

@@ -7,6 +7,7 @@
 #include "data/pattern.hpp"
 #include "run/file_name.hpp"
 #include "run/run_file.hpp"
+#include "run/run_marker.hpp"
 #include "run/run_state.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
@@ -14,12 +15,18 @@
 
 namespace {
 
-// Creates the worker's file `index`. The worker draws its prefix with its first file, and
-// draws again while that name is in use.
+// Creates the worker's file `index`. The worker's first file takes the prefix drawn for the
+// pass (and recorded in the run's marker), or one drawn now; another is drawn, and recorded,
+// while that name is in use.
 bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
     if (index > 0) return create_run_file(*self.run, test_file_name(self.file_prefix, index), messages::write_open, handle);
-    const auto draw_prefix = [&self] {
-        self.file_prefix = new_prefix();
+    bool drawn_for_the_pass = !self.file_prefix.empty();
+    const auto draw_prefix = [&self, &drawn_for_the_pass] {
+        if (!drawn_for_the_pass) {
+            self.file_prefix = new_prefix();
+            record_prefix(*self.run, self.file_prefix);
+        }
+        drawn_for_the_pass = false;
         return test_file_name(self.file_prefix, 0);
     };
     std::string name;

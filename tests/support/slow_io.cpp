@@ -4,8 +4,9 @@
 // names, and before each fsync in the rank that SLOW_FSYNC names, each given as
 // "rank:milliseconds". Also loaded into Wine, as rank 0, to slow one step of quorlane.exe:
 // SLOW_WRITE_NAME, SLOW_READ_NAME and SLOW_FSYNC_NAME slow only the files whose path holds
-// them, SLOW_READ_SKIP lets that many reads pass first (to reach a later phase), and
-// SLOW_SIGNAL names a file created as the first slowed call starts.
+// them, SLOW_SPARE_NAME never slows those whose path holds it, SLOW_READ_SKIP lets that many
+// reads pass first (to reach a later phase), and SLOW_SIGNAL names a file created as the first
+// slowed call starts.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,10 +55,15 @@ std::string path_of(int descriptor) {
     return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
 }
 
-// True when `variable` is unset or the descriptor's path holds it.
+// True when `variable` is unset or the descriptor's path holds it, and SLOW_SPARE_NAME does not
+// spare that path.
 bool named_by(const char* variable, int descriptor) {
     const char* part = std::getenv(variable);
-    return part == nullptr || path_of(descriptor).find(part) != std::string::npos;
+    const char* spared = std::getenv("SLOW_SPARE_NAME");
+    if (part == nullptr && spared == nullptr) return true;
+    const std::string path = path_of(descriptor);
+    return (part == nullptr || path.find(part) != std::string::npos) &&
+           (spared == nullptr || path.find(spared) == std::string::npos);
 }
 
 template <typename function>

@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "report/page_text.hpp"
+#include "run/run_marker.hpp"
 #include "support/process.hpp"
 #include "support/results_schema.hpp"
 #include "support/run_program.hpp"
@@ -86,6 +87,7 @@ std::string help_text(const std::string& temp) {
            "-fill         Percent of the free space to write\r\n"
            "-time         Seconds a phase may last at most\r\n"
            "-latency      Time every call: percentiles, longest stalls\r\n"
+           "-clean        Remove the files of runs that ended without removing them\r\n"
            "-version      Print the version and exit\r\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
            "-json         Write the results to this JSON file\r\n"
@@ -97,7 +99,7 @@ std::string help_text(const std::string& temp) {
            temp + "\\ -block 100 -file 1024 -thread 1 -cache 1\r\n";
 }
 
-// From Wine's trace of CreateFileW, that each file is created not to be indexed, and whether each open of each of the run's files asked for no
+// From Wine's trace of CreateFileW (the run's marker aside), that each file is created not to be indexed, and whether each open of each of the run's files asked for no
 // buffering ('u') or not ('c'), in order. A test file is created, read, opened uncached by the
 // purge and read again; the eviction file is created, and opened uncached before each of its
 // two readings and by the purge in between.
@@ -107,7 +109,7 @@ void expect_uncached_opens(const std::string& trace_file, bool eviction) {
     const std::regex open_call(R"re(CreateFileW L"[^"]*(vellumcrate_[a-z0-9]+)" .* attributes 0x([0-9a-f]+))re");
     for (std::string line; std::getline(trace, line);) {
         std::smatch m;
-        if (!std::regex_search(line, m, open_call)) continue;
+        if (!std::regex_search(line, m, open_call) || is_marker_name(m[1])) continue;
         const unsigned long attributes = std::stoul(m[2], nullptr, 16);
         // Created outside the indexer's reach.
         if (opens[m[1]].empty()) {
@@ -277,14 +279,19 @@ struct scoped_environment {
 };
 
 // One step of a run made slow by the test library loaded into Wine, which creates the signal
-// file as the slowed call starts; `reached` is said before the step, `not_reached` after it.
+// file as the slowed call starts; `figures` of the run's four come before the step.
 struct slowed_step {
     const char* name;
     const char* cache;
     std::vector<std::pair<std::string, std::string>> environment;
-    const char* reached;
-    const char* not_reached;
+    int figures;
 };
+
+// The figures' result lines in a console's text (a progress line ends with its dots instead).
+int result_lines(const std::string& text) {
+    const std::regex result(": [0-9]+ Mo/s {10}\r\n");
+    return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), result), std::sregex_iterator()));
+}
 
 }  // namespace
 
@@ -497,21 +504,14 @@ TEST_F(UnderWine, ConsoleCloseInEveryStepHeldBackLeavesNothingSavesTheResultsAnd
     ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
     const std::string slow = "0:60000";
     const slowed_step steps[] = {
-        {"eviction write", "1", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_cache"}},
-         "Emptying the controller's cache ...", "Writing time with cache ram ..."},
-        {"eviction flush", "1", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_cache"}},
-         "Emptying the controller's cache ...", "Writing time with cache ram ..."},
-        {"write", "0", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_"}}, "Writing time with cache ram ...",
-         "Writing time with cache ram     : "},
-        {"flush", "0", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_"}}, "Writing time without cache ram ...",
-         "Writing time without cache ram  : "},
-        {"read with cache", "0", {{"SLOW_READ", slow}}, "Writing time without cache ram  : ",
-         "Reading time with cache ram     : "},
+        {"eviction write", "1", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_cache"}}, 0},
+        {"eviction flush", "1", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_cache"}}, 0},
+        {"write", "0", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_"}}, 0},
+        {"flush", "0", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_"}}, 1},
+        {"read with cache", "0", {{"SLOW_READ", slow}}, 2},
         // Each of the two readers reads its file of 10 blocks, and its end, in the first read.
-        {"read without cache", "0", {{"SLOW_READ", slow}, {"SLOW_READ_SKIP", "22"}}, "Reading time with cache ram     : ",
-         "Reading time without cache ram  : "},
-        {"eviction read", "1", {{"SLOW_READ", slow}, {"SLOW_READ_NAME", "vellumcrate_cache"}},
-         "Writing time without cache ram  : ", "Reading time with cache ram     : "},
+        {"read without cache", "0", {{"SLOW_READ", slow}, {"SLOW_READ_SKIP", "22"}}, 3},
+        {"eviction read", "1", {{"SLOW_READ", slow}, {"SLOW_READ_NAME", "vellumcrate_cache"}}, 2},
     };
     for (const slowed_step& step : steps) {
         SCOPED_TRACE(step.name);
@@ -520,9 +520,11 @@ TEST_F(UnderWine, ConsoleCloseInEveryStepHeldBackLeavesNothingSavesTheResultsAnd
         const std::string directory = windows_path(dir.path_name);
         const std::string signal = reports.path_name + "/slowed";
         std::vector<std::pair<std::string, std::string>> environment = step.environment;
+        // The run's marker, written before the steps, is never slowed.
         environment.insert(environment.end(), {{"LD_PRELOAD", SLOW_IO_LIBRARY},
                                                {"OMPI_COMM_WORLD_RANK", "0"},
-                                               {"SLOW_SIGNAL", signal}});
+                                               {"SLOW_SIGNAL", signal},
+                                               {"SLOW_SPARE_NAME", "vellumcrate_owner"}});
         execution_result r;
         {
             const scoped_environment slowed(environment);
@@ -531,8 +533,7 @@ TEST_F(UnderWine, ConsoleCloseInEveryStepHeldBackLeavesNothingSavesTheResultsAnd
                             "-cache", step.cache, "-json", windows_path(reports.path_name + "/run.json")});
         }
         EXPECT_EQ(r.status, 0) << r.output;
-        EXPECT_NE(r.output.find(step.reached), std::string::npos) << r.output;
-        EXPECT_EQ(r.output.find(step.not_reached), std::string::npos) << r.output;
+        EXPECT_EQ(result_lines(r.output), step.figures) << r.output;
         expect_closed_in_time(r, dir, reports);
     }
 }
@@ -602,4 +603,46 @@ TEST_F(UnderWine, AFileClosedDuringItsBackgroundFlushSignalsNoHandleMadeAfter) {
     EXPECT_EQ(r.output, "no handle signalled\r\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// A run ended by TerminateProcess, as End task or a crash ends it, removes nothing: the next run
+// in the directory says how many files it left and how large, and -clean removes them.
+TEST_F(UnderWine, AKilledRunsFilesAreToldAndCleanRemovesThem) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string directory = windows_path(dir.path_name);
+    execution_result killed;
+    {
+        const scoped_environment slowed({{"LD_PRELOAD", SLOW_IO_LIBRARY},
+                                         {"OMPI_COMM_WORLD_RANK", "0"},
+                                         {"SLOW_WRITE", "0:100"},
+                                         {"SLOW_WRITE_NAME", "vellumcrate_"},
+                                         {"SLOW_SPARE_NAME", "vellumcrate_owner"}});
+        // Its marker and both workers' first files.
+        killed = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "kill", "files", directory, "3",
+                             windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-thread", "2", "-file_number",
+                             "3", "-file", "1", "-cache", "0"});
+    }
+    EXPECT_NE(killed.output.find("exited with 1\r\n"), std::string::npos) << killed.output;
+    std::vector<std::string> left = dir.entries();
+    left.erase(std::remove_if(left.begin(), left.end(), is_marker_name), left.end());
+    ASSERT_GE(left.size(), 2u);
+    long long bytes = 0;
+    for (const std::string& name : left) bytes += size_of_file(dir.path_name + "/" + name);
+    const std::string said = std::to_string(left.size()) + " files, " + binary_size(static_cast<std::uint64_t>(bytes));
+
+    const execution_result told = quorlane_exe({"-path", directory, "-file", "1", "-cache", "0"});
+    EXPECT_EQ(told.status, 0) << told.output;
+    EXPECT_NE(told.output.find("\r\nNote: " + directory + "\\ holds " + said +
+                               ", left by runs that ended without removing them: -clean removes them.\r\n"),
+              std::string::npos)
+        << told.output;
+    const execution_result cleaned = quorlane_exe({"-path", directory, "-file", "1", "-cache", "0", "-clean"});
+    EXPECT_EQ(cleaned.status, 0) << cleaned.output;
+    EXPECT_NE(cleaned.output.find("\r\nNote: removed " + said + ", left in " + directory +
+                                  "\\ by runs that ended without removing them.\r\n"),
+              std::string::npos)
+        << cleaned.output;
+    EXPECT_TRUE(dir.entries().empty()) << ::testing::PrintToString(dir.entries());
 }
