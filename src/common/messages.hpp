@@ -126,6 +126,10 @@ inline constexpr const char* report_write = "Error, Cannot write the results fil
 inline constexpr const char* report_directory = "it is a directory";
 inline constexpr const char* report_not_a_file = "it is neither a regular file nor a stream";
 inline constexpr const char* report_same_file = "it is the results file of -json too";
+inline constexpr const char* report_no_reader = "it is a FIFO that no process reads: start its reader first";
+// At the save: the name no longer holds what it held before the run, and what it holds now is
+// not the user's own file, so it is left alone.
+inline constexpr const char* report_name_taken = "another user's file has taken its name since the run started";
 inline constexpr const char* page_write = "Error, Cannot write the report %s : %s";
 
 // Phase status lines, progress labels and result lines.
@@ -203,6 +207,11 @@ inline constexpr const char* stretches_more = "%llu more sectors hold data writt
 inline constexpr const char* unknown_writer_file = "file %u of writer %u";
 // Every name drawn for a file was in use by files this run did not create.
 inline constexpr const char* names_taken = "Error 25, Cannot find a free name for a file: %d names tried, the last %s";
+// A file's name was in use by a file this run did not create, which it leaves alone.
+inline constexpr const char* name_in_use = "Error 25, Cannot create the file: another file already has its name\n";
+// The reason given when a name no longer holds the file the run created there: someone put a
+// link, a FIFO, a device or another file in its place.
+inline constexpr const char* file_replaced = "it is no longer the file this run created there";
 // The reason given for a Windows error code the system has no text for.
 inline constexpr const char* windows_error = "Windows error %lu";
 
@@ -270,6 +279,28 @@ inline constexpr const char* rank_note_start = "Note: rank %u (%s): ";
 // The results file's sentence on a write whose rate fell for good part way through, in MB/s,
 // with the amount written before the fall.
 inline constexpr const char* rate_drop = "The write rate fell from about %s to %s MB/s after %s.";
+
+// After a write's or a read's figure, when it went in several stages or declined steadily:
+// the stages in order, joined by stage_separator; rates in MB/s, sizes such as "38 GiB".
+inline constexpr const char* write_stages = "Note: the write went in stages: %s.";
+inline constexpr const char* read_stages = "Note: the read went in stages: %s.";
+inline constexpr const char* write_decline = "Note: the write rate declined steadily from %s to %s MB/s.";
+inline constexpr const char* read_decline = "Note: the read rate declined steadily from %s to %s MB/s.";
+// The first stage: its size and rate, or for a steady one its rate and size.
+inline constexpr const char* first_os_cache = "the OS cache took the first %s at %s MB/s";
+inline constexpr const char* first_steady = "%s MB/s for the first %s";
+inline constexpr const char* first_decline = "a steady decline from %s to %s MB/s over the first %s";
+// A later stage: the one right after the first, then the others from where they start.
+inline constexpr const char* stage_then = "then %s";
+inline constexpr const char* stage_from = "from %s on %s";
+inline constexpr const char* stage_steady = "%s MB/s";
+inline constexpr const char* stage_decline = "a steady decline from %s to %s MB/s";
+// A device's cache, first or later: its size and rate; with eviction, its size counting the
+// eviction file written just before, which had already filled part of it.
+inline constexpr const char* stage_device_cache = "a fast write cache of about %s at %s MB/s";
+inline constexpr const char* stage_device_cache_eviction =
+    "a fast write cache of about %s at %s MB/s (%s counting the eviction file written just before)";
+inline constexpr const char* stage_separator = ", ";
 
 // Removal of the run's files.
 inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";

@@ -4,7 +4,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "driver/driver.hpp"
-#include "platform/directory_entries.hpp"
+#include "platform/listed_files.hpp"
 #include "platform/file_io.hpp"
 #include "report/page_text.hpp"
 #include "run/run_marker.hpp"
@@ -16,8 +16,8 @@ namespace {
 constexpr std::size_t marker_limit = 4 * 1024 * 1024;
 
 struct dead_run {
-    directory_entry marker;
-    std::vector<directory_entry> files;
+    listed_file marker;
+    std::vector<listed_file> files;
 };
 
 std::string count_text(std::uint64_t files) {
@@ -29,12 +29,12 @@ std::string count_text(std::uint64_t files) {
 // no marker of a run that may be alive claims it too, and it has the marker's owner: a marker
 // written by another user, or by hand, never makes a run remove someone else's file.
 std::vector<dead_run> dead_runs_in(const std::string& directory) {
-    std::vector<directory_entry> entries;
+    std::vector<listed_file> entries;
     if (!list_files(directory, "vellumcrate_", entries)) return {};
-    std::vector<std::pair<directory_entry, run_marker>> dead;
+    std::vector<std::pair<listed_file, run_marker>> dead;
     std::vector<run_marker> alive;
     bool unfinished_marker = false;
-    for (const directory_entry& entry : entries) {
+    for (const listed_file& entry : entries) {
         if (!is_marker_name(entry.name)) continue;
         std::string text;
         run_marker marker;
@@ -53,7 +53,7 @@ std::vector<dead_run> dead_runs_in(const std::string& directory) {
     std::vector<dead_run> runs;
     for (const auto& [marker_entry, marker] : dead) {
         dead_run run{marker_entry, {}};
-        for (const directory_entry& entry : entries) {
+        for (const listed_file& entry : entries) {
             if (is_marker_name(entry.name) || !claims(marker, entry.name) || entry.owner != marker_entry.owner) continue;
             const bool claimed_by_live = std::any_of(alive.begin(), alive.end(),
                                                      [&entry](const run_marker& live) { return claims(live, entry.name); });
@@ -67,18 +67,18 @@ std::vector<dead_run> dead_runs_in(const std::string& directory) {
 
 }  // namespace
 
-void settle_leftovers() {
+void settle_leftovers(const run_state& state) {
     const std::string& directory = settings.target_directory;
     const std::vector<dead_run> runs = dead_runs_in(directory);
     std::uint64_t files = 0, bytes = 0, removed_files = 0, removed_bytes = 0;
     for (const dead_run& run : runs) {
         bool all_removed = true;
-        for (const directory_entry& file : run.files) {
+        for (const listed_file& file : run.files) {
             ++files;
             bytes += file.bytes;
             if (!settings.clean) continue;
             std::string reason;
-            if (remove_file(directory + file.name, reason)) {
+            if (remove_file(state.directory, file.name, reason)) {
                 ++removed_files;
                 removed_bytes += file.bytes;
             } else {
@@ -88,7 +88,7 @@ void settle_leftovers() {
         }
         // The marker goes last: while a file it names remains, a later -clean still finds it.
         std::string reason;
-        if (settings.clean && all_removed) remove_file(directory + run.marker.name, reason);
+        if (settings.clean && all_removed) remove_file(state.directory, run.marker.name, reason);
     }
     if (!settings.clean && files > 0)
         print_on_own_line(format_text(messages::leftovers_found, directory.c_str(), count_text(files).c_str(),

@@ -21,6 +21,7 @@
 #include "report/console.hpp"
 #include "report/memory_notes.hpp"
 #include "report/reports.hpp"
+#include "run/run_file.hpp"
 #include "run/run_marker.hpp"
 #include "settings/settings.hpp"
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
+    open_run_directory(run.state);
     if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io(run.state);
     if (cluster_mode()) settle_refusals(run.results, "");
@@ -56,7 +58,7 @@ int main(int argc, char** argv) {
     install_interruption_handlers(on_interruption);
     // Rank 0 looks at its own directory, which the ranks usually share; another node's dead
     // ranks can't be told from live ones from here.
-    if (is_printing_rank()) settle_leftovers();
+    if (is_printing_rank()) settle_leftovers(run.state);
     if (settings.clean) settle_fill();
     if (cluster_mode()) {
         // A step cut short by an interruption, or a rank that can't run, ends every rank here.

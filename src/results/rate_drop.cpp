@@ -1,9 +1,9 @@
 #include "results/rate_drop.hpp"
 
-#include <algorithm>
 #include <cstddef>
-#include <limits>
 #include <vector>
+
+#include "results/series.hpp"
 
 namespace {
 
@@ -26,12 +26,9 @@ double rate_between(const series_point& from, const series_point& to) {
 
 // The phase's start, then its points up to the first worker's end.
 std::vector<series_point> points_while_all_ran(const figure_record& phase) {
-    std::int64_t first_end = std::numeric_limits<std::int64_t>::max();
-    for (const worker_result& worker : phase.workers)
-        if (worker.elapsed_us > 0) first_end = std::min(first_end, worker.elapsed_us);
     std::vector<series_point> points{series_point{}};
-    for (const series_point& point : phase.series.points)
-        if (point.elapsed_us > points.back().elapsed_us && point.elapsed_us <= first_end) points.push_back(point);
+    const series_record kept = series_while_all_ran(phase);
+    points.insert(points.end(), kept.points.begin(), kept.points.end());
     return points;
 }
 

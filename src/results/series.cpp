@@ -1,5 +1,8 @@
 #include "results/series.hpp"
 
+#include <algorithm>
+#include <limits>
+
 void start_series(series_record& series) {
     series.interval_us = first_interval_us;
     series.points.clear();
@@ -38,4 +41,18 @@ std::vector<interval_rate> series_rates(const series_record& series) {
         start = point;
     }
     return rates;
+}
+
+series_record series_while_all_ran(const figure_record& phase) {
+    std::int64_t first_end = std::numeric_limits<std::int64_t>::max();
+    for (const worker_result& worker : phase.workers)
+        if (worker.elapsed_us > 0) first_end = std::min(first_end, worker.elapsed_us);
+    series_record kept{phase.series.interval_us, {}};
+    std::int64_t last_us = 0;
+    for (const series_point& point : phase.series.points)
+        if (point.elapsed_us > last_us && point.elapsed_us <= first_end) {
+            kept.points.push_back(point);
+            last_us = point.elapsed_us;
+        }
+    return kept;
 }

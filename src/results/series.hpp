@@ -36,3 +36,7 @@ struct interval_rate {
 };
 
 std::vector<interval_rate> series_rates(const series_record& series);
+
+// The phase's series up to the first worker's end, while every worker still ran: once one has
+// ended, the others alone may move less without the device having slowed.
+series_record series_while_all_ran(const figure_record& phase);

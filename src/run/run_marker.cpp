@@ -6,7 +6,6 @@
 #include "common/random.hpp"
 #include "platform/system_info.hpp"
 #include "run/run_file.hpp"
-#include "settings/settings.hpp"
 
 namespace {
 
@@ -102,36 +101,35 @@ void open_run_marker(run_state& run) {
     std::ostringstream header;
     header << first_line << "\nhost " << describe_host().name << "\nmachine " << owner.machine << "\nboot "
            << owner.boot << "\nprocess " << owner.process << "\nstarted " << owner.started << "\n";
-    const auto draw_name = [] {
-        std::string name = settings.target_directory + marker_start;
-        for (int letter = 0; letter < 8; ++letter) name += random_letter();
-        return name;
-    };
+    const std::string text = header.str();
     os_file handle = no_file;
     std::string name, reason;
-    if (create_under_drawn_name(draw_name, file_caching::os_cache, name, handle, reason) != creation::created) return;
-    const std::string text = header.str();
+    creation outcome = creation::name_taken;
+    for (int draw = 0; draw < name_draws && outcome == creation::name_taken; ++draw) {
+        name = marker_start;
+        for (int letter = 0; letter < 8; ++letter) name += random_letter();
+        outcome = create_new_file(run.directory, name, file_caching::os_cache, handle, reason);
+    }
+    if (outcome != creation::created) return;
     if (!write_all(handle, reinterpret_cast<const unsigned char*>(text.data()), text.size(), reason)) {
         close_file(handle, reason);
-        remove_file(name, reason);
+        remove_file(run.directory, name, reason);
         return;
     }
     std::lock_guard<std::mutex> guard(run.marker_lock);
     run.marker = handle;
-    run.marker_path = name;
+    run.marker_name = name;
 }
 
 void record_prefix(run_state& run, const std::string& prefix) { append(run, "prefix " + prefix + "\n"); }
 
-void record_file_name(run_state& run, const std::string& path) {
-    append(run, "file " + path.substr(settings.target_directory.size()) + "\n");
-}
+void record_file_name(run_state& run, const std::string& name) { append(run, "file " + name + "\n"); }
 
 void remove_run_marker(run_state& run) {
     std::lock_guard<std::mutex> guard(run.marker_lock);
     if (run.marker == no_file) return;
     std::string reason;
     close_file(run.marker, reason);
-    remove_file(run.marker_path, reason);
+    remove_file(run.directory, run.marker_name, reason);
     run.marker = no_file;
 }

@@ -31,13 +31,14 @@ marker_reading parse_run_marker(const std::string& text, run_marker& marker);
 // True when `name`, within the directory, is one of the marker's files.
 bool claims(const run_marker& marker, const std::string& name);
 
-// Creates the run's marker in the target directory; without one (it could not be made) the run
-// goes on and its files are simply never claimed.
+// Creates the run's marker in the tested directory (run.directory); without one (it could not be
+// made) the run goes on and its files are simply never claimed.
 void open_run_marker(run_state& run);
 
-// Record a worker's prefix, or a whole file name, before any file of that name is created.
+// Record a worker's prefix, or a whole file's name in the directory, before any file of that
+// name is created.
 void record_prefix(run_state& run, const std::string& prefix);
-void record_file_name(run_state& run, const std::string& path);
+void record_file_name(run_state& run, const std::string& name);
 
 // Closes and removes the marker, once every file it names is gone.
 void remove_run_marker(run_state& run);

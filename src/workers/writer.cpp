@@ -19,7 +19,9 @@ namespace {
 // pass (and recorded in the run's marker), or one drawn now; another is drawn, and recorded,
 // while that name is in use.
 bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
-    if (index > 0) return create_run_file(*self.run, test_file_name(self.file_prefix, index), messages::write_open, handle);
+    file_identity& identity = created_identity(*self.run, self.number, index);
+    if (index > 0)
+        return create_run_file(*self.run, test_file_entry(self.file_prefix, index), messages::write_open, handle, identity);
     bool drawn_for_the_pass = !self.file_prefix.empty();
     const auto draw_prefix = [&self, &drawn_for_the_pass] {
         if (!drawn_for_the_pass) {
@@ -27,10 +29,10 @@ bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
             record_prefix(*self.run, self.file_prefix);
         }
         drawn_for_the_pass = false;
-        return test_file_name(self.file_prefix, 0);
+        return test_file_entry(self.file_prefix, 0);
     };
     std::string name;
-    return create_run_file_drawn(*self.run, draw_prefix, messages::write_open, name, handle);
+    return create_run_file_drawn(*self.run, draw_prefix, messages::write_open, name, handle, identity);
 }
 
 // Writes one whole file; false when the run must stop or the phase's deadline has passed.

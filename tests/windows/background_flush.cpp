@@ -22,10 +22,13 @@ constexpr DWORD flush_wait_ms = 4000;
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
-    const std::string name = std::string(argv[1]) + "\\vellumcrate_flushprobe";
+    const std::string name = "vellumcrate_flushprobe";
+    os_directory directory = no_directory;
     os_file file = no_file;
     std::string reason;
-    if (create_new_file(name, file_caching::os_cache, file, reason) != creation::created) return 2;
+    if (!open_directory(argv[1], directory, reason) ||
+        create_new_file(directory, name, file_caching::os_cache, file, reason) != creation::created)
+        return 2;
     const unsigned char data[4096] = {1};
     if (!write_all(file, data, sizeof data, reason)) return 2;
     start_write_back(file);
@@ -33,7 +36,8 @@ int main(int argc, char** argv) {
     HANDLE events[handles_made];
     for (HANDLE& event : events) event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const DWORD waited = WaitForMultipleObjects(handles_made, events, FALSE, flush_wait_ms);
-    remove_file(name, reason);
+    remove_file(directory, name, reason);
+    close_directory(directory);
     const bool signalled = waited < WAIT_OBJECT_0 + handles_made;
     std::printf(signalled ? "a new handle was signalled\n" : "no handle signalled\n");
     return signalled ? 1 : 0;

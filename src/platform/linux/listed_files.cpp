@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/directory_entries.hpp"
+#include "platform/listed_files.hpp"
 
-bool list_files(const std::string& directory, const std::string& start, std::vector<directory_entry>& files) {
+bool list_files(const std::string& directory, const std::string& start, std::vector<listed_file>& files) {
     DIR* listing = opendir(directory.c_str());
     if (listing == nullptr) return false;
     const int descriptor = dirfd(listing);
@@ -14,7 +14,7 @@ bool list_files(const std::string& directory, const std::string& start, std::vec
         if (name.compare(0, start.size(), start) != 0) continue;
         struct stat state {};
         if (fstatat(descriptor, entry->d_name, &state, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(state.st_mode)) continue;
-        files.push_back(directory_entry{name, static_cast<std::uint64_t>(state.st_size), std::to_string(state.st_uid)});
+        files.push_back(listed_file{name, static_cast<std::uint64_t>(state.st_size), std::to_string(state.st_uid)});
     }
     closedir(listing);
     return true;

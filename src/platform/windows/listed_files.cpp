@@ -4,7 +4,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "platform/directory_entries.hpp"
+#include "platform/listed_files.hpp"
 #include "platform/windows/text.hpp"
 
 namespace {
@@ -28,7 +28,7 @@ std::string owner_of(const std::wstring& path) {
 
 }  // namespace
 
-bool list_files(const std::string& directory, const std::string& start, std::vector<directory_entry>& files) {
+bool list_files(const std::string& directory, const std::string& start, std::vector<listed_file>& files) {
     WIN32_FIND_DATAW entry;
     const HANDLE found = FindFirstFileExW(file_api_path(directory + start + "*").c_str(), FindExInfoBasic, &entry,
                                           FindExSearchNameMatch, nullptr, 0);
@@ -39,7 +39,7 @@ bool list_files(const std::string& directory, const std::string& start, std::vec
         // A name UTF-8 can't carry would be another file's: it is not listed.
         if (!exact_utf8_text(entry.cFileName, name) || name.compare(0, start.size(), start) != 0) continue;
         const std::uint64_t bytes = static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32 | entry.nFileSizeLow;
-        files.push_back(directory_entry{name, bytes, owner_of(file_api_path(directory + name))});
+        files.push_back(listed_file{name, bytes, owner_of(file_api_path(directory + name))});
     } while (FindNextFileW(found, &entry));
     FindClose(found);
     return true;

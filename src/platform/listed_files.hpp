@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct directory_entry {
+struct listed_file {
     std::string name;  // within the directory
     std::uint64_t bytes = 0;
     std::string owner;  // the file's owner as the system names it: a user id, a SID
@@ -14,7 +14,7 @@ struct directory_entry {
 
 // The regular files of `directory` (ending with its separator) whose names start with `start`;
 // links, directories and other kinds are left out. False when the directory can't be read.
-bool list_files(const std::string& directory, const std::string& start, std::vector<directory_entry>& files);
+bool list_files(const std::string& directory, const std::string& start, std::vector<listed_file>& files);
 
 // Up to `limit` bytes of the regular file `name`, even while its writer holds it open;
 // never through a link. False when it can't be read or is larger.
