@@ -1,6 +1,8 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -61,8 +63,11 @@ process_liveness liveness_of(const process_stamp& stamp) {
     if (stamp.machine.empty() || stamp.machine != self.machine) return process_liveness::unknown;
     if (stamp.boot.empty() || self.boot.empty()) return process_liveness::unknown;
     if (stamp.boot != self.boot) return process_liveness::gone;
+    // Asked of the kernel, not of /proc, which may hide other users' processes (hidepid).
+    if (stamp.process == 0 || stamp.process > static_cast<std::uint64_t>(INT32_MAX)) return process_liveness::unknown;
+    if (kill(static_cast<pid_t>(stamp.process), 0) != 0 && errno == ESRCH) return process_liveness::gone;
     bool unreadable = false;
     const std::string started = start_of(stamp.process, unreadable);
-    if (unreadable) return process_liveness::unknown;
-    return !started.empty() && started == stamp.started ? process_liveness::running : process_liveness::gone;
+    if (unreadable || started.empty()) return process_liveness::unknown;
+    return started == stamp.started ? process_liveness::running : process_liveness::gone;
 }
