@@ -83,9 +83,11 @@ TEST(Leftovers, AKilledRunsFilesAreToldAndCleanRemovesExactlyThose) {
         SCOPED_TRACE(::testing::PrintToString(settings));
         temporary_directory dir;
         ASSERT_FALSE(dir.path_name.empty());
-        // Files no marker names: an earlier version's, and the user's own.
-        const std::vector<std::string> others{"keep.txt", "vellumcrate_zzzzzzzz0"};
-        for (const std::string& name : others) write_file(dir.path_name + "/" + name, 100);
+        // Files no marker names: an earlier version's, and the user's own; and a marker a power
+        // cut left empty, which names no one and hides no dead run's files.
+        const std::string empty_marker = "vellumcrate_ownerpowercut";
+        const std::vector<std::string> others{"keep.txt", empty_marker, "vellumcrate_zzzzzzzz0"};
+        for (const std::string& name : others) write_file(dir.path_name + "/" + name, name == empty_marker ? 0 : 100);
         child_process killed;
         start_slow_run(killed, dir, settings, files_before_the_kill, others);
         ASSERT_EQ(kill(killed.pid, SIGKILL), 0);

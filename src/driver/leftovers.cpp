@@ -33,15 +33,17 @@ std::vector<dead_run> dead_runs_in(const std::string& directory) {
     if (!list_files(directory, "vellumcrate_", entries)) return {};
     std::vector<std::pair<listed_file, run_marker>> dead;
     std::vector<run_marker> alive;
-    bool unfinished_marker = false;
     for (const listed_file& entry : entries) {
         if (!is_marker_name(entry.name)) continue;
         std::string text;
         run_marker marker;
         if (!read_small_file(directory + entry.name, marker_limit, text)) continue;
+        // A marker whose header is not all there names no file: its run, if it still runs, has
+        // created none yet (it writes the header first); if it was cut by a power failure, it
+        // must not hide the other dead runs' files.
         switch (parse_run_marker(text, marker)) {
-            case marker_reading::foreign: break;
-            case marker_reading::unfinished: unfinished_marker = true; break;
+            case marker_reading::foreign:
+            case marker_reading::unfinished: break;
             case marker_reading::whole:
                 if (liveness_of(marker.owner) == process_liveness::gone)
                     dead.emplace_back(entry, marker);
@@ -57,8 +59,7 @@ std::vector<dead_run> dead_runs_in(const std::string& directory) {
             if (is_marker_name(entry.name) || !claims(marker, entry.name) || entry.owner != marker_entry.owner) continue;
             const bool claimed_by_live = std::any_of(alive.begin(), alive.end(),
                                                      [&entry](const run_marker& live) { return claims(live, entry.name); });
-            // A marker still being written is a live run's, whose claims are not known yet.
-            if (!claimed_by_live && !unfinished_marker) run.files.push_back(entry);
+            if (!claimed_by_live) run.files.push_back(entry);
         }
         runs.push_back(run);
     }

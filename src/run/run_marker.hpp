@@ -21,10 +21,10 @@ struct run_marker {
 // The marker's own name within the directory: "vellumcrate_owner" and 8 letters.
 bool is_marker_name(const std::string& name);
 
-// The marker's text: `whole`, a marker being written (its header not yet all there, as a live
-// run leaves it for a moment), or `foreign`: anything a run never writes, such as a name that is
-// not of the kind a run makes, so that a marker edited by hand can't make a later run remove
-// any other file.
+// The marker's text: `whole`; `unfinished`, its header not yet all there, as a live run leaves
+// it for a moment and a power cut may leave it for good; or `foreign`: anything a run never
+// writes, such as a name that is not of the kind a run makes, so that a marker edited by hand
+// can't make a later run remove any other file.
 enum class marker_reading { whole, unfinished, foreign };
 marker_reading parse_run_marker(const std::string& text, run_marker& marker);
 
