@@ -123,7 +123,7 @@ TEST(Virtualization, GuestsHiddenHypervisorsAndMachinesWithoutCpuid) {
     EXPECT_FALSE(identify_cpu(answers_of("KVMKVMKVM\0\0\0", root_privileges, nested_recommendations)).hypervisor_root);
 
     // A hypervisor that hides its bit still leaves the firmware's name.
-    cpuid_answers hidden = answers_of("", 0, 0);
+    cpuid_answers hidden = answers_of("\0\0\0\0\0\0\0\0\0\0\0", 0, 0);
     hidden.leaf_1_ecx &= ~hypervisor_bit;
     verdict = judged(hidden, rsmb("QEMU", "Standard PC (Q35 + ICH9, 2009)"));
     EXPECT_EQ(verdict.virtual_machine, true);
