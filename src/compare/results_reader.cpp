@@ -176,6 +176,10 @@ settings_record settings_of(json_reading& reading, const json_place& settings) {
     read.latency = read_boolean(reading, member(settings, "latency"));
     if (present(member(settings, "fill_percent"))) read.fill_percent = option("fill_percent", 1, 100);
     if (present(member(settings, "time_limit_s"))) read.time_limit_s = option("time_limit_s", 1, 86400);
+    // Written only as true, when given.
+    const json_place clean = member(settings, "clean");
+    if (present(clean) && !(read.clean = read_boolean(reading, clean)) && !reading.failed())
+        fail(reading, format_text(messages::results_field, clean.path.c_str(), "true"));
     read.blocks_per_file = read_count(reading, member(settings, "blocks_per_file"), UINT64_MAX);
     read.bytes_per_file = read_count(reading, member(settings, "bytes_per_file"), UINT64_MAX);
     read.bytes_per_pass = read_count(reading, member(settings, "bytes_per_pass"), UINT64_MAX);

@@ -40,8 +40,8 @@ void force_all(flush_progress& state, const stop_signal& stop) {
             succeeded = false;
             reason = close_reason;
         }
-        const auto owner = static_cast<std::uint32_t>(state.done / settings.files_per_worker);
-        const auto file = static_cast<std::uint32_t>(state.done % settings.files_per_worker);
+        const auto owner = static_cast<std::uint32_t>(state.done / state.files_per_worker);
+        const auto file = static_cast<std::uint32_t>(state.done % state.files_per_worker);
         record_call(state.times, {0, owner, file, 0, true, start}, latency_clock_ns());
         if (!succeeded) {
             state.failed = true;
@@ -69,6 +69,7 @@ bool wait_for_flush(flush_progress& state, const stop_signal& stop) {
 void start_flush(run_state& run) {
     run.flush = std::make_shared<flush_progress>();
     run.flush->handles = run.write_handles;
+    run.flush->files_per_worker = settings.files_per_worker;
     run.flush->start_us = now_us();
     try {
         run.flusher = std::thread([state = run.flush, &stop = run.stop] { force_all(*state, stop); });

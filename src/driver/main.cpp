@@ -22,6 +22,7 @@
 #include "report/memory_notes.hpp"
 #include "report/reports.hpp"
 #include "run/run_file.hpp"
+#include "run/run_marker.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
     // With several ranks, the ranks create and remove files to find which share a directory.
     interrupted_run = &run.state.stop;
     install_interruption_handlers(on_interruption);
+    // Rank 0 looks at its own directory, which the ranks usually share; another node's dead
+    // ranks can't be told from live ones from here.
+    if (is_printing_rank()) settle_leftovers(run.state);
+    if (settings.clean) settle_fill();
     if (cluster_mode()) {
         // A step cut short by an interruption, or a rank that can't run, ends every rank here.
         prepare_ranks(run.state, run.results);
@@ -68,13 +73,16 @@ int main(int argc, char** argv) {
     note_memory_file_system(run.results);
     note_inherited_transforms(run.results);
     note_cache_beyond_purge();
+    note_partial_physical_sectors(run.results);
 
+    open_run_marker(run.state);
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {
         if (settings.pass_count > 1) print_pass_heading(pass, settings.pass_count);
         run_pass(run, pass);
     }
     if (settings.pass_count > 1) print_medians(run.results);
+    remove_run_marker(run.state);
     cluster_agree_to_end();
     end_process(0, "");
 }

@@ -32,6 +32,7 @@ settings_record settings_of_run() {
     given.latency = settings.latency;
     given.fill_percent = settings.fill_percent;
     given.time_limit_s = settings.phase_seconds;
+    given.clean = settings.clean;
     given.blocks_per_file = settings.blocks_per_file;
     given.bytes_per_file = test_file_bytes();
     given.bytes_per_pass = given.bytes_per_file * settings.files_per_worker * settings.worker_count;

@@ -83,6 +83,7 @@ json settings_json(const settings_record& given) {
     // Only when given: a run without them keeps its results file as it was.
     if (given.fill_percent != 0) object["fill_percent"] = given.fill_percent;
     if (given.time_limit_s != 0) object["time_limit_s"] = given.time_limit_s;
+    if (given.clean) object["clean"] = true;
     return object;
 }
 

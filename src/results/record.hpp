@@ -143,6 +143,7 @@ struct settings_record {
     bool latency = false;
     std::uint32_t fill_percent = 0;  // 0 when -fill was not given
     std::uint32_t time_limit_s = 0;  // 0 when -time was not given
+    bool clean = false;
     std::uint64_t blocks_per_file = 0;
     std::uint64_t bytes_per_file = 0;
     std::uint64_t bytes_per_pass = 0;

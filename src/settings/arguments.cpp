@@ -62,7 +62,7 @@ struct switch_option {
 };
 
 const switch_option switch_options[] = {{"-verify", &parsed.verify}, {"-direct", &parsed.direct},
-                                         {"-latency", &parsed.latency}};
+                                         {"-latency", &parsed.latency}, {"-clean", &parsed.clean}};
 
 bool turned_on_switch(const char* argument) {
     for (const switch_option& option : switch_options) {
@@ -101,6 +101,7 @@ const name_option* name_option_named(const char* argument) {
 void read_path(const char* value) {
     std::string& directory = parsed.target_directory;
     directory = resolved_directory(value);
+    if (directory.empty() && value[0] != '\0') refuse_run(format_text(messages::unconvertible_name, "-path"));
     if (!is_existing_directory(directory)) refuse_run(messages::invalid_path);
     if (directory.back() != directory_separator()) directory += directory_separator();
 }
@@ -112,9 +113,8 @@ void read_number(const numeric_option& option, const char* value) {
         refuse_run(format_text(messages::out_of_range, option.name, option.minimum, option.maximum));
 }
 
-// Sets the number of files that -fill asks for, from the free space now.
-void apply_fill(bool files_per_worker_given) {
-    if (files_per_worker_given) refuse_run(messages::fill_with_file_number);
+// Sets the number of files that -fill asks for, from the free space now, and says it.
+void apply_fill() {
     std::uint64_t free_bytes = 0;
     std::uint64_t size_bytes = 0;
     if (!free_space(parsed.target_directory, free_bytes) || !file_system_size(parsed.target_directory, size_bytes))
@@ -191,6 +191,8 @@ void parse_arguments(int argc, char** argv) {
         if (i + 1 >= argc || (file != nullptr && argv[i + 1][0] == '\0'))
             refuse_run(format_text(messages::missing_value, argv[i]));
         const char* value = argv[++i];
+        if ((is_path || file != nullptr) && !argument_carried_exactly(i))
+            refuse_run(format_text(messages::unconvertible_name, is_path ? "-path" : file->name));
         if (is_path)
             read_path(value);
         else if (file != nullptr)
@@ -203,5 +205,11 @@ void parse_arguments(int argc, char** argv) {
     parsed.blocks_per_file = parsed.file_mib * bytes_per_kib / parsed.block_kib;
 
     if (parsed.target_directory.empty()) refuse_run(messages::missing_path);
-    if (parsed.fill_percent != 0) apply_fill(files_per_worker_given);
+    if (parsed.fill_percent != 0 && files_per_worker_given) refuse_run(messages::fill_with_file_number);
+    // With -clean the share is taken once the removed files' space is free again.
+    if (!parsed.clean) settle_fill();
+}
+
+void settle_fill() {
+    if (parsed.fill_percent != 0) apply_fill();
 }

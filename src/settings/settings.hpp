@@ -26,6 +26,7 @@ struct run_settings {
     std::uint32_t fill_percent = 0;          // -fill: share of the free space the test files take, 0 = off
     std::uint32_t phase_seconds = 0;         // -time: longest a phase may last, 0 = no limit
     bool latency = false;                    // -latency: the console tells what the calls took
+    bool clean = false;                      // -clean: the files of runs that never removed them are removed
 };
 
 // Read-only: initialize_settings and parse_arguments alone write them, through another name.
@@ -47,8 +48,12 @@ inline std::uint64_t eviction_file_bytes() { return std::uint64_t{settings.contr
 void initialize_settings();
 
 // Prints the version line alone for a first argument -version; otherwise prints the banner,
-// then the help or validates every option. Returns only when all settings are valid.
+// then the help or validates every option. Returns only when all settings are valid; with
+// -clean, -fill's number of files is left to settle_fill.
 void parse_arguments(int argc, char** argv);
+
+// With -fill: sets the number of files from the free space now, says it, or refuses the run.
+void settle_fill();
 
 // The value of an option's text: decimal, hexadecimal or exponent form as strtod reads it,
 // spaces around it aside, truncated toward zero; nothing when the text is not wholly a
