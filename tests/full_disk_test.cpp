@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "run/limits.hpp"
@@ -143,4 +144,14 @@ TEST(FileSizeLimit, FatRefusesAFileOf4GiBBeforeAnyFileExists) {
     EXPECT_NE(eviction.output.find("the eviction file would be 4294967296 bytes (-cache 4)\n"), std::string::npos)
         << eviction.output;
     EXPECT_TRUE(std::filesystem::is_empty(point));
+
+    // A results file there, where no file keeps permissions, is made and then replaced.
+    const std::string results = point + "/run.json";
+    for (int save = 0; save < 2; ++save) {
+        const execution_result saved = quorlane({"-path", point, "-file", "1", "-cache", "0", "-json", results});
+        EXPECT_EQ(saved.status, 0) << saved.output;
+    }
+    std::ifstream document(results);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(document), {}).find("\"status\": \"completed\""),
+              std::string::npos);
 }

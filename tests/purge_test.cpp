@@ -13,6 +13,7 @@
 #include "cache/cache.hpp"
 #include "run/run_state.hpp"
 #include "platform/os_cache.hpp"
+#include "support/arguments.hpp"
 #include "support/file_system.hpp"
 #include "support/page_cache.hpp"
 #include "support/temporary_directory.hpp"
@@ -55,41 +56,47 @@ protected:
         if (parent.empty()) GTEST_SKIP() << "neither the temp directory nor /var/tmp is on a disk-backed filesystem";
         dir = std::make_unique<temporary_directory>(parent);
         ASSERT_FALSE(dir->path_name.empty()) << "cannot create a directory under " << parent;
+        std::string reason;
+        ASSERT_TRUE(open_directory(dir->path_name, run.directory, reason)) << reason;
     }
+
+    void TearDown() override { close_directory(run.directory); }
 
     // Files that the purge is given, all written, read and found wholly in memory first.
-    std::vector<std::string> files_in_memory(int count) {
-        std::vector<std::string> names;
+    std::vector<directory_entry> files_in_memory(int count) {
+        std::vector<directory_entry> entries;
         for (int n = 0; n < count; ++n) {
-            names.push_back(dir->path_name + "/fichier_" + std::to_string(n));
-            write_and_read(names.back());
-            EXPECT_EQ(resident_pages(names.back()), pages_per_file()) << names.back();
+            entries.push_back(directory_entry{"fichier_" + std::to_string(n), unknown_identity});
+            write_and_read(path_of(entries.back()));
+            EXPECT_EQ(resident_pages(path_of(entries.back())), pages_per_file()) << entries.back().name;
         }
-        return names;
+        return entries;
     }
 
+    std::string path_of(const directory_entry& entry) const { return dir->path_name + "/" + entry.name; }
+
     std::unique_ptr<temporary_directory> dir;
+    run_state run;
 };
 
 // A successful purge prints nothing, drops every page of the files it is given and leaves
 // the other files alone; the residency query counts the pages as mincore sees them.
 TEST_F(CachePurge, DropsEveryPageOfTheGivenFilesOnly) {
-    const std::vector<std::string> names = files_in_memory(3);
+    const std::vector<directory_entry> names = files_in_memory(3);
     ASSERT_FALSE(HasFailure());
     cache_residency before;
-    ASSERT_TRUE(cached_part(names, before));
+    ASSERT_TRUE(cached_part(run.directory, names, before));
     EXPECT_EQ(before.total_pages, 3 * pages_per_file());
     EXPECT_EQ(before.resident_pages, before.total_pages);
 
-    run_state run;
     ::testing::internal::CaptureStdout();
     purge_os_cache(run, {names[0], names[1]});
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(resident_pages(names[0]), 0u);
-    EXPECT_EQ(resident_pages(names[1]), 0u);
-    EXPECT_EQ(resident_pages(names[2]), pages_per_file());
+    EXPECT_EQ(resident_pages(path_of(names[0])), 0u);
+    EXPECT_EQ(resident_pages(path_of(names[1])), 0u);
+    EXPECT_EQ(resident_pages(path_of(names[2])), pages_per_file());
     cache_residency after;
-    ASSERT_TRUE(cached_part(names, after));
+    ASSERT_TRUE(cached_part(run.directory, names, after));
     EXPECT_EQ(after.total_pages, 3 * pages_per_file());
     EXPECT_EQ(after.resident_pages, pages_per_file());
 }
@@ -97,24 +104,24 @@ TEST_F(CachePurge, DropsEveryPageOfTheGivenFilesOnly) {
 // Files it cannot open are reported once, naming the first with the call that failed and its
 // reason, and the others are purged all the same. The residency of a missing file can't be told.
 TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
-    const std::vector<std::string> names = files_in_memory(2);
+    const std::vector<directory_entry> names = files_in_memory(2);
     ASSERT_FALSE(HasFailure());
-    const std::string absent = dir->path_name + "/absent";
-    const std::vector<std::string> given{absent, names[0], absent + "_too", names[1]};
+    const directory_entry absent{"absent", unknown_identity};
+    const std::vector<directory_entry> given{absent, names[0], directory_entry{"absent_too", unknown_identity}, names[1]};
 
-    run_state run;
-    EXPECT_EQ(purge_file_cache(given, run.stop.requested), purge_failure::file_pages);
-    write_and_read(names[0]);
+    apply_arguments({"-path", dir->path_name, "-cache", "0"});
+    EXPECT_EQ(purge_file_cache(run.directory, given, run.stop.requested), purge_failure::file_pages);
+    write_and_read(path_of(names[0]));
     ::testing::internal::CaptureStdout();
     purge_os_cache(run, given);
     const std::string output = ::testing::internal::GetCapturedStdout();
     const std::string message =
-        "Sorry, I can't drop the OS cache of " + absent + " : open: No such file or directory\n";
+        "Sorry, I can't drop the OS cache of " + path_of(absent) + " : open: No such file or directory\n";
     // Preceded by a line end when an earlier test of this process left the console line open.
     EXPECT_TRUE(output == message || output == "\n" + message) << output;
-    for (const std::string& name : names) EXPECT_EQ(resident_pages(name), 0u) << name;
+    for (const directory_entry& name : names) EXPECT_EQ(resident_pages(path_of(name)), 0u) << name.name;
     cache_residency residency;
-    EXPECT_FALSE(cached_part(given, residency));
+    EXPECT_FALSE(cached_part(run.directory, given, residency));
 }
 
 }  // namespace

@@ -3,9 +3,15 @@
 // any test file exists, and the files never contradict the status the process ends with.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -36,6 +42,22 @@ json read_results(const std::string& name) {
     EXPECT_EQ(results_schema_problems(name), "") << name;
     std::ifstream stream(name);
     return json::parse(stream, nullptr, false);
+}
+
+// Waits until the process `pid` reads the FIFO `file`: it has it open, or waits in its open
+// for a writer, where it counts as a reader already.
+bool reads_fifo(pid_t pid, const std::string& file) {
+    const std::string process = "/proc/" + std::to_string(pid);
+    for (int waited = 0; waited < 60000; waited += 2) {
+        std::string waits_in;
+        std::ifstream(process + "/wchan") >> waits_in;
+        if (waits_in == "wait_for_partner") return true;
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(process + "/fd", ignored))
+            if (fs::read_symlink(entry.path(), ignored) == file) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
 }
 
 void expect_refused(const temporary_directory& dir, std::initializer_list<std::string> reports, const std::string& option,
@@ -75,6 +97,7 @@ TEST(ReportFiles, ALinkIsFollowedAndAStreamIsWrittenThrough) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     child_process reader;
     ASSERT_TRUE(launch(reader, "/bin/cat", {fifo}, {}));
+    ASSERT_TRUE(reads_fifo(reader.pid, fifo));
     r = quorlane(small_run(dir, {"-json", fifo}));
     EXPECT_EQ(r.status, 0) << r.output;
     finish(reader);
@@ -91,6 +114,70 @@ TEST(ReportFiles, ALinkIsFollowedAndAStreamIsWrittenThrough) {
     struct stat entry {};
     ASSERT_EQ(stat(null_device.c_str(), &entry), 0);
     EXPECT_TRUE(S_ISCHR(entry.st_mode));
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A FIFO that no process reads would hold the save for ever, and any run before it: it is
+// refused at once, before any test file exists.
+TEST(ReportFiles, AFifoWithoutAReaderIsRefusedBeforeTheRun) {
+    temporary_directory dir, reports;
+    const std::string fifo = reports.path_name + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    child_process process;
+    ASSERT_TRUE(launch(process, small_run(dir, {"-json", fifo})));
+    finish(process, 60000);
+    EXPECT_EQ(process.status, 1) << process.text;
+    EXPECT_EQ(process.text, banner + "Sorry, the argument -json must name a file that can be written\n" + fifo +
+                                " : it is a FIFO that no process reads: start its reader first\n");
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A reader that opened the FIFO and reads no more holds the save once the pipe is full: Ctrl+C
+// then ends it, and the process, with its status.
+TEST(ReportFiles, CtrlCEndsASaveThatWaitsForItsReader) {
+    temporary_directory dir, reports;
+    const std::string fifo = reports.path_name + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    constexpr int pipe_bytes = 4096;
+    ASSERT_EQ(fcntl(reader, F_SETPIPE_SZ, pipe_bytes), pipe_bytes);
+    child_process process;
+    ASSERT_TRUE(launch(process, small_run(dir, {"-json", fifo})));
+    ASSERT_TRUE(wait_for_results(process, 4, 120000)) << process.text;
+    int held = 0;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (held < pipe_bytes && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ASSERT_EQ(ioctl(reader, FIONREAD, &held), 0);
+    }
+    ASSERT_EQ(held, pipe_bytes);
+    ASSERT_EQ(kill(process.pid, SIGINT), 0);
+    finish(process, 30000);
+    close(reader);
+    EXPECT_EQ(process.status, 130) << process.text;
+    EXPECT_NE(process.text.find("\nError, Cannot write the results file " + fifo + " : Interrupted system call\n"),
+              std::string::npos)
+        << process.text;
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A character device takes any number of outputs, one after the other: both of quorlane's
+// and of quorlane-report's. (A null device of the test's own, never the system's.)
+TEST(ReportFiles, ANullDeviceTakesBothOutputs) {
+    if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+    temporary_directory dir, reports;
+    const std::string null_device = reports.path_name + "/null", results = reports.path_name + "/run.json";
+    ASSERT_EQ(mknod(null_device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    execution_result r = quorlane(small_run(dir, {"-json", null_device, "-html", null_device}));
+    EXPECT_EQ(r.status, 0) << r.output;
+    ASSERT_EQ(quorlane(small_run(dir, {"-json", results})).status, 0);
+    r = run_program(QUORLANE_REPORT_BINARY, {results, "-json", null_device, "-html", null_device});
+    EXPECT_EQ(r.status, 0) << r.output;
+    struct stat entry {};
+    ASSERT_EQ(stat(null_device.c_str(), &entry), 0);
+    EXPECT_TRUE(S_ISCHR(entry.st_mode));
+    EXPECT_EQ(reports.entries(), (std::vector<std::string>{"null", "run.json"}));
     EXPECT_TRUE(dir.entries().empty());
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "common/random.hpp"
+#include "run/run_file.hpp"
 #include "run/run_state.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
@@ -37,6 +38,7 @@ TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     apply_arguments({"-path", dir.path_name, "-file", "1", "-file_number", "2", "-cache", "0"});
     benchmark_run run;
     prepare_pass(run, 0);
+    open_run_directory(run.state);
 
     // The first name the writer will draw already holds someone else's file.
     seed_names(42);
@@ -79,6 +81,7 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
                          "-cache", "0"});
         benchmark_run run;
         prepare_pass(run, 0);
+        open_run_directory(run.state);
         const figure_record written = write_phase(run);
         flush_pass(run, written);
         ASSERT_FALSE(stop_requested(run.state)) << recorded_fatal_error(run.state);

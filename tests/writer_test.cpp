@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "run/run_file.hpp"
 #include "run/run_state.hpp"
 #include "driver/driver.hpp"
 #include "run/run_state.hpp"
@@ -29,6 +30,7 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
         {"-path", dir.path_name, "-thread", "3", "-file_number", "2", "-file", "1", "-block", "64", "-cache", "0"});
     benchmark_run run;
     prepare_pass(run, 0);
+    open_run_directory(run.state);
 
     const figure_record written = write_phase(run);
     ASSERT_FALSE(stop_requested(run.state));
@@ -67,6 +69,7 @@ TEST(Writer, AFileHoldsWholeBlocksOnly) {
     apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
     benchmark_run run;
     prepare_pass(run, 0);
+    open_run_directory(run.state);
     const figure_record written = write_phase(run);
     flush_pass(run, written);
     ASSERT_FALSE(stop_requested(run.state));

@@ -16,8 +16,9 @@ void write_eviction_file(run_state& run, std::uint64_t identity);
 // Reads the eviction file back, so that the controller's cache holds it and not test data.
 void read_eviction_file(run_state& run);
 
-// Drops the OS's cached pages of `files`; a failure is reported and the run goes on.
-void purge_os_cache(run_state& run, const std::vector<std::string>& files);
+// Drops the OS's cached pages of `files` in the run's directory; a failure is reported and the
+// run goes on.
+void purge_os_cache(run_state& run, const std::vector<directory_entry>& files);
 
 // Says once, before any file exists, when the directory's reads may be served by a cache
 // the purge can't empty (ZFS's ARC, a network server's, a FUSE daemon's).
@@ -28,5 +29,6 @@ void note_cache_beyond_purge();
 std::string cache_beyond_purge_note(const std::string& directory, const file_system_type& type);
 const char* cache_beyond_purge_name(cache_beyond_purge cache);
 
-// The pages of `test_files` that the OS cache holds; false where the OS can't tell.
-bool test_files_cached(const std::vector<std::string>& test_files, cache_residency& residency);
+// The pages of `test_files` in the run's directory that the OS cache holds; false where the
+// OS can't tell.
+bool test_files_cached(const run_state& run, const std::vector<directory_entry>& test_files, cache_residency& residency);

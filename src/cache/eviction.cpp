@@ -22,11 +22,14 @@ void fail(run_state& run, const char* format, const std::string& reason) {
 // letters again while the name is in use.
 bool create_eviction_file(run_state& run, os_file& handle) {
     const auto draw_name = [] {
-        std::string name = settings.target_directory + "vellumcrate_cache";
+        std::string name = "vellumcrate_cache";
         for (int letter = 0; letter < 3; ++letter) name += random_letter();
         return name;
     };
-    return create_run_file_drawn(run, draw_name, messages::eviction_open, run.eviction_file_path, handle);
+    const bool created = create_run_file_drawn(run, draw_name, messages::eviction_open, run.eviction_file.name, handle,
+                                               run.eviction_file.identity);
+    run.eviction_file_path = settings.target_directory + run.eviction_file.name;
+    return created;
 }
 
 }  // namespace
@@ -63,9 +66,9 @@ void read_eviction_file(run_state& run) {
     print("%s", messages::eviction_status);
     // Read back from the OS's cache, the file would never reach the controller again.
     std::string reason;
-    drop_cached_pages(run.eviction_file_path, reason);
+    drop_cached_pages(run.directory, run.eviction_file, reason);
     os_file handle = no_file;
-    if (!open_run_file(run, run.eviction_file_path, messages::eviction_open, handle)) return;
+    if (!open_run_file(run, run.eviction_file, messages::eviction_open, handle)) return;
     const std::size_t bytes = bytes_per_block();
     while (!stop_requested(run)) {
         const std::int64_t got = read_up_to(handle, buffer.get(), bytes, reason);

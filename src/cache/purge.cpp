@@ -8,13 +8,16 @@
 namespace {
 // Where the OS purges file by file, the files it could not purge and why.
 void report_failed_file() {
-    for (const purge_file_failure& failure : purge_failure_details())
-        print_error(format_text(messages::purge_file, failure.file.c_str(), failure.reason.c_str()));
+    for (const purge_file_failure& failure : purge_failure_details()) {
+        const std::string path = settings.target_directory + failure.file;
+        const std::string reason = failure.changed ? std::string("open: ") + messages::file_replaced : failure.reason;
+        print_error(format_text(messages::purge_file, path.c_str(), reason.c_str()));
+    }
 }
 }  // namespace
 
-void purge_os_cache(run_state& run, const std::vector<std::string>& files) {
-    switch (purge_file_cache(files, run.stop.requested)) {
+void purge_os_cache(run_state& run, const std::vector<directory_entry>& files) {
+    switch (purge_file_cache(run.directory, files, run.stop.requested)) {
         case purge_failure::none: return;
         case purge_failure::library: print_error(messages::purge_library); break;
         case purge_failure::address: print_error(messages::purge_address); break;
@@ -27,6 +30,6 @@ void purge_os_cache(run_state& run, const std::vector<std::string>& files) {
     report_failed_file();
 }
 
-bool test_files_cached(const std::vector<std::string>& test_files, cache_residency& residency) {
-    return cached_part(test_files, residency) && residency.total_pages > 0;
+bool test_files_cached(const run_state& run, const std::vector<directory_entry>& test_files, cache_residency& residency) {
+    return cached_part(run.directory, test_files, residency) && residency.total_pages > 0;
 }

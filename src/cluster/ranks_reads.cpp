@@ -41,7 +41,9 @@ bool share_writer_files(run_state& run, const run_record& results, const std::ve
     run.files_of_rank.assign(all.size(), {});
     run.writer_prefixes.clear();
     for (std::uint32_t rank = 0; rank < all.size(); ++rank) {
-        const std::vector<writer_files>& writers = run.files_of_rank[rank] = from_text(all[rank]);
+        // This rank's own writers keep what only this process knows: their files' identities.
+        const std::vector<writer_files>& writers = run.files_of_rank[rank] =
+            rank == cluster_rank() ? mine : from_text(all[rank]);
         if (!same_directory(results, cluster_rank(), rank)) continue;
         const std::size_t first_stream = std::size_t{rank} * streams_per_rank;
         run.writer_prefixes.resize(first_stream + writers.size());

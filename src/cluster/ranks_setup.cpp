@@ -57,7 +57,7 @@ std::string marker_name(std::uint64_t run_seed, std::uint32_t round) {
     byte_generator generator = generator_for(run_seed, round);
     unsigned char letters[8];
     fill_random(generator, letters, sizeof letters);
-    std::string name = settings.target_directory + "vellumcrate_share";
+    std::string name = "vellumcrate_share";
     for (const unsigned char letter : letters) name += static_cast<char>('a' + letter % 26);
     return name;
 }
@@ -76,18 +76,20 @@ bool find_directories(run_state& run, std::vector<std::uint32_t>& directory) {
         const std::string name = marker_name(run.seed, round);
         std::string ignored;
         os_file handle = no_file;
-        const bool created = rank == creator && create_run_file(run, name, messages::write_open, handle);
+        file_identity identity;
+        const bool created = rank == creator && create_run_file(run, name, messages::write_open, handle, identity);
         if (created) close_file(handle, ignored);
         const bool waited = cluster_barrier();
         bool sees = false;
         if (waited && directory[rank] == unassigned &&
-            open_for_reading(name, file_caching::os_cache, handle, ignored)) {
+            open_for_reading(run.directory, directory_entry{name, unknown_identity}, file_caching::os_cache, handle,
+                             ignored) == opening::opened) {
             sees = true;
             close_file(handle, ignored);
         }
         std::vector<std::uint64_t> seen;
         const bool gathered = waited && cluster_gather({sees ? 1u : 0u}, seen);
-        if (created) remove_file(name, ignored);
+        if (created) remove_file(run.directory, name, ignored);
         if (!gathered) return false;
         for (std::uint32_t other = 0; other < seen.size(); ++other)
             if (seen[other] != 0) directory[other] = creator;

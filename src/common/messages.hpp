@@ -105,6 +105,10 @@ inline constexpr const char* report_write = "Error, Cannot write the results fil
 inline constexpr const char* report_directory = "it is a directory";
 inline constexpr const char* report_not_a_file = "it is neither a regular file nor a stream";
 inline constexpr const char* report_same_file = "it is the results file of -json too";
+inline constexpr const char* report_no_reader = "it is a FIFO that no process reads: start its reader first";
+// At the save: the name no longer holds what it held before the run, and what it holds now is
+// not the user's own file, so it is left alone.
+inline constexpr const char* report_name_taken = "another user's file has taken its name since the run started";
 inline constexpr const char* page_write = "Error, Cannot write the report %s : %s";
 
 // Phase status lines, progress labels and result lines.
@@ -182,6 +186,11 @@ inline constexpr const char* stretches_more = "%llu more sectors hold data writt
 inline constexpr const char* unknown_writer_file = "file %u of writer %u";
 // Every name drawn for a file was in use by files this run did not create.
 inline constexpr const char* names_taken = "Error 25, Cannot find a free name for a file: %d names tried, the last %s";
+// A file's name was in use by a file this run did not create, which it leaves alone.
+inline constexpr const char* name_in_use = "Error 25, Cannot create the file: another file already has its name\n";
+// The reason given when a name no longer holds the file the run created there: someone put a
+// link, a FIFO, a device or another file in its place.
+inline constexpr const char* file_replaced = "it is no longer the file this run created there";
 // The reason given for a Windows error code the system has no text for.
 inline constexpr const char* windows_error = "Windows error %lu";
 

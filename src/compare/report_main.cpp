@@ -22,6 +22,9 @@ struct report_options {
     std::vector<std::string> inputs;
     std::string page;     // -html
     std::string results;  // -json
+    // Where each goes, found and held before anything is written.
+    report_target page_target;
+    report_target results_target;
 };
 
 bool is_help(const std::string& argument) {
@@ -62,21 +65,23 @@ bool refuse_output(const char* option, const std::string& name, const std::strin
 
 // Both outputs tried as they will be saved, before anything is: one that can't be written
 // refuses them both.
-bool outputs_can_be_saved(const report_options& options) {
-    report_target page_target, results_target;
+bool outputs_can_be_saved(report_options& options) {
     std::string reason;
-    if (!options.page.empty() && !can_save_file(options.page, page_target, reason))
+    if (!options.page.empty() && !can_save_file(options.page, options.page_target, reason))
         return refuse_output("-html", options.page, reason);
-    if (!options.results.empty() && !can_save_file(options.results, results_target, reason))
+    if (!options.results.empty() && !can_save_file(options.results, options.results_target, reason))
         return refuse_output("-json", options.results, reason);
-    if (!options.page.empty() && !options.results.empty() && page_target.identity == results_target.identity)
+    // A sink such as /dev/null takes both; a file or a stream's reader can take only one.
+    if (!options.page.empty() && !options.results.empty() &&
+        options.page_target.identity == options.results_target.identity && !options.page_target.shared_sink)
         return refuse_output("-html", options.page, messages::report_same_file);
     return true;
 }
 
-bool save(const std::string& name, const std::string& text, const char* failure) {
+// No interruption is awaited: quorlane-report leaves Ctrl+C to end it as it ends any program.
+bool save(const std::string& name, report_target& target, const std::string& text, const char* failure) {
     std::string reason;
-    if (name.empty() || save_file(name, text, reason)) return true;
+    if (name.empty() || save_file(target, text, [] { return false; }, reason)) return true;
     print_on_own_line(format_text(failure, name.c_str(), reason.c_str()));
     return false;
 }
@@ -118,13 +123,13 @@ int main(int argc, char** argv) {
     print("%s", comparison_table(compared).c_str());
     bool saved = true;
     if (!options.page.empty())
-        saved = save(options.page,
+        saved = save(options.page, options.page_target,
                      compared.runs.size() == 1
                          ? html_page(compared.runs[0].read.record, compared.runs[0].read.document)
                          : comparison_page(compared),
                      messages::page_write);
     if (!options.results.empty())
-        saved = save(options.results,
+        saved = save(options.results, options.results_target,
                      comparison_document(compared).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
                          "\n",
                      messages::compare_write) &&

@@ -13,28 +13,32 @@
 #include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
-std::vector<std::string> written_files(const benchmark_run& run) {
-    std::vector<std::string> files;
+std::vector<directory_entry> written_files(benchmark_run& run) {
+    std::vector<directory_entry> files;
     for (std::uint32_t w = 0; w < run.workers.size(); ++w)
         for (std::uint32_t index = 0; index < run.state.files_created[w]; ++index)
-            files.push_back(test_file_name(run.workers[w].file_prefix, index));
+            files.push_back(directory_entry{test_file_entry(run.workers[w].file_prefix, index),
+                                            created_identity(run.state, w, index)});
     return files;
 }
 
-std::vector<std::string> read_files(const benchmark_run& run) {
-    std::vector<std::string> files;
+std::vector<directory_entry> read_files(const benchmark_run& run) {
+    std::vector<directory_entry> files;
     for (const worker& reader : run.workers)
         for (std::uint32_t index = 0; index < reader.reads.files; ++index)
-            files.push_back(test_file_name(reader.reads.prefix, index));
+            files.push_back(directory_entry{
+                test_file_entry(reader.reads.prefix, index),
+                index < reader.reads.identities.size() ? reader.reads.identities[index] : unknown_identity});
     return files;
 }
 
 namespace {
 
 // With several ranks the failure is also this rank's error, for rank 0 to report.
-bool remove_run_file(run_state& run, const std::string& name, const std::string& failure_message) {
+bool remove_run_file(run_state& run, const std::string& entry, const std::string& failure_message) {
     std::string reason;
-    if (remove_file(name, reason)) return true;
+    if (remove_file(run.directory, entry, reason)) return true;
+    const std::string name = settings.target_directory + entry;
     print("%s", failure_message.c_str());
     print(messages::file_detail, name.c_str(), reason.c_str());
     print("\n");
@@ -97,13 +101,14 @@ bool remove_run_files(benchmark_run& run) {
         handle = no_file;
     }
     if (state.eviction_file_created) {
-        all_removed = remove_run_file(state, state.eviction_file_path, messages::eviction_removal);
+        all_removed = remove_run_file(state, state.eviction_file.name, messages::eviction_removal);
         state.eviction_file_created = false;
     }
     for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
         for (std::uint32_t index = 0; index < state.files_created[w]; ++index) {
             const std::string name = test_file_name(run.workers[w].file_prefix, index);
-            if (!remove_run_file(state, name, format_text(messages::test_file_removal, name.c_str(), index)))
+            if (!remove_run_file(state, test_file_entry(run.workers[w].file_prefix, index),
+                                 format_text(messages::test_file_removal, name.c_str(), index)))
                 all_removed = false;
         }
         state.files_created[w] = 0;

@@ -48,11 +48,12 @@ void start_flush(run_state& run);
 bool settle_flush(run_state& run);
 figure_record read_phase(benchmark_run& run, bool with_cache);
 
-// The test files the workers have created so far.
-std::vector<std::string> written_files(const benchmark_run& run);
+// The test files the workers have created so far, with their identities.
+std::vector<directory_entry> written_files(benchmark_run& run);
 
-// The files the readers read: test_file_name of their prefix, as many as their writer made.
-std::vector<std::string> read_files(const benchmark_run& run);
+// The files the readers read: test_file_entry of their prefix, as many as their writer made,
+// with the identities known of them.
+std::vector<directory_entry> read_files(const benchmark_run& run);
 
 // Closes and removes every file the run created, reporting each removal that fails;
 // false when one did.

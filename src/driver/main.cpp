@@ -21,6 +21,7 @@
 #include "report/console.hpp"
 #include "report/memory_notes.hpp"
 #include "report/reports.hpp"
+#include "run/run_file.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
     parse_arguments(argc, argv);
+    open_run_directory(run.state);
     if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
     check_unbuffered_io(run.state);
     if (cluster_mode()) settle_refusals(run.results, "");

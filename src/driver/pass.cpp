@@ -50,7 +50,7 @@ void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figu
 void check_unbuffered_write(benchmark_run& run) {
     cache_residency residency;
     std::vector<cache_residency> of_rank;
-    bool known = test_files_cached(written_files(run), residency);
+    bool known = test_files_cached(run.state, written_files(run), residency);
     if (!combine_residency(known, residency, of_rank)) stop_if_requested(run);
     note_cached_after_unbuffered_write(run.results, of_rank);
 }
@@ -59,15 +59,15 @@ void check_unbuffered_write(benchmark_run& run) {
 // says how much of the test files the OS still holds.
 void purge_before_reading(benchmark_run& run) {
     pass_record& pass = run.results.passes.back();
-    const std::vector<std::string> test_files = read_files(run);
-    std::vector<std::string> purged = test_files;
-    if (run.state.eviction_file_created) purged.insert(purged.begin(), run.state.eviction_file_path);
+    const std::vector<directory_entry> test_files = read_files(run);
+    std::vector<directory_entry> purged = test_files;
+    if (run.state.eviction_file_created) purged.insert(purged.begin(), run.state.eviction_file);
     const std::int64_t start = now_us();
     purge_os_cache(run.state, purged);
     pass.steps.push_back(step_record{"purge", start - run.state.start_us, now_us() - start, 0});
     cache_residency residency;
     std::vector<cache_residency> of_rank;
-    bool known = test_files_cached(test_files, residency);
+    bool known = test_files_cached(run.state, test_files, residency);
     if (!combine_residency(known, residency, of_rank)) stop_if_requested(run);
     if (known && residency.total_pages > 0) {
         pass.cached_after_purge_known = true;
@@ -79,8 +79,11 @@ void purge_before_reading(benchmark_run& run) {
 // Every rank's writers' files, for the readers and for naming misplaced sectors.
 void share_writer_files(benchmark_run& run) {
     std::vector<writer_files> mine;
-    for (std::uint32_t w = 0; w < run.workers.size(); ++w)
-        mine.push_back(writer_files{run.workers[w].file_prefix, run.state.files_created[w], run.state.last_file_bytes[w]});
+    for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
+        const auto first = run.state.file_identities.begin() + std::ptrdiff_t{w} * settings.files_per_worker;
+        mine.push_back(writer_files{run.workers[w].file_prefix, run.state.files_created[w], run.state.last_file_bytes[w],
+                                    std::vector<file_identity>(first, first + run.state.files_created[w])});
+    }
     if (!share_writer_files(run.state, run.results, mine)) stop_if_requested(run);
 }
 

@@ -12,17 +12,35 @@
 
 namespace {
 
+// The places of the results file and the page, held from the check before the run to the save.
+struct report_places {
+    report_target results;
+    report_target page;
+};
+
+// How the process ends, as the saves go: its status, the message, and whether an interruption
+// cut a save short.
+struct ending_state {
+    int status = 0;
+    std::string message;
+    bool interrupted = false;
+};
+
 // A file that can't be saved is said, and turns a completed run into a failed one, whose
-// message it becomes.
-bool save_report(const std::string& name, const std::string& text, const char* failure, int& status,
-                 std::string& message) {
+// message it becomes. An interruption that arrives while a stream waits for its reader ends
+// the wait, and the process ends with its status.
+bool save_report(report_target& target, const std::string& name, const std::string& text, const char* failure,
+                 const stop_signal& stop, unsigned interruptions_before, ending_state& ending) {
+    const auto interrupted = [&stop, interruptions_before] { return stop.interruptions.load() != interruptions_before; };
     std::string reason;
-    if (save_file(name, text, reason)) return true;
+    if (save_file(target, text, interrupted, reason)) return true;
     const std::string said = format_text(failure, name.c_str(), reason.c_str());
     print_on_own_line(said);
-    if (status == 0) {
-        status = 1;
-        message = said;
+    if (interrupted()) {
+        ending = ending_state{stop.interruption_status.load(), said, true};
+    } else if (ending.status == 0) {
+        ending.status = 1;
+        ending.message = said;
     }
     return false;
 }
@@ -30,21 +48,26 @@ bool save_report(const std::string& name, const std::string& text, const char* f
 // Each file says the status the process ends with: the page first, then the results file
 // with the page's failure in it; a page saved before the results file failed is saved
 // again, saying so.
-int write_reports(const run_record& results, int status, const std::string& message) {
-    std::string final_message = message;
+int write_reports(run_record& results, report_places& places, const stop_signal& stop, int status,
+                  const std::string& message) {
+    const unsigned interruptions_before = stop.interruptions.load();
+    ending_state ending{status, message, results.interrupted};
+    const auto document = [&results, &ending] {
+        results.interrupted = ending.interrupted;
+        return results_document(results, ending.status, ending.message);
+    };
     bool page_saved = false;
     if (!settings.report_page.empty())
-        page_saved = save_report(settings.report_page,
-                                 html_page(results, results_document(results, status, final_message)),
-                                 messages::page_write, status, final_message);
-    if (settings.results_file.empty()) return status;
-    const int status_before = status;
-    save_report(settings.results_file, results_json(results_document(results, status, final_message)),
-                messages::report_write, status, final_message);
-    if (page_saved && status != status_before)
-        save_report(settings.report_page, html_page(results, results_document(results, status, final_message)),
-                    messages::page_write, status, final_message);
-    return status;
+        page_saved = save_report(places.page, settings.report_page, html_page(results, document()), messages::page_write,
+                                 stop, interruptions_before, ending);
+    if (settings.results_file.empty()) return ending.status;
+    const int status_before = ending.status;
+    save_report(places.results, settings.results_file, results_json(document()), messages::report_write, stop,
+                interruptions_before, ending);
+    if (page_saved && ending.status != status_before)
+        save_report(places.page, settings.report_page, html_page(results, document()), messages::page_write, stop,
+                    interruptions_before, ending);
+    return ending.status;
 }
 
 void refuse_report(const char* option, const std::string& name, const std::string& reason) {
@@ -64,14 +87,16 @@ report_target check_can_save(const char* option, const std::string& name) {
 void prepare_reports(run_record& results, const stop_signal& stop, const std::vector<std::string>& command_line) {
     results.command_line = command_line;
     results.started_utc = utc_now();
-    const report_target results_target = check_can_save("-json", settings.results_file);
-    const report_target page_target = check_can_save("-html", settings.report_page);
+    report_places places;
+    places.results = check_can_save("-json", settings.results_file);
+    places.page = check_can_save("-html", settings.report_page);
+    // A sink such as /dev/null takes both; a file or a stream's reader can take only one.
     if (!settings.results_file.empty() && !settings.report_page.empty() &&
-        results_target.identity == page_target.identity)
+        places.results.identity == places.page.identity && !places.page.shared_sink)
         refuse_report("-html", settings.report_page, messages::report_same_file);
     if (settings.results_file.empty() && settings.report_page.empty()) return;
-    install_end_hook([&results, &stop](int status, const std::string& message) {
+    install_end_hook([&results, &stop, places](int status, const std::string& message) mutable {
         results.interrupted = stop.interruption_status.load() != 0;
-        return write_reports(results, status, message);
+        return write_reports(results, places, stop, status, message);
     });
 }

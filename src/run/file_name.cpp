@@ -4,7 +4,11 @@
 #include "settings/settings.hpp"
 
 std::string test_file_name(const std::string& file_prefix, std::uint32_t index) {
-    return settings.target_directory + file_prefix + std::to_string(index);
+    return settings.target_directory + test_file_entry(file_prefix, index);
+}
+
+std::string test_file_entry(const std::string& file_prefix, std::uint32_t index) {
+    return file_prefix + std::to_string(index);
 }
 
 std::string new_prefix() {

@@ -1,5 +1,7 @@
-// Creating and opening the run's files, unbuffered with -direct. A failure records in `run`
-// the fatal error `message`, followed by the file's name and the OS's reason.
+// Creating and opening the run's files, unbuffered with -direct, by their name in the tested
+// directory, which the run opens once (run.directory): a path swapped for a link meanwhile
+// changes nothing. A failure records in `run` the fatal error `message`, followed by the file's
+// path and the OS's reason.
 #pragma once
 
 #include <functional>
@@ -12,18 +14,21 @@
 // run or another program has a file there, which this run must neither touch nor remove.
 inline constexpr int name_draws = 8;
 
-// Creates a file under a name `draw_name` draws, drawing again while the name is in use, up to
-// name_draws names; `name` is the last drawn. `name_taken` when every one was in use, with the
-// OS's `reason` of the last.
-creation create_under_drawn_name(const std::function<std::string()>& draw_name, file_caching caching, std::string& name,
-                                 os_file& handle, std::string& reason);
+// Opens the tested directory into run.directory, before any file of the run exists; refuses
+// the run when it can't be opened.
+void open_run_directory(run_state& run);
 
-// A name in use is a failure like any other.
-bool create_run_file(run_state& run, const std::string& name, const char* message, os_file& handle);
+// Creates `name` in the directory. A name in use is an error of its own, which names the file:
+// someone else's file there is neither touched nor removed. Fills the new file's `identity`.
+bool create_run_file(run_state& run, const std::string& name, const char* message, os_file& handle,
+                     file_identity& identity);
 
-// The same under a name drawn by `draw_name`; once name_draws names were in use, the failure
+// The same under a name `draw_name` draws, drawing again while the name is in use, up to
+// name_draws names; `name` is the last drawn. Once name_draws names were in use, the failure
 // says so.
-bool create_run_file_drawn(run_state& run, const std::function<std::string()>& draw_name, const char* message, std::string& name,
-                           os_file& handle);
+bool create_run_file_drawn(run_state& run, const std::function<std::string()>& draw_name, const char* message,
+                           std::string& name, os_file& handle, file_identity& identity);
 
-bool open_run_file(run_state& run, const std::string& name, const char* message, os_file& handle);
+// Opens the file `entry` names for reading. A name that no longer holds the file the run
+// created there (a link, a FIFO, another file) is an error that says so; nothing is read from it.
+bool open_run_file(run_state& run, const directory_entry& entry, const char* message, os_file& handle);

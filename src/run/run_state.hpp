@@ -23,8 +23,11 @@ struct stop_signal {
     std::atomic<bool> requested{false};
     // The exit status an interruption asks for, 0 while none has arrived.
     std::atomic<int> interruption_status{0};
+    // Every interruption that has arrived, the first and those after it.
+    std::atomic<unsigned> interruptions{0};
 };
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free &&
+                  std::atomic<unsigned>::is_always_lock_free,
               "the interruption handlers need lock-free atomics");
 
 // The phase being timed, as its workers, its sampler and its progress line share it.
@@ -47,11 +50,13 @@ inline bool past_deadline(phase_state& phase) {
 }
 
 // One writer's files as the readers find them: under `prefix`, `files` of them, the last
-// holding `last_file_bytes` (less than a whole file when -time cut the write short).
+// holding `last_file_bytes` (less than a whole file when -time cut the write short); and, for
+// this process's own writers only, each file's identity, which a file read must still have.
 struct writer_files {
     std::string prefix;
     std::uint32_t files = 0;
     std::uint64_t last_file_bytes = 0;
+    std::vector<file_identity> identities;
 };
 
 // All the bytes of a writer's files.
@@ -79,6 +84,9 @@ struct run_state {
     std::mutex error_lock;
     std::string first_error;  // empty when the stop is an interruption
 
+    // The tested directory, opened once before any file exists: every file of the run is
+    // created, opened, purged and removed through it, by its name there.
+    os_directory directory = no_directory;
     std::int64_t start_us = 0;  // the run's start on the phase clock, from which steps are placed
     std::uint64_t seed = 0;     // drawn once; every pass's data derives from it
     std::size_t buffer_alignment = 4096;  // raised before the first buffer when -direct needs more
@@ -88,11 +96,14 @@ struct run_state {
     // files_per_worker handles per worker, no_file where none is open. Worker t owns row t;
     // the driver reads the table only when no worker runs.
     std::vector<os_file> write_handles;
+    // What each file held there was when created, in the same order.
+    std::vector<file_identity> file_identities;
     // Per worker, how many of its test files it has created so far, and the bytes written to
     // the last once it is done with it.
     std::vector<std::uint32_t> files_created;
     std::vector<std::uint64_t> last_file_bytes;
-    std::string eviction_file_path;  // drawn when the file is created
+    std::string eviction_file_path;  // drawn when the file is created, with the directory
+    directory_entry eviction_file;   // its name in the directory and its identity
     bool eviction_file_created = false;
     // Each writer's prefix in the pass, by stream (data/stamp.hpp), empty for a writer whose
     // files are not in this directory: a sector read back in the wrong place is named after
@@ -121,7 +132,8 @@ void request_interruption(stop_signal& stop, int exit_status);
 
 inline int interruption_status(const run_state& run) { return run.stop.interruption_status.load(); }
 
-// Sizes the write-handle table and the counts of files created for a pass.
+// Sizes the write-handle table, the files' identities and the counts of files created for a pass.
 void prepare_write_handles(run_state& run);
 
 os_file& write_handle(run_state& run, std::uint32_t worker_index, std::uint32_t index);
+file_identity& created_identity(run_state& run, std::uint32_t worker_index, std::uint32_t index);

@@ -35,7 +35,9 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
     const std::string name = test_file_name(self.reads.prefix, index);
     run_state& run = *self.run;
     os_file handle = no_file;
-    if (!open_run_file(run, name, messages::read_open, handle)) return false;
+    const directory_entry entry{test_file_entry(self.reads.prefix, index),
+                                index < self.reads.identities.size() ? self.reads.identities[index] : unknown_identity};
+    if (!open_run_file(run, entry, messages::read_open, handle)) return false;
 
     if (self.number == 0) progress_file_started(run.phase, now_us());
     bool complete = true;

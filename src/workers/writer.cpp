@@ -15,13 +15,15 @@ namespace {
 // Creates the worker's file `index`. The worker draws its prefix with its first file, and
 // draws again while that name is in use.
 bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
-    if (index > 0) return create_run_file(*self.run, test_file_name(self.file_prefix, index), messages::write_open, handle);
+    file_identity& identity = created_identity(*self.run, self.number, index);
+    if (index > 0)
+        return create_run_file(*self.run, test_file_entry(self.file_prefix, index), messages::write_open, handle, identity);
     const auto draw_prefix = [&self] {
         self.file_prefix = new_prefix();
-        return test_file_name(self.file_prefix, 0);
+        return test_file_entry(self.file_prefix, 0);
     };
     std::string name;
-    return create_run_file_drawn(*self.run, draw_prefix, messages::write_open, name, handle);
+    return create_run_file_drawn(*self.run, draw_prefix, messages::write_open, name, handle, identity);
 }
 
 // Writes one whole file; false when the run must stop or the phase's deadline has passed.

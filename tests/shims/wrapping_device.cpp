@@ -59,6 +59,19 @@ extern "C" int open(const char* name, int flags, ...) {
     return track(real(name, flags, mode), name);
 }
 
+// The run creates and opens its files by their name in its directory.
+extern "C" int openat(int directory, const char* name, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = static_cast<mode_t>(va_arg(arguments, int));
+        va_end(arguments);
+    }
+    static const auto real = next_definition<int (*)(int, const char*, int, ...)>("openat");
+    return track(real(directory, name, flags, mode), name);
+}
+
 extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
     static const auto real = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
     if (!is_wrapped(descriptor)) return real(descriptor, data, size);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "run/run_file.hpp"
 #include "run/run_state.hpp"
 #include "data/pattern.hpp"
 #include "data/stamp.hpp"
@@ -25,6 +26,7 @@ std::string write_test_file(const std::string& directory, const std::string& blo
                      block_kib, "-cache", "0"});
     benchmark_run run;
     prepare_pass(run, 0);
+    open_run_directory(run.state);
     const figure_record written = write_phase(run);
     flush_pass(run, written);
     failure = recorded_fatal_error(run.state);

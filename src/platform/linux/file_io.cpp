@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -31,8 +30,29 @@ std::uint32_t logical_block_size(std::uint32_t major, std::uint32_t minor) {
 
 }  // namespace
 
-creation create_new_file(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
-    const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+bool open_directory(const std::string& path, os_directory& directory, std::string& reason) {
+    const int descriptor = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return fail_with_errno(reason);
+    directory = descriptor;
+    return true;
+}
+
+void close_directory(os_directory directory) {
+    if (directory != no_directory) close(static_cast<int>(directory));
+}
+
+bool identity_of(os_file handle, file_identity& identity, std::string& reason) {
+    struct stat state {};
+    if (fstat(static_cast<int>(handle), &state) != 0) return fail_with_errno(reason);
+    identity = file_identity{static_cast<std::uint64_t>(state.st_dev), static_cast<std::uint64_t>(state.st_ino)};
+    return true;
+}
+
+// O_EXCL fails on any name in use, a link's too, even one that points nowhere.
+creation create_new_file(os_directory directory, const std::string& name, file_caching caching, os_file& handle,
+                         std::string& reason) {
+    const int folder = static_cast<int>(directory);
+    const int descriptor = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         const bool taken = errno == EEXIST;
         fail_with_errno(reason);
@@ -43,7 +63,7 @@ creation create_new_file(const std::string& name, file_caching caching, os_file&
     if (caching == file_caching::unbuffered && fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_DIRECT) != 0) {
         fail_with_errno(reason);
         close(descriptor);
-        unlink(name.c_str());
+        unlinkat(folder, name.c_str(), 0);
         return creation::failed;
     }
     handle = descriptor;
@@ -56,6 +76,34 @@ bool open_for_reading(const std::string& name, file_caching caching, os_file& ha
     if (descriptor < 0) return fail_with_errno(reason);
     handle = descriptor;
     return true;
+}
+
+// O_NONBLOCK lets a FIFO put in the file's place open at once, to be refused; a regular file
+// then reads without it.
+opening open_for_reading(os_directory directory, const directory_entry& entry, file_caching caching, os_file& handle,
+                         std::string& reason) {
+    const int descriptor =
+        openat(static_cast<int>(directory), entry.name.c_str(),
+               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (caching == file_caching::unbuffered ? O_DIRECT : 0));
+    if (descriptor < 0) {
+        const bool link = errno == ELOOP;
+        fail_with_errno(reason);
+        return link ? opening::changed : opening::failed;
+    }
+    struct stat state {};
+    if (fstat(descriptor, &state) != 0) {
+        fail_with_errno(reason);
+        close(descriptor);
+        return opening::failed;
+    }
+    const file_identity found{static_cast<std::uint64_t>(state.st_dev), static_cast<std::uint64_t>(state.st_ino)};
+    if (!S_ISREG(state.st_mode) || (entry.identity != unknown_identity && found != entry.identity)) {
+        close(descriptor);
+        return opening::changed;
+    }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    handle = descriptor;
+    return opening::opened;
 }
 
 bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
@@ -107,28 +155,25 @@ bool close_file(os_file handle, std::string& reason) {
     return close(static_cast<int>(handle)) == 0 || fail_with_errno(reason);
 }
 
-bool remove_file(const std::string& name, std::string& reason) {
-    return unlink(name.c_str()) == 0 || fail_with_errno(reason);
+bool remove_file(os_directory directory, const std::string& name, std::string& reason) {
+    return unlinkat(static_cast<int>(directory), name.c_str(), 0) == 0 || fail_with_errno(reason);
 }
 
 // The pages are clean (forced to the device), so the kernel lets them go, for any user,
 // without touching the cache of other processes' files. The reason names the call that failed.
-bool drop_cached_pages(const std::string& name, std::string& reason) {
-    const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        fail_with_errno(reason);
+opening drop_cached_pages(os_directory directory, const directory_entry& entry, std::string& reason) {
+    os_file handle = no_file;
+    const opening opened = open_for_reading(directory, entry, file_caching::os_cache, handle, reason);
+    if (opened != opening::opened) {
         reason = "open: " + reason;
-        return false;
+        return opened;
     }
+    const int descriptor = static_cast<int>(handle);
     const int advice = posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
     close(descriptor);
-    if (advice == 0) return true;
+    if (advice == 0) return opening::opened;
     reason = "posix_fadvise POSIX_FADV_DONTNEED: " + std::generic_category().message(advice);
-    return false;
-}
-
-bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
-    return rename(from.c_str(), to.c_str()) == 0 || fail_with_errno(reason);
+    return opening::failed;
 }
 
 unbuffered_support unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,

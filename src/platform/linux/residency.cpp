@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,9 +13,11 @@ constexpr std::size_t pages_per_query = 65536;
 
 // Adds the file's pages and those the OS cache holds. The mapping is never touched, so
 // looking brings no page in.
-bool count_pages(const std::string& name, std::size_t page, cache_residency& residency) {
-    const int descriptor = open(name.c_str(), O_RDONLY);
-    if (descriptor < 0) return false;
+bool count_pages(os_directory directory, const directory_entry& entry, std::size_t page, cache_residency& residency) {
+    os_file handle = no_file;
+    std::string ignored;
+    if (open_for_reading(directory, entry, file_caching::os_cache, handle, ignored) != opening::opened) return false;
+    const int descriptor = static_cast<int>(handle);
     struct stat state {};
     const bool sized = fstat(descriptor, &state) == 0;
     const std::size_t size = sized ? static_cast<std::size_t>(state.st_size) : 0;
@@ -40,10 +41,10 @@ bool count_pages(const std::string& name, std::size_t page, cache_residency& res
 
 }  // namespace
 
-bool cached_part(const std::vector<std::string>& files, cache_residency& residency) {
+bool cached_part(os_directory directory, const std::vector<directory_entry>& files, cache_residency& residency) {
     residency = cache_residency{};
     const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    for (const std::string& name : files)
-        if (!count_pages(name, page, residency)) return false;
+    for (const directory_entry& entry : files)
+        if (!count_pages(directory, entry, page, residency)) return false;
     return true;
 }

@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/windows/relative_file.hpp"
 #include "platform/windows/text.hpp"
 
 namespace {
@@ -13,7 +14,18 @@ HANDLE as_handle(os_file handle) { return reinterpret_cast<HANDLE>(handle); }
 // can't be cancelled, still holds them. They vanish when the last handle closes.
 constexpr DWORD run_file_sharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
-DWORD caching_flags(file_caching caching) { return caching == file_caching::unbuffered ? FILE_FLAG_NO_BUFFERING : 0; }
+ULONG caching_options(file_caching caching) {
+    return caching == file_caching::unbuffered ? FILE_NO_INTERMEDIATE_BUFFERING : 0;
+}
+
+// What open_for_reading tells of a name that held no regular file of the run's: a directory,
+// or (with the expected identity known) another file.
+bool held_by_another(const relative_open& opened, const directory_entry& entry) {
+    if (opened.status == static_cast<LONG>(0xC00000BAL)) return true;  // STATUS_FILE_IS_A_DIRECTORY
+    if (opened.handle == INVALID_HANDLE_VALUE) return false;
+    return is_reparse_point(opened.handle) ||
+           (entry.identity != unknown_identity && identity_of_handle(opened.handle) != entry.identity);
+}
 
 // An antivirus or the indexer may open a file just written, for a moment: a deletion it
 // blocks is tried again for about 2 s before the file counts as left behind.
@@ -22,25 +34,65 @@ constexpr DWORD deletion_retry_step_ms = 50;
 
 }  // namespace
 
-creation create_new_file(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
-    const HANDLE created =
-        CreateFileW(file_api_path(name).c_str(), GENERIC_WRITE | DELETE, run_file_sharing, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | caching_flags(caching), nullptr);
-    if (created == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        reason = windows_error_text(code);
-        return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? creation::name_taken : creation::failed;
+// Without FILE_SHARE_DELETE, the directory can't be renamed or removed while the run holds it.
+bool open_directory(const std::string& path, os_directory& directory, std::string& reason) {
+    const HANDLE opened = CreateFileW(file_api_path(path).c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
+    directory = reinterpret_cast<os_directory>(opened);
+    return true;
+}
+
+void close_directory(os_directory directory) {
+    if (directory != no_directory) CloseHandle(reinterpret_cast<HANDLE>(directory));
+}
+
+bool identity_of(os_file handle, file_identity& identity, std::string& reason) {
+    identity = identity_of_handle(as_handle(handle));
+    return identity != unknown_identity || fail_with_last_error(reason);
+}
+
+// FILE_CREATE fails on any name in use, a reparse point's too.
+creation create_new_file(os_directory directory, const std::string& name, file_caching caching, os_file& handle,
+                         std::string& reason) {
+    const relative_open created =
+        open_relative(directory, name, GENERIC_WRITE | DELETE, run_file_sharing, FILE_CREATE,
+                      FILE_NON_DIRECTORY_FILE | caching_options(caching), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (created.handle == INVALID_HANDLE_VALUE) {
+        reason = windows_error_text(created.error);
+        return created.error == ERROR_FILE_EXISTS || created.error == ERROR_ALREADY_EXISTS ? creation::name_taken
+                                                                                           : creation::failed;
     }
-    handle = reinterpret_cast<os_file>(created);
+    handle = reinterpret_cast<os_file>(created.handle);
     return creation::created;
 }
 
 bool open_for_reading(const std::string& name, file_caching caching, os_file& handle, std::string& reason) {
-    const HANDLE opened = CreateFileW(file_api_path(name).c_str(), GENERIC_READ | DELETE, run_file_sharing, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | caching_flags(caching), nullptr);
+    const HANDLE opened =
+        CreateFileW(file_api_path(name).c_str(), GENERIC_READ | DELETE, run_file_sharing, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_SEQUENTIAL_SCAN | (caching == file_caching::unbuffered ? FILE_FLAG_NO_BUFFERING : 0),
+                    nullptr);
     if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
     handle = reinterpret_cast<os_file>(opened);
     return true;
+}
+
+opening open_for_reading(os_directory directory, const directory_entry& entry, file_caching caching, os_file& handle,
+                         std::string& reason) {
+    const relative_open opened =
+        open_relative(directory, entry.name, GENERIC_READ | DELETE, run_file_sharing, FILE_OPEN,
+                      FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SEQUENTIAL_ONLY | caching_options(caching));
+    if (held_by_another(opened, entry)) {
+        if (opened.handle != INVALID_HANDLE_VALUE) CloseHandle(opened.handle);
+        return opening::changed;
+    }
+    if (opened.handle == INVALID_HANDLE_VALUE) {
+        reason = windows_error_text(opened.error);
+        return opening::failed;
+    }
+    handle = reinterpret_cast<os_file>(opened.handle);
+    return opening::opened;
 }
 
 bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
@@ -146,31 +198,33 @@ bool close_file(os_file handle, std::string& reason) {
     return CloseHandle(as_handle(handle)) || fail_with_last_error(reason);
 }
 
-bool remove_file(const std::string& name, std::string& reason) {
-    const std::wstring wide = file_api_path(name);
+// The name goes when the last handle to the file closes, as DeleteFile's does.
+bool remove_file(os_directory directory, const std::string& name, std::string& reason) {
     for (DWORD waited = 0;; waited += deletion_retry_step_ms) {
-        if (DeleteFileW(wide.c_str())) return true;
-        const DWORD code = GetLastError();
-        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) || waited >= deletion_retry_ms) break;
+        const relative_open opened =
+            open_relative(directory, name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                          FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_DELETE_ON_CLOSE);
+        if (opened.handle != INVALID_HANDLE_VALUE) return CloseHandle(opened.handle) || fail_with_last_error(reason);
+        reason = windows_error_text(opened.error);
+        if ((opened.error != ERROR_SHARING_VIOLATION && opened.error != ERROR_ACCESS_DENIED) ||
+            waited >= deletion_retry_ms)
+            return false;
         Sleep(deletion_retry_step_ms);
     }
-    return fail_with_last_error(reason);
 }
 
 // Opening a file uncached makes Windows write out and drop every cached page of it, when no
 // other handle holds it open; that needs no privilege, unlike purging the standby list.
-bool drop_cached_pages(const std::string& name, std::string& reason) {
-    const HANDLE opened = CreateFileW(file_api_path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_NO_BUFFERING, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return fail_with_last_error(reason);
-    CloseHandle(opened);
-    return true;
-}
-
-bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
-    return MoveFileExW(file_api_path(from).c_str(), file_api_path(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-           fail_with_last_error(reason);
+opening drop_cached_pages(os_directory directory, const directory_entry& entry, std::string& reason) {
+    const relative_open opened =
+        open_relative(directory, entry.name, GENERIC_READ, FILE_SHARE_READ, FILE_OPEN,
+                      FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_NO_INTERMEDIATE_BUFFERING);
+    const bool changed = held_by_another(opened, entry);
+    if (opened.handle != INVALID_HANDLE_VALUE) CloseHandle(opened.handle);
+    if (changed) return opening::changed;
+    if (opened.handle != INVALID_HANDLE_VALUE) return opening::opened;
+    reason = windows_error_text(opened.error);
+    return opening::failed;
 }
 
 namespace {

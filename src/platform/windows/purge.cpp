@@ -72,12 +72,15 @@ std::vector<purge_file_failure> failed_files;
 // which happened: a successful open is no proof of a drop. With the privileges, the system
 // file cache is flushed and the standby list emptied too. Without them, the privilege is
 // reported only when a file's drop failed.
-purge_failure purge_file_cache(const std::vector<std::string>& files, const std::atomic<bool>& stop) {
+purge_failure purge_file_cache(os_directory directory, const std::vector<directory_entry>& files,
+                               const std::atomic<bool>& stop) {
     failed_files.clear();
-    for (const std::string& name : files) {
+    for (const directory_entry& entry : files) {
         if (stop.load()) break;
         std::string reason;
-        if (!drop_cached_pages(name, reason)) failed_files.push_back(purge_file_failure{name, reason});
+        const opening dropped = drop_cached_pages(directory, entry, reason);
+        if (dropped != opening::opened)
+            failed_files.push_back(purge_file_failure{entry.name, reason, dropped == opening::changed});
     }
     const purge_failure standby = empty_standby_list();
     if (standby == purge_failure::privilege && failed_files.empty()) return purge_failure::none;

@@ -2,4 +2,4 @@
 // tell", so that callers print nothing rather than a guess.
 #include "platform/os_cache.hpp"
 
-bool cached_part(const std::vector<std::string>&, cache_residency&) { return false; }
+bool cached_part(os_directory, const std::vector<directory_entry>&, cache_residency&) { return false; }
