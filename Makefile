@@ -63,6 +63,13 @@ test-scale: test-prerequisites build
 # AddressSanitizer at -O1, so that one warning is off in the sanitizer builds.
 ASAN_BUILD = build-asan
 TSAN_BUILD = build-tsan
+# libFuzzer (clang) over quorlane-report's reader, both pages, the comparison and its -json,
+# under AddressSanitizer and UndefinedBehaviorSanitizer, from the corpus in tests/results_corpus:
+# a fixed seed and number of runs (under a minute here), so that CI meets the same inputs every
+# time. What it adds to the corpus goes to a temporary directory; a fault's input is kept in
+# build-fuzz/.
+FUZZ_BUILD = build-fuzz
+FUZZ_RUNS = 20000
 SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:exitcode=199 \
                UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=199 \
                TSAN_OPTIONS=halt_on_error=1:exitcode=199
@@ -73,6 +80,12 @@ test-sanitize: test-prerequisites
 	@$(call require_tests,$(ASAN_BUILD))
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) -LE 'scale|windows'
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=None -DQUORLANE_MPI=OFF -DQUORLANE_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target results_fuzzer
+	found=$$(mktemp -d) && $(SANITIZE_ENV) $(FUZZ_BUILD)/results_fuzzer -seed=1 -runs=$(FUZZ_RUNS) -max_len=65536 \
+	  -artifact_prefix=$(FUZZ_BUILD)/ -dict=tests/fuzz/results.dict $$found tests/results_corpus/written \
+	  tests/results_corpus/refused tests/results_corpus/hostile_texts; status=$$?; rm -rf "$$found"; exit $$status
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=None -DQUORLANE_MPI=OFF -DCMAKE_CXX_FLAGS="-O1 -g1 -fsanitize=thread -Wno-maybe-uninitialized"
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target quorlane quorlane_reliability_tests
 	$(SANITIZE_ENV) tests/sanitizers/tsan_runs.sh $(TSAN_BUILD)/quorlane
@@ -82,4 +95,4 @@ test-sanitize: test-prerequisites
 	  -R 'Interruption|InterruptedWrite|FullDisk|OpenFilesLimit' -E '/(VTALRM|XCPU|POLL|RT[0-9]+)( |$$)'
 
 clean:
-	rm -rf $(BUILD) $(WINDOWS_BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

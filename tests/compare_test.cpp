@@ -10,6 +10,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "report/exact_bytes.hpp"
 #include "report/page_text.hpp"
 #include "support/file_system.hpp"
 #include "support/process.hpp"
@@ -142,9 +143,9 @@ TEST(CompareRuns, AnInputThatIsNotAResultsFileIsNamedAndNothingIsWritten) {
     expect_refused("{\"name\": \"a list of groceries\"}", "Sorry, " + bad + " is not a Quorlane results file: it has no "
                    "program name \"quorlane\" and schema_version\n", true);
     json later = document;
-    later["schema_version"] = 2;
-    expect_refused(later.dump(), "Sorry, " + bad + " has schema_version 2, which this quorlane-report can't read (it "
-                   "reads 1)\n", true);
+    later["schema_version"] = 3;
+    expect_refused(later.dump(), "Sorry, " + bad + " has schema_version 3, which this quorlane-report can't read (it "
+                   "reads 1 and 2)\n", true);
     json damaged = document;
     damaged["passes"][0]["figures"][1]["mb_per_second"] = "fast";
     expect_refused(damaged.dump(), "Sorry, " + bad + " is not a Quorlane results file as its schema says: "
@@ -157,7 +158,7 @@ TEST(CompareRuns, AnInputThatIsNotAResultsFileIsNamedAndNothingIsWritten) {
     // Fields it does not know are read past, wherever they are.
     json richer = document;
     richer["target"]["devices"] = json::array({{{"model", "Example SSD 990"}}});
-    richer["passes"][0]["figures"][0]["latency"] = {{"p99_us", 140}};
+    richer["passes"][0]["figures"][0]["latency"]["p99_999_us"] = 140;
     write_text(bad, richer.dump());
     const execution_result r = quorlane_report({good, bad});
     EXPECT_EQ(r.status, 0) << r.output;
@@ -208,4 +209,56 @@ TEST(CompareRuns, AnInterruptedRunIsComparedForThePhasesItFinished) {
             }
     }
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// An output that is one of the inputs, by its own name, through a symbolic link or through a
+// second hard link, is refused before anything is written, and the input is kept.
+TEST(CompareRuns, AnOutputThatIsOneOfTheInputsIsRefusedAndTheInputKept) {
+    temporary_directory dir, reports;
+    const std::string one = reports.path_name + "/one.json", two = reports.path_name + "/two.json";
+    small_run(dir.path_name, one, {});
+    small_run(dir.path_name, two, {});
+    const std::string link = reports.path_name + "/link.json", hard = reports.path_name + "/hard.json";
+    std::filesystem::create_symlink(two, link);
+    std::filesystem::create_hard_link(one, hard);
+    std::ifstream stream(one);
+    const std::string kept{std::istreambuf_iterator<char>(stream), {}};
+    struct output_case {
+        std::vector<std::string> arguments;
+        std::string option, output, input;
+    };
+    for (const output_case& refused : {output_case{{one, "-html", one}, "-html", one, one},
+                                       output_case{{one, two, "-json", link}, "-json", link, two},
+                                       output_case{{two, one, "-html", hard}, "-html", hard, one}}) {
+        const execution_result r = quorlane_report(refused.arguments);
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_EQ(r.output, "Sorry, the argument " + refused.option + " must name a file that can be written\n" +
+                                refused.output + " : it is the results file " + refused.input + ", which is read\n");
+    }
+    std::ifstream after(one);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), kept);
+    EXPECT_EQ(results_schema_problems(two), "");
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A directory named in a legacy encoding: the page the run wrote and the page made again from
+// its results file are the same bytes, UTF-8 throughout, with the name's byte shown as \xE9;
+// the results file keeps its exact bytes.
+TEST(CompareRuns, APageOfANameThatIsNotUtf8ReadsTheSameMadeAgain) {
+    temporary_directory dir, reports;
+    const std::string latin1 = dir.path_name + "/caf\xe9";
+    std::filesystem::create_directory(latin1);
+    const std::string results = reports.path_name + "/run.json", page = reports.path_name + "/run.html",
+                      again = reports.path_name + "/again.html";
+    const execution_result run = quorlane({"-path", latin1, "-file", "1", "-cache", "0", "-json", results, "-html", page});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(read_json(results)["target"]["path_bytes"], percent_encoded(latin1 + "/"));
+    ASSERT_EQ(quorlane_report({results, "-html", again}).status, 0);
+    std::ifstream original(page), rebuilt(again);
+    const std::string original_text{std::istreambuf_iterator<char>(original), {}};
+    const std::string rebuilt_text{std::istreambuf_iterator<char>(rebuilt), {}};
+    EXPECT_TRUE(original_text == rebuilt_text);
+    EXPECT_TRUE(is_utf8(original_text));
+    EXPECT_NE(original_text.find("<h1>Quorlane report: " + dir.path_name + "/caf\\xE9/</h1>"), std::string::npos);
+    std::filesystem::remove(latin1);
 }

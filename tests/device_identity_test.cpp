@@ -16,6 +16,7 @@
 #include "device/sysfs_walk.hpp"
 #include "device/windows_descriptors.hpp"
 #include "report/device_json.hpp"
+#include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
 #include "report/link_note_lines.hpp"
@@ -418,7 +419,8 @@ TEST(LinkCeilings, TheResultsFileAndThePageKeepTheNotesOfEachPass) {
     // The second pass's files were still cached after its purge: its read is the OS cache's.
     run.passes[1].cached_after_purge_known = true;
     run.passes[1].cached_after_purge = 0.5;
-    const nlohmann::ordered_json document = results_document(run, 0, "");
+    const run_record finished = finished_record(run, 0, "");
+    const nlohmann::ordered_json document = results_document(finished);
     const auto& first = document["passes"][0]["figures"];
     EXPECT_FALSE(first[0].contains("link_note"));
     EXPECT_TRUE(first[1]["link_note"].is_null()) << "40 MB/s crosses USB 2.0";
@@ -429,7 +431,7 @@ TEST(LinkCeilings, TheResultsFileAndThePageKeepTheNotesOfEachPass) {
         "500 MB/s is faster than the USB 2.0 link allows (about 53 MB/s): a cache outside the OS served this data.");
     EXPECT_TRUE(document["passes"][1]["figures"][3]["link_note"].is_null());
     EXPECT_EQ(document["target"]["devices"][0]["link"], "USB 2.0");
-    const std::string page = html_page(run, document);
+    const std::string page = html_page(finished);
     EXPECT_NE(page.find("<li class=\"warning\">Pass 1: 500 MB/s is faster than the USB 2.0 link allows"),
               std::string::npos);
     EXPECT_EQ(page.find("Pass 2: 500 MB/s is faster"), std::string::npos);

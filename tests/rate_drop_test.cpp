@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
 #include "report/rate_drop_text.hpp"
@@ -207,7 +208,8 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
         figure.series = series_of(40, step(20, 2000, 400));
     }
     run.passes.push_back(pass);
-    const nlohmann::ordered_json document = results_document(run, 0, "");
+    const run_record finished = finished_record(run, 0, "");
+    const nlohmann::ordered_json document = results_document(finished);
     const nlohmann::ordered_json& figures = document["passes"][0]["figures"];
     const nlohmann::ordered_json& drop = figures[0]["rate_drop"];
     EXPECT_NEAR(drop["after_us"].get<double>(), 20 * second_us, 100000);
@@ -217,11 +219,11 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
     EXPECT_EQ(drop["text"], "The write rate fell from about 2,000 to 400 MB/s after 37.3 GiB.");
     for (int kind = 1; kind < figure_count; ++kind) EXPECT_FALSE(figures[kind].contains("rate_drop"));
     // The page says it and marks it on the timeline and the write's two charts.
-    const std::string page = html_page(run, document);
+    const std::string page = html_page(finished);
     EXPECT_NE(page.find("<li class=\"warning\">The write rate fell from about 2,000 to 400 MB/s after 37.3 GiB.</li>"),
               std::string::npos);
     EXPECT_EQ(occurrences(page, "<g class=\"marker\">"), 3);
 
     run.passes[0].figures[0].series = series_of(40, step(20, 2000, 1500));
-    EXPECT_TRUE(results_document(run, 0, "")["passes"][0]["figures"][0]["rate_drop"].is_null());
+    EXPECT_TRUE(results_document(finished_record(run, 0, ""))["passes"][0]["figures"][0]["rate_drop"].is_null());
 }

@@ -109,6 +109,8 @@ inline constexpr const char* report_no_reader = "it is a FIFO that no process re
 // At the save: the name no longer holds what it held before the run, and what it holds now is
 // not the user's own file, so it is left alone.
 inline constexpr const char* report_name_taken = "another user's file has taken its name since the run started";
+// quorlane-report: an output that is one of the results files it reads, named as given.
+inline constexpr const char* report_is_input = "it is the results file %s, which is read";
 inline constexpr const char* page_write = "Error, Cannot write the report %s : %s";
 
 // Phase status lines, progress labels and result lines.
@@ -312,13 +314,33 @@ inline constexpr const char* results_unreadable = "Sorry, I can't read the resul
 inline constexpr const char* results_not_json = "Sorry, %s is not JSON: %s";
 inline constexpr const char* results_not_ours =
     "Sorry, %s is not a Quorlane results file: it has no program name \"quorlane\" and schema_version";
-// The file, the version it has, the one this program reads.
+// The file, the version it has, the ones this program reads.
 inline constexpr const char* results_unknown_version =
-    "Sorry, %s has schema_version %s, which this quorlane-report can't read (it reads %d)";
+    "Sorry, %s has schema_version %s, which this quorlane-report can't read (it reads %s)";
+// Before a byte of it is parsed: the file, and the most a run writes; how deep it may nest.
+inline constexpr const char* results_too_large =
+    "Sorry, %s is larger than any results file quorlane writes (%llu MiB at most)";
+inline constexpr const char* results_too_deep =
+    "Sorry, %s is not a Quorlane results file: its values nest deeper than %d levels";
 // The file, and the first field found wrong: its path and what it must be.
 inline constexpr const char* results_malformed = "Sorry, %s is not a Quorlane results file as its schema says: %s";
 inline constexpr const char* results_field = "%s is missing or not %s";
 inline constexpr const char* results_figure_name = "%s/name is \"%s\", none of the four figures";
+// A field's place, its value, and the range it must lie in; an array's count; a choice.
+inline constexpr const char* results_range = "%s is %s, not between %s and %s";
+inline constexpr const char* results_count = "%s holds %llu values, more than the %llu a results file holds";
+inline constexpr const char* results_choice = "%s is none of %s";
+inline constexpr const char* results_exact_bytes =
+    "%s is not a name's exact bytes (%%XX for each byte that is not printable ASCII)";
+inline constexpr const char* results_time_text = "%s is not a UTC time such as 2026-12-09T03:40:12Z";
+// What the fields of a results file must agree on, as every run writes them.
+inline constexpr const char* results_figure_order =
+    "%s/name is \"%s\", out of the order in which a pass measures its figures";
+inline constexpr const char* results_point_order = "%s comes before the point ahead of it";
+inline constexpr const char* results_fewer_bytes = "%s holds fewer bytes than the point ahead of it";
+inline constexpr const char* results_derived = "%s is %s, where the fields it follows from give %s";
+inline constexpr const char* results_disagree = "%s disagrees with %s";
+inline constexpr const char* results_too_fast = "%s: %llu bytes in %lld µs, faster than anything a run measures";
 // A failed or interrupted run: the file, how the run ended, the figures it measured.
 inline constexpr const char* results_unfinished =
     "Note: %s is from a run that %s: it is compared only for the phases it finished (%s).";

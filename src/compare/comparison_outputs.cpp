@@ -5,6 +5,7 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
 
@@ -42,7 +43,8 @@ std::string comparison_table(const comparison& compared) {
     const bool several = compared.runs.size() > 1;
     std::string text = several ? messages::compare_runs : messages::compare_one_run;
     for (std::size_t run = 0; run < compared.runs.size(); ++run)
-        text += format_text(messages::compare_run, static_cast<unsigned long long>(run + 1), compared.runs[run].label.c_str());
+        text += format_text(messages::compare_run, static_cast<unsigned long long>(run + 1),
+                            visible_text(compared.runs[run].label).c_str());
     text += std::string(messages::blank_line) + (several ? messages::compare_table : messages::compare_one_table);
     std::size_t label_width = 0;
     for (const char* label : messages::figure_labels) label_width = std::max(label_width, columns(label));
@@ -68,7 +70,7 @@ std::string comparison_table(const comparison& compared) {
     text += messages::compare_differences;
     for (const setting_difference& difference : compared.differences) {
         std::string values;
-        for (const std::string& value : difference.values) values += (values.empty() ? "" : " / ") + value;
+        for (const std::string& value : difference.values) values += (values.empty() ? "" : " / ") + visible_text(value);
         text += format_text(messages::compare_difference, difference.name.c_str(), values.c_str());
     }
     return text;
@@ -78,7 +80,7 @@ json comparison_document(const comparison& compared) {
     json runs = json::array();
     for (std::size_t run = 0; run < compared.runs.size(); ++run) {
         const compared_run& entry = compared.runs[run];
-        const json& document = entry.read.document;
+        const run_record& record = entry.read.record;
         json figures = json::object();
         for (int kind = 0; kind < figure_count; ++kind) {
             const compared_figure& figure = entry.figures[kind];
@@ -97,12 +99,12 @@ json comparison_document(const comparison& compared) {
         runs.push_back({{"run", run + 1},
                         {"file", entry.read.file},
                         {"label", entry.label},
-                        {"started_at", document["started_at"]},
-                        {"status", document["status"]},
-                        {"host", document["host"]["name"]},
-                        {"path", document["target"]["path"]},
-                        {"file_system", document["target"]["file_system"]},
-                        {"passes", document["passes"].size()},
+                        {"started_at", record.started_utc},
+                        {"status", status_name(record.status)},
+                        {"host", record.host.name},
+                        {"path", record.target.path},
+                        {"file_system", record.target.file_system},
+                        {"passes", record.passes.size()},
                         {"figures_mb_per_second", figures}});
     }
     json differences = json::array();

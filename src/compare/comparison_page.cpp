@@ -11,8 +11,6 @@
 #include "report/run_charts.hpp"
 #include "report/svg_chart.hpp"
 
-using json = nlohmann::ordered_json;
-
 namespace {
 
 // Eight colours that stay apart from one another on screen and in print; runs past them take
@@ -36,10 +34,10 @@ std::string runs_table(const comparison& compared) {
     std::string rows;
     for (std::size_t run = 0; run < compared.runs.size(); ++run) {
         const compared_run& entry = compared.runs[run];
-        const std::string status = entry.read.document["status"];
+        const std::string status = status_name(entry.read.record.status);
         rows += "<tr><td>" + run_heading(run) + "</td><td>" + html_escape(entry.label) +
                 "</td><td><span class=\"status " + status + "\">" + status + "</span></td><td class=\"number\">" +
-                std::to_string(entry.read.document["passes"].size()) + "</td><td><code>" +
+                std::to_string(entry.read.record.passes.size()) + "</td><td><code>" +
                 html_escape(entry.read.file) + "</code></td></tr>";
     }
     return "<h2>Runs</h2><table class=\"runs\"><tr><th>Run</th><th>Device or directory, started (UTC)</th>"
@@ -55,7 +53,7 @@ std::string notes(const comparison& compared) {
         if (!run_completed(entry))
             items += "<li class=\"failure\">Compared only for the phases it finished: " +
                      html_escape(finished_phases(entry)) + ".</li>";
-        items += note_items(entry.read.document);
+        items += note_items(entry.read.record);
         if (!items.empty())
             html += "<h3>" + run_heading(run) + ": " + html_escape(entry.label) + "</h3><ul class=\"notes\">" + items +
                     "</ul>";
@@ -187,33 +185,27 @@ std::string differences_table(const comparison& compared) {
 std::string hosts_and_targets(const comparison& compared) {
     struct shown_field {
         const char* name;
-        std::string (*value)(const json& document);
+        std::string (*value)(const run_record& run);
     };
     static const shown_field fields[] = {
-        {"Host", [](const json& d) { return d["host"]["name"].get<std::string>(); }},
-        {"OS", [](const json& d) { return d["host"]["os"].get<std::string>() + " " + d["host"]["os_version"].get<std::string>(); }},
-        {"Logical CPUs", [](const json& d) { return std::to_string(d["host"]["logical_cpus"].get<std::uint64_t>()); }},
-        {"Memory", [](const json& d) { return binary_size(d["host"]["memory_bytes"].get<std::uint64_t>()); }},
-        {"Directory", [](const json& d) { return d["target"]["path"].get<std::string>(); }},
+        {"Host", [](const run_record& r) { return r.host.name; }},
+        {"OS", [](const run_record& r) { return r.host.os + " " + r.host.os_version; }},
+        {"Logical CPUs", [](const run_record& r) { return std::to_string(r.host.logical_cpus); }},
+        {"Memory", [](const run_record& r) { return binary_size(r.host.memory_bytes); }},
+        {"Directory", [](const run_record& r) { return r.target.path; }},
         {"File system",
-         [](const json& d) {
-             const std::string type = d["target"]["file_system"];
-             return type.empty() ? std::string("unknown") : type;
-         }},
-        {"In memory", [](const json& d) { return std::string(d["target"]["memory_backed"].get<bool>() ? "yes" : "no"); }},
+         [](const run_record& r) { return r.target.file_system.empty() ? std::string("unknown") : r.target.file_system; }},
+        {"In memory", [](const run_record& r) { return std::string(r.target.memory_backed ? "yes" : "no"); }},
         {"Size, free at the end",
-         [](const json& d) {
-             return binary_size(d["target"]["total_bytes"].get<std::uint64_t>()) + ", " +
-                    binary_size(d["target"]["free_bytes"].get<std::uint64_t>());
-         }},
-        {"Data a pass", [](const json& d) { return binary_size(d["settings"]["bytes_per_pass"].get<std::uint64_t>()); }},
-        {"Started (UTC)", [](const json& d) { return d["started_at"].get<std::string>(); }},
-        {"Quorlane", [](const json& d) { return d["program"]["version"].get<std::string>(); }},
+         [](const run_record& r) { return binary_size(r.target.total_bytes) + ", " + binary_size(r.target.free_bytes); }},
+        {"Data a pass", [](const run_record& r) { return binary_size(r.settings.bytes_per_pass); }},
+        {"Started (UTC)", [](const run_record& r) { return r.started_utc; }},
+        {"Quorlane", [](const run_record& r) { return r.program_version; }},
     };
     std::string rows;
     for (const shown_field& field : fields) {
         rows += std::string("<tr><td>") + field.name + "</td>";
-        for (const compared_run& run : compared.runs) rows += "<td>" + html_escape(field.value(run.read.document)) + "</td>";
+        for (const compared_run& run : compared.runs) rows += "<td>" + html_escape(field.value(run.read.record)) + "</td>";
         rows += "</tr>";
     }
     return "<h2>Hosts and targets</h2><table class=\"compared\">" + table_head(compared, "") + rows + "</table>";

@@ -63,9 +63,22 @@ bool refuse_output(const char* option, const std::string& name, const std::strin
     return false;
 }
 
+// An output that is one of the inputs, whatever names or links lead to it, would be written
+// over the results it was made from.
+bool is_an_input(const std::vector<read_results>& inputs, const std::string& output, const report_target& target,
+                 std::string& reason) {
+    if (output.empty()) return false;
+    for (const read_results& input : inputs)
+        if (!input.identity.empty() && input.identity == target.identity) {
+            reason = format_text(messages::report_is_input, input.file.c_str());
+            return true;
+        }
+    return false;
+}
+
 // Both outputs tried as they will be saved, before anything is: one that can't be written
 // refuses them both.
-bool outputs_can_be_saved(report_options& options) {
+bool outputs_can_be_saved(report_options& options, const std::vector<read_results>& inputs) {
     std::string reason;
     if (!options.page.empty() && !can_save_file(options.page, options.page_target, reason))
         return refuse_output("-html", options.page, reason);
@@ -75,6 +88,10 @@ bool outputs_can_be_saved(report_options& options) {
     if (!options.page.empty() && !options.results.empty() &&
         options.page_target.identity == options.results_target.identity && !options.page_target.shared_sink)
         return refuse_output("-html", options.page, messages::report_same_file);
+    if (is_an_input(inputs, options.page, options.page_target, reason))
+        return refuse_output("-html", options.page, reason);
+    if (is_an_input(inputs, options.results, options.results_target, reason))
+        return refuse_output("-json", options.results, reason);
     return true;
 }
 
@@ -112,20 +129,20 @@ int main(int argc, char** argv) {
         }
         runs.push_back(std::move(read));
     }
-    if (!outputs_can_be_saved(options)) return 1;
+    if (!outputs_can_be_saved(options, runs)) return 1;
     const comparison compared = compare_runs(std::move(runs));
     for (const compared_run& run : compared.runs)
         if (!run_completed(run))
             print_on_own_line(format_text(messages::results_unfinished, run.read.file.c_str(),
-                                          run.read.document["status"] == "interrupted" ? messages::run_interrupted
-                                                                                        : messages::run_failed,
+                                          run.read.record.status == run_status::interrupted ? messages::run_interrupted
+                                                                                             : messages::run_failed,
                                           finished_phases(run).c_str()));
     print("%s", comparison_table(compared).c_str());
     bool saved = true;
     if (!options.page.empty())
         saved = save(options.page, options.page_target,
                      compared.runs.size() == 1
-                         ? html_page(compared.runs[0].read.record, compared.runs[0].read.document)
+                         ? html_page(compared.runs[0].read.record)
                          : comparison_page(compared),
                      messages::page_write);
     if (!options.results.empty())

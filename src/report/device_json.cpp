@@ -1,7 +1,6 @@
 #include "report/device_json.hpp"
 
 #include "report/figure_names.hpp"
-#include "report/link_note_lines.hpp"
 
 using json = nlohmann::ordered_json;
 
@@ -34,13 +33,12 @@ json device_json(const storage_device& device) {
                 {"write_size", or_null(device.write_size)}};
 }
 
-json note_json(const std::optional<link_note>& note) {
+json note_json(const std::optional<link_note_record>& note) {
     if (!note) return nullptr;
-    const std::string prefix = "Note: ";
     return json{{"kind", note->kind},
                 {"link", or_null(note->link)},
                 {"ceiling_mb_per_second", or_null(note->ceiling_mb_per_second)},
-                {"text", note->text.rfind(prefix, 0) == 0 ? note->text.substr(prefix.size()) : note->text}};
+                {"text", note->text}};
 }
 
 }  // namespace
@@ -69,5 +67,5 @@ void add_measured_on(json& document, const run_record& run) {
         for (json& figure : passes[index]["figures"])
             for (const figure_kind kind : {figure_kind::write_forced, figure_kind::read_uncached})
                 if (figure["name"] == figure_names[static_cast<int>(kind)])
-                    figure["link_note"] = note_json(figure_link_note(run, run.passes[index], kind));
+                    figure["link_note"] = note_json(run.passes[index].figures[static_cast<int>(kind)].link_note);
 }

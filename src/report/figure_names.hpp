@@ -1,5 +1,6 @@
 // How the reports name the four figures: the results file's names, and the report page's
-// short names and hues (their labels are the console's, in common/messages.hpp).
+// short names and hues (their labels are the console's, in common/messages.hpp); and how a
+// run ended.
 #pragma once
 
 #include <string>
@@ -18,4 +19,14 @@ inline int figure_index(const std::string& name) {
     for (int kind = 0; kind < figure_count; ++kind)
         if (name == figure_names[kind]) return kind;
     return -1;
+}
+
+// The results file's `status`, which is also the page's.
+inline const char* status_name(run_status status) {
+    switch (status) {
+        case run_status::completed: return "completed";
+        case run_status::error: return "error";
+        case run_status::interrupted: return "interrupted";
+    }
+    return "";
 }

@@ -1,11 +1,11 @@
 #include "report/html_tables.hpp"
 
+#include <cstdint>
 #include <vector>
 
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
-
-using json = nlohmann::ordered_json;
+#include "report/run_summary.hpp"
 
 namespace {
 
@@ -38,26 +38,21 @@ std::string facts(const char* title, const std::vector<std::pair<std::string, st
     return std::string("<div><h3>") + title + "</h3>" + table({text_cell("What"), text_cell("Value")}, rows) + "</div>";
 }
 
-std::string seconds(const json& microseconds) { return grouped(microseconds.get<double>() / 1e6, 3); }
-std::string yes_no(const json& value) { return value.get<bool>() ? "yes" : "no"; }
+std::string seconds(std::int64_t microseconds) { return grouped(static_cast<double>(microseconds) / 1e6, 3); }
+std::string yes_no(bool value) { return value ? "yes" : "no"; }
 
-const char* short_name(const std::string& name) {
-    for (int kind = 0; kind < figure_count; ++kind)
-        if (name == figure_names[kind]) return figure_short_names[kind];
-    return "";
-}
-
-std::string passes_table(const json& results) {
+std::string passes_table(const run_record& run) {
     std::vector<std::vector<cell>> rows;
-    for (const json& pass : results["passes"])
-        for (const json& figure : pass["figures"])
-            rows.push_back({number_cell(std::to_string(pass["pass"].get<std::size_t>())),
-                            text_cell(short_name(figure["name"])),
-                            number_cell(grouped(figure["mb_per_second"].get<double>(), 1)),
-                            number_cell(grouped(figure["mib_per_second"].get<double>(), 1)),
-                            number_cell(grouped(figure["kib_per_ms"].get<std::uint64_t>())),
-                            number_cell(binary_size(figure["bytes"].get<std::uint64_t>())),
-                            number_cell(seconds(figure["microseconds"]))});
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
+        for (int kind = 0; kind < figure_count; ++kind) {
+            const figure_record& figure = run.passes[pass].figures[kind];
+            if (!figure.measured) continue;
+            rows.push_back({number_cell(std::to_string(pass + 1)), text_cell(figure_short_names[kind]),
+                            number_cell(grouped(figure_mb_per_second(figure), 1)),
+                            number_cell(grouped(figure_mib_per_second(figure), 1)),
+                            number_cell(grouped(figure.kib_per_ms)), number_cell(binary_size(figure.bytes)),
+                            number_cell(seconds(figure.elapsed_us))});
+        }
     if (rows.empty()) return "";
     return "<h3>Every figure</h3>" +
            table({number_cell("Pass"), text_cell("Figure"), number_cell("MB/s"), number_cell("MiB/s"),
@@ -65,33 +60,30 @@ std::string passes_table(const json& results) {
                  rows);
 }
 
-std::string spread_table(const json& results) {
-    const json& summary = results["summary"];
-    if (summary["passes"].get<std::size_t>() < 2) return "";
+std::string spread_table(const run_record& run) {
+    const run_summary summary = summary_of(run);
+    if (summary.passes < 2) return "";
     std::vector<std::vector<cell>> rows;
     for (int kind = 0; kind < figure_count; ++kind) {
-        const json& mb = summary["figures"][figure_names[kind]]["mb_per_second"];
-        const json& mo = summary["figures"][figure_names[kind]]["kib_per_ms"];
-        rows.push_back({text_cell(figure_short_names[kind]), number_cell(grouped(mb["median"].get<double>(), 1)),
-                        number_cell(grouped(mb["minimum"].get<double>(), 1)),
-                        number_cell(grouped(mb["maximum"].get<double>(), 1)),
-                        number_cell(grouped(mb["standard_deviation"].get<double>(), 1)),
-                        number_cell(grouped(mo["median"].get<double>(), 1))});
+        const figure_statistics& mb = summary.figures[kind].mb_per_second;
+        rows.push_back({text_cell(figure_short_names[kind]), number_cell(grouped(mb.median, 1)),
+                        number_cell(grouped(mb.minimum, 1)), number_cell(grouped(mb.maximum, 1)),
+                        number_cell(grouped(mb.standard_deviation, 1)),
+                        number_cell(grouped(summary.figures[kind].kib_per_ms.median, 1))});
     }
-    return "<h3>Over " + std::to_string(summary["passes"].get<std::size_t>()) + " passes</h3>" +
+    return "<h3>Over " + std::to_string(summary.passes) + " passes</h3>" +
            table({text_cell("Figure"), number_cell("Median MB/s"), number_cell("Min"), number_cell("Max"),
                   number_cell("Std. dev."), number_cell("Median Mo/s")},
                  rows);
 }
 
-std::string steps_table(const json& results) {
+std::string steps_table(const run_record& run) {
     std::vector<std::vector<cell>> rows;
-    for (const json& pass : results["passes"])
-        for (const json& step : pass["steps"])
-            rows.push_back(
-                {number_cell(std::to_string(pass["pass"].get<std::size_t>())), text_cell(step["name"]),
-                 number_cell(seconds(step["start_us"])), number_cell(seconds(step["microseconds"])),
-                 number_cell(step.contains("bytes") ? binary_size(step["bytes"].get<std::uint64_t>()) : "")});
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
+        for (const step_record& step : run.passes[pass].steps)
+            rows.push_back({number_cell(std::to_string(pass + 1)), text_cell(step.name),
+                            number_cell(seconds(step.start_us)), number_cell(seconds(step.elapsed_us)),
+                            number_cell(step.bytes != 0 ? binary_size(step.bytes) : "")});
     if (rows.empty()) return "";
     return "<h3>Steps between the phases</h3>" +
            table({number_cell("Pass"), text_cell("Step"), number_cell("Start (s)"), number_cell("Seconds"),
@@ -99,63 +91,63 @@ std::string steps_table(const json& results) {
                  rows);
 }
 
-std::string ranks_table(const json& results) {
-    if (!results.contains("cluster")) return "";
+std::string ranks_table(const run_record& run) {
+    if (run.ranks.empty()) return "";
     std::vector<std::vector<cell>> rows;
-    for (const json& rank : results["cluster"]["rank_details"])
-        rows.push_back({number_cell(std::to_string(rank["rank"].get<std::size_t>())), text_cell(rank["host"]),
-                        number_cell(std::to_string(rank["node"].get<std::size_t>())), text_cell(rank["path"]),
-                        number_cell(std::to_string(rank["reads_files_of"].get<std::size_t>()))});
+    for (std::size_t rank = 0; rank < run.ranks.size(); ++rank) {
+        const rank_description& described = run.ranks[rank];
+        rows.push_back({number_cell(std::to_string(rank)), text_cell(described.host),
+                        number_cell(std::to_string(described.node)), text_cell(described.path),
+                        number_cell(std::to_string(described.reads_from))});
+    }
     return "<h3>Ranks</h3>" + table({number_cell("Rank"), text_cell("Host"), number_cell("Node"),
                                      text_cell("Directory"), number_cell("Reads the files of rank")},
                                     rows);
 }
 
-// The settings are one rank's: with several ranks, the ranks' total beside it.
-std::string per_rank(const json& results, std::uint64_t one, std::string (*shown)(std::uint64_t)) {
-    if (!results.contains("cluster")) return shown(one);
-    const std::uint64_t ranks = results["cluster"]["ranks"].get<std::uint64_t>();
-    return shown(one) + " a rank, " + shown(one * ranks) + " for the " + std::to_string(ranks) +
-           (ranks == 1 ? " rank" : " ranks");
+// The settings are one rank's: with several ranks, the ranks' total beside it, where it can be
+// counted.
+std::string per_rank(const run_record& run, std::uint64_t one, std::string (*shown)(std::uint64_t)) {
+    if (run.ranks.empty()) return shown(one);
+    const std::uint64_t ranks = run.ranks.size();
+    const std::string all = one <= UINT64_MAX / ranks ? ", " + shown(one * ranks) + " for the " +
+                                                            std::to_string(ranks) + (ranks == 1 ? " rank" : " ranks")
+                                                      : std::string();
+    return shown(one) + " a rank" + all;
 }
 
 }  // namespace
 
-std::string figure_tables(const json& results) {
-    const std::string tables = spread_table(results) + passes_table(results) + steps_table(results);
+std::string figure_tables(const run_record& run) {
+    const std::string tables = spread_table(run) + passes_table(run) + steps_table(run);
     return tables.empty() ? "" : "<h2>Figures</h2>" + tables;
 }
 
-std::string context_tables(const json& results) {
-    const json& settings = results["settings"];
-    const json& host = results["host"];
-    const json& target = results["target"];
-    const json& verification = results["verification"];
-    const std::string file_system = target["file_system"].get<std::string>();
+std::string context_tables(const run_record& run) {
+    const settings_record& given = run.settings;
+    const host_record& host = run.host;
+    const target_record& target = run.target;
     return "<h2>How it was measured</h2><div class=\"columns\">" +
            facts("Settings",
-                 {{"Block", grouped(settings["block_kib"].get<std::uint64_t>()) + " KiB"},
-                  {"File", grouped(settings["file_mib"].get<std::uint64_t>()) + " MiB asked, " +
-                               binary_size(settings["bytes_per_file"].get<std::uint64_t>()) + " in whole blocks"},
-                  {"Files per worker", grouped(settings["file_number"].get<std::uint64_t>())},
-                  {"Workers", per_rank(results, settings["thread"].get<std::uint64_t>(), grouped)},
-                  {"Data per pass", per_rank(results, settings["bytes_per_pass"].get<std::uint64_t>(), binary_size)},
-                  {"Controller cache emptied", settings["cache_gib"].get<std::uint64_t>() == 0
-                                                   ? std::string("no")
-                                                   : grouped(settings["cache_gib"].get<std::uint64_t>()) + " GiB"},
-                  {"Passes", grouped(settings["repeat"].get<std::uint64_t>())},
-                  {"Unbuffered I/O (-direct)", yes_no(settings["direct"])},
-                  {"Data verified (-verify)", verification["enabled"].get<bool>()
-                                                  ? binary_size(verification["bytes_verified"].get<std::uint64_t>())
-                                                  : std::string("no")}}) +
-           facts("Target", {{"Directory", target["path"]},
-                            {"File system", file_system.empty() ? std::string("unknown") : file_system},
-                            {"In memory", yes_no(target["memory_backed"])},
-                            {"Size", binary_size(target["total_bytes"].get<std::uint64_t>())},
-                            {"Free at the end", binary_size(target["free_bytes"].get<std::uint64_t>())}}) +
-           facts("Machine", {{"Name", host["name"]},
-                             {"System", host["os"].get<std::string>() + " " + host["os_version"].get<std::string>()},
-                             {"Logical CPUs", std::to_string(host["logical_cpus"].get<unsigned>())},
-                             {"Memory", binary_size(host["memory_bytes"].get<std::uint64_t>())}}) +
-           "</div>" + ranks_table(results);
+                 {{"Block", grouped(std::uint64_t{given.block_kib}) + " KiB"},
+                  {"File", grouped(std::uint64_t{given.file_mib}) + " MiB asked, " + binary_size(given.bytes_per_file) +
+                               " in whole blocks"},
+                  {"Files per worker", grouped(std::uint64_t{given.file_number})},
+                  {"Workers", per_rank(run, given.thread, grouped)},
+                  {"Data per pass", per_rank(run, given.bytes_per_pass, binary_size)},
+                  {"Controller cache emptied",
+                   given.cache_gib == 0 ? std::string("no") : grouped(std::uint64_t{given.cache_gib}) + " GiB"},
+                  {"Passes", grouped(std::uint64_t{given.repeat})},
+                  {"Unbuffered I/O (-direct)", yes_no(given.direct)},
+                  {"Data verified (-verify)", given.verify ? binary_size(bytes_verified(run)) : std::string("no")}}) +
+           facts("Target", {{"Directory", target.path},
+                            {"File system", target.file_system.empty() ? std::string("unknown") : target.file_system},
+                            {"In memory", yes_no(target.memory_backed)},
+                            {"Size", binary_size(target.total_bytes)},
+                            {"Free at the end", binary_size(target.free_bytes)}}) +
+           facts("Machine", {{"Name", host.name},
+                             {"System", host.os + " " + host.os_version},
+                             {"Logical CPUs", std::to_string(host.logical_cpus)},
+                             {"Memory", binary_size(host.memory_bytes)}}) +
+           "</div>" + ranks_table(run);
 }

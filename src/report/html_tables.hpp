@@ -1,10 +1,11 @@
-// The report page's tables, from the results document: every figure of every pass, the
+// The report page's tables, from the finished record: every figure of every pass, the
 // passes' spread, the steps, and what was measured where and how.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
 
-std::string figure_tables(const nlohmann::ordered_json& results);
+#include "results/record.hpp"
 
-std::string context_tables(const nlohmann::ordered_json& results);
+std::string figure_tables(const run_record& run);
+
+std::string context_tables(const run_record& run);

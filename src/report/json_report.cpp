@@ -4,27 +4,21 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "cache/cache.hpp"
+#include "common/messages.hpp"
 #include "common/rate.hpp"
 #include "common/units.hpp"
-#include "platform/file_system.hpp"
-#include "platform/system_info.hpp"
-#include "report/console.hpp"
 #include "report/device_json.hpp"
 #include "report/exact_bytes.hpp"
-#include "common/messages.hpp"
 #include "report/figure_names.hpp"
 #include "report/latency_json.hpp"
-#include "report/rate_drop_text.hpp"
-#include "results/rate_drop.hpp"
+#include "report/run_summary.hpp"
 #include "results/statistics.hpp"
-#include "settings/settings.hpp"
 
 using json = nlohmann::ordered_json;
 
 namespace {
 
-double rounded(double value) { return std::round(value * 1000) / 1000; }
+double rounded(double value) { return rounded_rate(value); }
 
 // The rate of `bytes` in `elapsed_us` in every unit, each named in its field.
 void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::uint64_t kib_per_ms) {
@@ -36,13 +30,7 @@ void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::
     object["mib_per_second"] = rounded(bytes_per_second / bytes_per_mib);
 }
 
-std::string status_name(const run_record& run, int status) {
-    if (status == 0) return "completed";
-    return run.interrupted ? "interrupted" : "error";
-}
-
-json host_json() {
-    const host_description host = describe_host();
+json host_json(const host_record& host) {
     return json{{"name", host.name},
                 {"os", host.os},
                 {"os_version", host.os_version},
@@ -52,49 +40,42 @@ json host_json() {
 
 // The cache beyond the purge's reach that may serve the last read, with the console's note
 // on it; null when there is none.
-json other_cache_json() {
-    file_system_type type;
-    if (!file_system_of(settings.target_directory, type) || type.other_cache == cache_beyond_purge::none)
-        return nullptr;
-    const std::string note = cache_beyond_purge_note(settings.target_directory, type);
-    const std::string prefix = "Note: ";
-    return json{{"cache", cache_beyond_purge_name(type.other_cache)},
-                {"text", note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note}};
+json other_cache_json(const target_record& target) {
+    if (target.cache_beyond_purge.empty()) return nullptr;
+    return json{{"cache", target.cache_beyond_purge}, {"text", target.cache_beyond_purge_text}};
 }
 
-json target_json() {
-    const volume_description volume = describe_volume(settings.target_directory);
-    json target{{"path", settings.target_directory}};
-    if (!is_utf8(settings.target_directory)) target["path_bytes"] = percent_encoded(settings.target_directory);
-    target.update(json{{"file_system", volume.file_system},
-                {"memory_backed", volume.memory_backed},
-                {"compressed", volume.compressed},
-                {"encrypted", volume.encrypted},
-                {"cache_beyond_purge", other_cache_json()},
-                {"total_bytes", volume.total_bytes},
-                {"free_bytes", volume.free_bytes}});
-    return target;
+json target_json(const target_record& target) {
+    json object{{"path", target.path}};
+    if (!is_utf8(target.path)) object["path_bytes"] = percent_encoded(target.path);
+    object.update(json{{"file_system", target.file_system},
+                       {"memory_backed", target.memory_backed},
+                       {"compressed", target.compressed},
+                       {"encrypted", target.encrypted},
+                       {"cache_beyond_purge", other_cache_json(target)},
+                       {"total_bytes", target.total_bytes},
+                       {"free_bytes", target.free_bytes}});
+    return object;
 }
 
-json settings_json() {
-    const std::uint64_t bytes_per_file = test_file_bytes();
-    json object{{"block_kib", settings.block_kib},
-                {"file_mib", settings.file_mib},
-                {"file_number", settings.files_per_worker},
-                {"thread", settings.worker_count},
-                {"cache_gib", settings.controller_cache_gib},
-                {"repeat", settings.pass_count},
-                {"json", settings.results_file},
-                {"html", settings.report_page},
-                {"verify", settings.verify},
-                {"direct", settings.direct},
-                {"latency", settings.latency},
-                {"blocks_per_file", settings.blocks_per_file},
-                {"bytes_per_file", bytes_per_file},
-                {"bytes_per_pass", bytes_per_file * settings.files_per_worker * settings.worker_count}};
+json settings_json(const settings_record& given) {
+    json object{{"block_kib", given.block_kib},
+                {"file_mib", given.file_mib},
+                {"file_number", given.file_number},
+                {"thread", given.thread},
+                {"cache_gib", given.cache_gib},
+                {"repeat", given.repeat},
+                {"json", given.json},
+                {"html", given.html},
+                {"verify", given.verify},
+                {"direct", given.direct},
+                {"latency", given.latency},
+                {"blocks_per_file", given.blocks_per_file},
+                {"bytes_per_file", given.bytes_per_file},
+                {"bytes_per_pass", given.bytes_per_pass}};
     // Only when given: a run without them keeps its results file as it was.
-    if (settings.fill_percent != 0) object["fill_percent"] = settings.fill_percent;
-    if (settings.phase_seconds != 0) object["time_limit_s"] = settings.phase_seconds;
+    if (given.fill_percent != 0) object["fill_percent"] = given.fill_percent;
+    if (given.time_limit_s != 0) object["time_limit_s"] = given.time_limit_s;
     return object;
 }
 
@@ -114,17 +95,16 @@ void add_ranks(json& object, const figure_record& figure, const std::vector<rank
 }
 
 // Where the write's rate fell for good, as the write cache filled; null when it held.
-json rate_drop_json(const figure_record& write) {
-    const rate_drop drop = find_rate_drop(write);
-    if (!drop.found) return nullptr;
-    return json{{"after_us", drop.at_us},
-                {"after_bytes", drop.at_bytes},
-                {"before_mb_per_second", rounded(drop.before_bytes_per_second / 1e6)},
-                {"after_mb_per_second", rounded(drop.after_bytes_per_second / 1e6)},
-                {"text", rate_drop_sentence(drop)}};
+json rate_drop_json(const std::optional<rate_drop_record>& drop) {
+    if (!drop) return nullptr;
+    return json{{"after_us", drop->after_us},
+                {"after_bytes", drop->after_bytes},
+                {"before_mb_per_second", drop->before_mb_per_second},
+                {"after_mb_per_second", drop->after_mb_per_second},
+                {"text", drop->text}};
 }
 
-json figure_json(const figure_record& figure, int kind, const std::vector<rank_description>& ranks) {
+json figure_json(const figure_record& figure, int kind, const run_record& run) {
     json object{{"name", figure_names[kind]},
                 {"label", messages::figure_labels[kind]},
                 {"start_us", figure.start_us},
@@ -143,8 +123,8 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
     }
     object["workers"] = workers;
     // The forced write's time runs on past the write's to the flush's end: no deadline cuts it.
-    if (settings.phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
-        object["time_limit"] = {{"seconds", settings.phase_seconds}, {"cut_short", figure.cut_short}};
+    if (run.settings.time_limit_s != 0 && kind != static_cast<int>(figure_kind::write_forced))
+        object["time_limit"] = {{"seconds", run.settings.time_limit_s}, {"cut_short", figure.cut_short}};
     object["latency"] = latency_json(figure.latency.summary);
     object["stalls"] = stalls_json(figure.latency.stalls, !figure.ranks.empty());
     if (!figure.series.points.empty()) {
@@ -152,12 +132,12 @@ json figure_json(const figure_record& figure, int kind, const std::vector<rank_d
         for (const series_point& point : figure.series.points) points.push_back({point.elapsed_us, point.bytes});
         object["series"] = {{"interval_us", figure.series.interval_us}, {"points", points}};
     }
-    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure);
-    if (!figure.ranks.empty()) add_ranks(object, figure, ranks);
+    if (kind == static_cast<int>(figure_kind::write_cached)) object["rate_drop"] = rate_drop_json(figure.rate_drop);
+    if (!figure.ranks.empty()) add_ranks(object, figure, run.ranks);
     return object;
 }
 
-json pass_json(const pass_record& pass, std::size_t number, const std::vector<rank_description>& ranks) {
+json pass_json(const pass_record& pass, std::size_t number, const run_record& run) {
     json object{{"pass", number + 1}};
     json steps = json::array();
     for (const step_record& step : pass.steps) {
@@ -171,10 +151,10 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
     object["steps"] = steps;
     json figures = json::array();
     for (int kind = 0; kind < figure_count; ++kind)
-        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, ranks));
+        if (pass.figures[kind].measured) figures.push_back(figure_json(pass.figures[kind], kind, run));
     object["figures"] = figures;
     object["cached_after_purge_percent"] =
-        pass.cached_after_purge_known ? json(rounded(pass.cached_after_purge * 100)) : json(nullptr);
+        pass.cached_after_purge_known ? json(cached_percent(pass)) : json(nullptr);
     // Whether the OS could say what the purge left in its cache; Windows can't.
     object["purge_confirmed"] = pass.cached_after_purge_known;
     return object;
@@ -182,10 +162,6 @@ json pass_json(const pass_record& pass, std::size_t number, const std::vector<ra
 
 // With -verify: every byte the read phases moved was compared with what was written.
 json verification_json(const run_record& run) {
-    std::uint64_t bytes_verified = 0;
-    for (const pass_record& pass : run.passes)
-        for (const figure_kind kind : {figure_kind::read_cached, figure_kind::read_uncached})
-            if (settings.verify) bytes_verified += pass.figures[static_cast<int>(kind)].bytes;
     json mismatch = nullptr;
     if (run.mismatch.found) {
         const mismatch_record& found = run.mismatch;
@@ -199,9 +175,9 @@ json verification_json(const run_record& run) {
                     {"details", found.details}, {"damage", damage}};
         if (!is_utf8(found.file)) mismatch["file_bytes"] = percent_encoded(found.file);
     }
-    json object{{"enabled", settings.verify}, {"bytes_verified", bytes_verified}, {"mismatch", mismatch}};
+    json object{{"enabled", run.settings.verify}, {"bytes_verified", bytes_verified(run)}, {"mismatch", mismatch}};
     // The capacity check's verdict, with -fill alone: a run without it keeps its file as it was.
-    if (capacity_checked()) {
+    if (run.settings.fill_percent != 0 && run.settings.verify) {
         const capacity_record& capacity = run.capacity;
         object["capacity"] = nullptr;
         if (capacity.checked)
@@ -210,20 +186,19 @@ json verification_json(const run_record& run) {
                 {"verified_bytes", capacity.verified_bytes},
                 {"first_bad_offset", capacity.first_bad_offset},
                 {"aliasing_distance", capacity.aliasing_distance == 0 ? json(nullptr) : json(capacity.aliasing_distance)},
-                {"text", capacity_note(capacity)}};
+                {"text", run.capacity_note}};
     }
     return object;
 }
 
 // With no pass to count, no figure: every statistic is null.
-json statistics_json(const std::vector<double>& values) {
-    if (values.empty())
+json statistics_json(const figure_statistics& statistics, bool counted) {
+    if (!counted)
         return json{{"median", nullptr},
                     {"minimum", nullptr},
                     {"maximum", nullptr},
                     {"mean", nullptr},
                     {"standard_deviation", nullptr}};
-    const figure_statistics statistics = statistics_of(values);
     return json{{"median", rounded(statistics.median)},
                 {"minimum", rounded(statistics.minimum)},
                 {"maximum", rounded(statistics.maximum)},
@@ -233,21 +208,12 @@ json statistics_json(const std::vector<double>& values) {
 
 // Over the passes that measured all four figures.
 json summary_json(const run_record& run) {
+    const run_summary summary = summary_of(run);
     json figures = json::object();
-    std::size_t complete = 0;
-    for (int kind = 0; kind < figure_count; ++kind) {
-        std::vector<double> kib_per_ms, mb_per_second;
-        for (const pass_record& pass : run.passes) {
-            if (!pass.figures[figure_count - 1].measured) continue;
-            const figure_record& figure = pass.figures[kind];
-            kib_per_ms.push_back(static_cast<double>(figure.kib_per_ms));
-            mb_per_second.push_back(static_cast<double>(figure.bytes) / std::max<std::int64_t>(figure.elapsed_us, 1));
-        }
-        complete = kib_per_ms.size();
-        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(kib_per_ms)},
-                                       {"mb_per_second", statistics_json(mb_per_second)}};
-    }
-    return json{{"passes", complete},
+    for (int kind = 0; kind < figure_count; ++kind)
+        figures[figure_names[kind]] = {{"kib_per_ms", statistics_json(summary.figures[kind].kib_per_ms, summary.passes > 0)},
+                                       {"mb_per_second", statistics_json(summary.figures[kind].mb_per_second, summary.passes > 0)}};
+    return json{{"passes", summary.passes},
                 {"console_shows", "median, rounded down, with the minimum and maximum (with one pass: its figure)"},
                 {"standard_deviation", "sample (divided by n - 1; 0 for one pass)"},
                 {"figures", figures}};
@@ -256,10 +222,8 @@ json summary_json(const run_record& run) {
 // With several ranks: where each ran, which share a directory and whose files each read.
 json ranks_json(const run_record& run) {
     json ranks = json::array();
-    std::uint32_t nodes = 0;
     for (std::size_t rank = 0; rank < run.ranks.size(); ++rank) {
         const rank_description& description = run.ranks[rank];
-        nodes = std::max(nodes, description.node + 1);
         ranks.push_back({{"rank", rank},
                          {"host", description.host},
                          {"node", description.node},
@@ -270,16 +234,16 @@ json ranks_json(const run_record& run) {
                          {"reads_files_of", description.reads_from}});
     }
     return json{{"ranks", run.ranks.size()},
-                {"nodes", nodes},
+                {"nodes", node_count(run)},
                 {"error_rank", run.error_rank >= 0 ? json(run.error_rank) : json(nullptr)},
                 {"rank_details", ranks}};
 }
 
 }  // namespace
 
-json results_document(const run_record& run, int status, const std::string& message) {
+json results_document(const run_record& run) {
     json document{{"schema_version", results_schema_version},
-                  {"program", {{"name", "quorlane"}, {"version", QUORLANE_VERSION}}},
+                  {"program", {{"name", "quorlane"}, {"version", run.program_version}}},
                   {"command_line", run.command_line}};
     if (!std::all_of(run.command_line.begin(), run.command_line.end(), is_utf8)) {
         json exact = json::array();
@@ -287,21 +251,19 @@ json results_document(const run_record& run, int status, const std::string& mess
         document["command_line_bytes"] = exact;
     }
     document.update(json{{"started_at", run.started_utc},
-                         {"status", status_name(run, status)},
-                         {"exit_status", status},
-                         {"message", message},
-                         {"host", host_json()},
-                         {"target", target_json()},
-                         {"settings", settings_json()}});
+                         {"status", status_name(run.status)},
+                         {"exit_status", run.exit_status},
+                         {"message", run.message},
+                         {"host", host_json(run.host)},
+                         {"target", target_json(run.target)},
+                         {"settings", settings_json(run.settings)}});
     json passes = json::array();
-    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
-        passes.push_back(pass_json(run.passes[pass], pass, run.ranks));
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass) passes.push_back(pass_json(run.passes[pass], pass, run));
     document["passes"] = passes;
     document["verification"] = verification_json(run);
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
     add_measured_on(document, run);
-
     return document;
 }
 

@@ -1,5 +1,6 @@
 // The results file: one JSON document describing the run, its settings, the machine and the
-// target, and every pass's figures, steps, workers and series. Field by field in the README.
+// target, and every pass's figures, steps, workers and series, rendered from the finished
+// record alone (report/finished_record.hpp). Field by field in the README.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -9,7 +10,6 @@
 
 inline constexpr int results_schema_version = 1;
 
-// `status` is the process's exit status, `message` the run's error or interruption line.
-nlohmann::ordered_json results_document(const run_record& run, int status, const std::string& message);
+nlohmann::ordered_json results_document(const run_record& run);
 
 std::string results_json(const nlohmann::ordered_json& document);

@@ -9,8 +9,6 @@
 #include "report/latency_text.hpp"
 #include "report/page_text.hpp"
 
-using json = nlohmann::ordered_json;
-
 namespace {
 
 using namespace chart_frame;
@@ -19,6 +17,8 @@ using namespace chart_frame;
 const char* const decade_names[] = {"1 ns",   "10 ns", "100 ns", "1 µs",  "10 µs",  "100 µs", "1 ms", "10 ms",
                                     "100 ms", "1 s",   "10 s",   "100 s", "1000 s", "10⁴ s",  "10⁵ s"};
 constexpr int decade_count = static_cast<int>(sizeof decade_names / sizeof decade_names[0]);
+// More nines than 2^64 calls resolve: the percentile axis ends there whatever a record says.
+constexpr double most_nines = 20;
 
 // "99.9" for 3 nines; "0" for none, the fastest call.
 std::string percentile_name(int nines) {
@@ -48,7 +48,7 @@ log_scale scale_of(const std::vector<latency_curve_line>& lines) {
     std::uint64_t fastest = UINT64_MAX, slowest = 1;
     for (const latency_curve_line& line : lines)
         for (const latency_curve_point& point : line.summary.curve) {
-            scaled.nines_top = std::max(scaled.nines_top, std::ceil(point.nines));
+            scaled.nines_top = std::clamp(std::ceil(point.nines), scaled.nines_top, most_nines);
             fastest = std::min(fastest, std::max<std::uint64_t>(point.ns, 1));
             slowest = std::max(slowest, point.ns);
         }
@@ -120,9 +120,9 @@ std::string description(const std::vector<latency_curve_line>& lines) {
     return text;
 }
 
-std::string time_cell(const json& microseconds) {
-    if (microseconds.is_null()) return "";
-    return html_escape(duration_text(static_cast<std::uint64_t>(std::llround(microseconds.get<double>() * 1000))));
+// With no call there is no time to give.
+std::string time_cell(const latency_summary& summary, std::uint64_t ns) {
+    return summary.calls == 0 ? "" : html_escape(duration_text(ns));
 }
 
 }  // namespace
@@ -146,20 +146,19 @@ std::string latency_chart(const std::vector<latency_curve_line>& lines) {
            axes(scaled) + curves + "</g>" + key + "</svg>";
 }
 
-std::string latency_table(const json& results) {
+std::string latency_table(const run_record& run) {
     std::string rows;
-    for (const json& pass : results["passes"])
-        for (const json& figure : pass["figures"]) {
-            if (!figure.contains("latency")) continue;
-            const json& latency = figure["latency"];
-            std::string name;
-            for (int kind = 0; kind < figure_count; ++kind)
-                if (figure["name"] == figure_names[kind]) name = figure_short_names[kind];
-            rows += "<tr><td class=\"number\">" + std::to_string(pass["pass"].get<std::size_t>()) + "</td><td>" +
-                    html_escape(name) + "</td><td class=\"number\">" + grouped(latency["count"].get<std::uint64_t>()) +
+    for (std::size_t pass = 0; pass < run.passes.size(); ++pass)
+        for (int kind = 0; kind < figure_count; ++kind) {
+            const figure_record& figure = run.passes[pass].figures[kind];
+            if (!figure.measured) continue;
+            const latency_summary& summary = figure.latency.summary;
+            rows += "<tr><td class=\"number\">" + std::to_string(pass + 1) + "</td><td>" +
+                    html_escape(figure_short_names[kind]) + "</td><td class=\"number\">" + grouped(summary.calls) +
                     "</td>";
-            for (const char* field : {"mean_us", "p50_us", "p90_us", "p99_us", "p99_9_us", "p99_99_us", "max_us"})
-                rows += "<td class=\"number\">" + time_cell(latency[field]) + "</td>";
+            for (const std::uint64_t ns : {summary.mean_ns, summary.p50_ns, summary.p90_ns, summary.p99_ns,
+                                           summary.p99_9_ns, summary.p99_99_ns, summary.max_ns})
+                rows += "<td class=\"number\">" + time_cell(summary, ns) + "</td>";
             rows += "</tr>";
         }
     if (rows.empty()) return "";

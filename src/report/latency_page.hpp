@@ -2,7 +2,6 @@
 // axes, the table of the figures' latencies, and the longest calls as marks on a rate chart.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -20,9 +19,8 @@ struct latency_curve_line {
 // with no call timed.
 std::string latency_chart(const std::vector<latency_curve_line>& lines);
 
-// Every figure's count, mean, percentiles and maximum, from the results document; empty when
-// it has none.
-std::string latency_table(const nlohmann::ordered_json& results);
+// Every figure's count, mean, percentiles and maximum; empty when the run measured none.
+std::string latency_table(const run_record& run);
 
 // A phase's longest calls as marks on its rate chart: at their start from the phase's start
 // in seconds, or against the data, at what all workers had moved by then (read from `series`,

@@ -2,12 +2,10 @@
 
 #include "report/page_text.hpp"
 
-using json = nlohmann::ordered_json;
-
 namespace {
 
-std::string text_or(const json& value, const std::string& otherwise) {
-    return value.is_string() && !value.get<std::string>().empty() ? value.get<std::string>() : otherwise;
+std::string text_or(const std::optional<std::string>& value, const std::string& otherwise) {
+    return value && !value->empty() ? *value : otherwise;
 }
 
 std::string transport_name(const std::string& transport) {
@@ -23,60 +21,54 @@ std::string transport_name(const std::string& transport) {
 }
 
 // "Samsung SSD 980 PRO 1TB, 1 TiB · PCIe 4.0 x4 (NVMe)"; a share: "nas (NFS 4.2) · 1 Gb/s network (eth0)".
-std::string device_line(const json& device) {
-    const std::string transport = device["transport"];
+std::string device_line(const storage_device& device) {
     std::string line;
-    if (transport == "network") {
-        line = text_or(device["server"], "server unknown") + " (" + text_or(device["protocol"], "network");
-        if (device["protocol_version"].is_string())
-            line.append(" ").append(device["protocol_version"].get<std::string>());
+    if (device.transport == "network") {
+        line = text_or(device.server, "server unknown") + " (" + text_or(device.protocol, "network");
+        if (device.protocol_version) line.append(" ").append(*device.protocol_version);
         line += ")";
     } else {
-        line = text_or(device["model"], device["name"].get<std::string>());
-        if (device["vendor"].is_string()) line = device["vendor"].get<std::string>() + " " + line;
-        if (device["size_bytes"].is_number()) line += ", " + binary_size(device["size_bytes"].get<std::uint64_t>());
-        if (device["backing_file"].is_string()) line += ", over " + device["backing_file"].get<std::string>();
+        line = text_or(device.model, device.name);
+        if (device.vendor) line = *device.vendor + " " + line;
+        if (device.size_bytes) line += ", " + binary_size(*device.size_bytes);
+        if (device.backing_file) line += ", over " + *device.backing_file;
     }
     // "USB 2.0" says its bus; "PCIe 4.0 x4" does not.
-    const std::string link = text_or(device["link"], "");
-    const std::string bus = transport_name(transport);
+    const std::string link = text_or(device.link, "");
+    const std::string bus = transport_name(device.transport);
     line += " · " + (link.empty() ? bus : link.find(bus) != std::string::npos ? link : link + " (" + bus + ")");
     return line;
 }
 
-std::string drive_line(const json& target) {
-    const json& devices = target["devices"];
-    if (!devices.is_array()) return "device unknown";
-    if (devices.empty()) return "no device: " + text_or(target["file_system"], "file system unknown");
+std::string drive_line(const run_record& run) {
+    const target_identity& target = run.measured.target;
+    if (!run.measured.gathered || !target.known) return "device unknown";
+    if (target.devices.empty()) return "no device: " + text_or(run.target.file_system, "file system unknown");
     std::string line;
-    for (const json& layer : target["layers"])
-        line += layer["name"].get<std::string>() + " (" +
-                (layer["level"].is_string() ? layer["level"].get<std::string>() : layer["kind"].get<std::string>()) +
-                ") over ";
-    for (std::size_t index = 0; index < devices.size(); ++index)
-        line += (index == 0 ? "" : " + ") + device_line(devices[index]);
+    for (const storage_layer& layer : target.layers)
+        line += layer.name + " (" + (layer.level ? *layer.level : layer.kind) + ") over ";
+    for (std::size_t index = 0; index < target.devices.size(); ++index)
+        line += (index == 0 ? "" : " + ") + device_line(target.devices[index]);
     return line;
 }
 
-std::string machine_line(const json& host) {
-    std::string line = host["name"].get<std::string>();
-    const json& virtualization = host["virtualization"];
-    if (virtualization["virtual_machine"] == true)
-        line += " · virtual machine" + (virtualization["hypervisor"].is_string()
-                                            ? " (" + virtualization["hypervisor"].get<std::string>() + ")"
-                                            : std::string());
-    if (host["cpu_model"].is_string()) line += " · " + host["cpu_model"].get<std::string>();
-    line += " · " + std::to_string(host["logical_cpus"].get<unsigned>()) + " logical CPUs · " +
-            binary_size(host["memory_bytes"].get<std::uint64_t>()) + " · " + host["os"].get<std::string>() + " " +
-            host["os_version"].get<std::string>();
+std::string machine_line(const run_record& run) {
+    const host_record& host = run.host;
+    const machine_identity& machine = run.measured.machine;
+    std::string line = host.name;
+    if (machine.virtual_machine == true)
+        line += " · virtual machine" + (machine.hypervisor ? " (" + *machine.hypervisor + ")" : std::string());
+    if (machine.cpu_model) line += " · " + *machine.cpu_model;
+    line += " · " + std::to_string(host.logical_cpus) + " logical CPUs · " + binary_size(host.memory_bytes) + " · " +
+            host.os + " " + host.os_version;
     return line;
 }
 
 }  // namespace
 
-std::string measured_on_card(const json& results) {
+std::string measured_on_card(const run_record& run) {
     return "<section class=\"figure measured\" style=\"--accent: #64748b\"><div class=\"name\">Measured on</div>"
            "<div class=\"drive\">" +
-           html_escape(drive_line(results["target"])) + "</div><div class=\"other\">" +
-           html_escape(machine_line(results["host"])) + "</div></section>";
+           html_escape(drive_line(run)) + "</div><div class=\"other\">" + html_escape(machine_line(run)) +
+           "</div></section>";
 }

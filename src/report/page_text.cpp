@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "report/exact_bytes.hpp"
+
 std::string html_escape(const std::string& text) {
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char character : text) {
+    for (const char character : visible_text(text)) {
         switch (character) {
             case '&': escaped += "&amp;"; break;
             case '<': escaped += "&lt;"; break;
@@ -19,8 +21,9 @@ std::string html_escape(const std::string& text) {
     return escaped;
 }
 
-std::string grouped(std::uint64_t value) {
-    const std::string digits = std::to_string(value);
+namespace {
+
+std::string grouped_digits(const std::string& digits) {
     std::string result;
     for (std::size_t k = 0; k < digits.size(); ++k) {
         if (k != 0 && (digits.size() - k) % 3 == 0) result += ',';
@@ -29,10 +32,21 @@ std::string grouped(std::uint64_t value) {
     return result;
 }
 
+}  // namespace
+
+std::string grouped(std::uint64_t value) { return grouped_digits(std::to_string(value)); }
+
 std::string grouped(double value, int decimals) {
     if (!std::isfinite(value)) return "-";
     const double scale = std::pow(10.0, decimals);
     const double rounded = std::round(std::fabs(value) * scale);
+    // Past what an integer holds, the digits as printf gives them, grouped all the same.
+    if (rounded / scale >= 1e18) {
+        char digits[400];
+        std::snprintf(digits, sizeof digits, "%.0f", std::fabs(value));
+        std::string result = value < 0 ? "-" : "";
+        return result + grouped_digits(digits);
+    }
     const auto whole = static_cast<std::uint64_t>(rounded / scale);
     std::string result;
     if (value < 0 && rounded != 0) result = "-";

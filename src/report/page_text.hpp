@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// `text` safe inside an element or a quoted attribute.
+// `text` safe inside an element or a quoted attribute, shown as visible_text shows it: a name
+// that is not UTF-8 reads the same on every page, whichever record it came from.
 std::string html_escape(const std::string& text);
 
 // 1234567 → "1,234,567".

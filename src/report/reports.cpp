@@ -4,6 +4,7 @@
 #include "common/output.hpp"
 #include "common/ending.hpp"
 #include "platform/system_info.hpp"
+#include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
 #include "report/saved_file.hpp"
@@ -52,20 +53,20 @@ int write_reports(run_record& results, report_places& places, const stop_signal&
                   const std::string& message) {
     const unsigned interruptions_before = stop.interruptions.load();
     ending_state ending{status, message, results.interrupted};
-    const auto document = [&results, &ending] {
+    const auto finished = [&results, &ending] {
         results.interrupted = ending.interrupted;
-        return results_document(results, ending.status, ending.message);
+        return finished_record(results, ending.status, ending.message);
     };
     bool page_saved = false;
     if (!settings.report_page.empty())
-        page_saved = save_report(places.page, settings.report_page, html_page(results, document()), messages::page_write,
-                                 stop, interruptions_before, ending);
+        page_saved = save_report(places.page, settings.report_page, html_page(finished()), messages::page_write, stop,
+                                 interruptions_before, ending);
     if (settings.results_file.empty()) return ending.status;
     const int status_before = ending.status;
-    save_report(places.results, settings.results_file, results_json(document()), messages::report_write, stop,
-                interruptions_before, ending);
+    save_report(places.results, settings.results_file, results_json(results_document(finished())),
+                messages::report_write, stop, interruptions_before, ending);
     if (page_saved && ending.status != status_before)
-        save_report(places.page, settings.report_page, html_page(results, document()), messages::page_write, stop,
+        save_report(places.page, settings.report_page, html_page(finished()), messages::page_write, stop,
                     interruptions_before, ending);
     return ending.status;
 }

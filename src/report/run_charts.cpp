@@ -9,9 +9,7 @@
 #include "report/figure_names.hpp"
 #include "report/latency_page.hpp"
 #include "report/page_text.hpp"
-#include "report/rate_drop_text.hpp"
 #include "report/svg_chart.hpp"
-#include "results/rate_drop.hpp"
 #include "results/series.hpp"
 #include "results/statistics.hpp"
 
@@ -62,12 +60,26 @@ std::string hover_text(const phase_look& phase, const std::string& pass, double 
            phase.verb;
 }
 
+// Past this many points a line is drawn from every n-th point of its series and its last, over
+// intervals as much longer: a chart shows no more, and a page of many long passes stays a size
+// that a browser opens.
+constexpr std::size_t most_drawn_points = 1024;
+
+series_record drawn_series(const series_record& series) {
+    if (series.points.size() <= most_drawn_points) return series;
+    const std::size_t every = (series.points.size() + most_drawn_points - 1) / most_drawn_points;
+    series_record drawn{series.interval_us * static_cast<std::int64_t>(every), {}};
+    for (std::size_t k = every - 1; k < series.points.size(); k += every) drawn.points.push_back(series.points[k]);
+    if (drawn.points.back().elapsed_us != series.points.back().elapsed_us) drawn.points.push_back(series.points.back());
+    return drawn;
+}
+
 // The rate of each interval of a phase, against the time from `origin_us` in seconds or the data
 // moved in GiB.
 std::vector<chart_point> rate_points(const phase_look& phase, const std::string& pass, const figure_record& figure,
                                      std::int64_t origin_us, bool against_data) {
     std::vector<chart_point> points;
-    for (const interval_rate& rate : series_rates(figure.series)) {
+    for (const interval_rate& rate : series_rates(drawn_series(figure.series))) {
         const double middle_us = static_cast<double>(rate.start_us + rate.end_us) / 2;
         chart_point point{0, 0, rate.bytes_per_us, hover_text(phase, pass, middle_us / one_second_us, rate)};
         if (against_data) {
@@ -105,15 +117,14 @@ std::string describe(const std::vector<chart_line>& lines, const char* x_unit) {
 void mark_drops(const run_record& run, chart& drawn, bool against_data, bool from_run_start) {
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass) {
         const figure_record& write = run.passes[pass].figures[static_cast<int>(figure_kind::write_cached)];
-        const rate_drop drop = find_rate_drop(write);
-        if (!drop.found) continue;
+        if (!write.measured || !write.rate_drop) continue;
+        const rate_drop_record& drop = *write.rate_drop;
         const double x = against_data
-                             ? static_cast<double>(drop.at_bytes) / bytes_per_gib
-                             : static_cast<double>(drop.at_us + (from_run_start ? write.start_us : 0)) / one_second_us;
-        const std::string sentence = rate_drop_sentence(drop);
+                             ? static_cast<double>(drop.after_bytes) / bytes_per_gib
+                             : static_cast<double>(drop.after_us + (from_run_start ? write.start_us : 0)) / one_second_us;
         drawn.markers.push_back(chart_marker{
-            x, drop.after_bytes_per_second / 1e6, run.passes.size() > 1 ? std::to_string(pass + 1) : sentence,
-            run.passes.size() > 1 ? "Pass " + std::to_string(pass + 1) + ": " + sentence : sentence});
+            x, drop.after_mb_per_second, run.passes.size() > 1 ? std::to_string(pass + 1) : drop.text,
+            run.passes.size() > 1 ? "Pass " + std::to_string(pass + 1) + ": " + drop.text : drop.text});
     }
 }
 

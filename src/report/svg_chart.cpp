@@ -9,8 +9,10 @@
 namespace {
 
 using namespace chart_frame;
-// Past this many points a line keeps every n-th for hovering; the line itself keeps them all.
+// Past this many points a line keeps every n-th for hovering, and the lines of a chart share
+// at most most_chart_hover_points; the line itself keeps them all.
 constexpr std::size_t most_hover_points = 400;
+constexpr std::size_t most_chart_hover_points = 4000;
 
 // A round step (1, 2 or 5 times a power of ten) that cuts [0, top_value] into about five.
 double tick_step(double top_value) {
@@ -97,7 +99,9 @@ std::string lines(const chart& drawn, const scale& scaled) {
             svg += svg_number(scaled.x(point.x_from)) + "," + y + " " + svg_number(scaled.x(point.x)) + "," + y + " ";
         }
         svg += "\"/>";
-        const std::size_t every = (line.points.size() + most_hover_points - 1) / most_hover_points;
+        const std::size_t hover_points =
+            std::max<std::size_t>(1, std::min(most_hover_points, most_chart_hover_points / drawn.lines.size()));
+        const std::size_t every = (line.points.size() + hover_points - 1) / hover_points;
         const bool few = line.points.size() <= 30;
         for (std::size_t k = 0; k < line.points.size(); k += every) {
             const chart_point& point = line.points[k];

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,23 @@ struct series_record {
     std::vector<series_point> points;
 };
 
+// Where the write's rate fell for good, as the results file and the page give it.
+struct rate_drop_record {
+    std::int64_t after_us = 0;  // from the phase's start
+    std::uint64_t after_bytes = 0;
+    double before_mb_per_second = 0;  // rounded as the results file gives them
+    double after_mb_per_second = 0;
+    std::string text;
+};
+
+// A note on a figure no link could carry, as the results file gives it.
+struct link_note_record {
+    std::string kind;  // "beyond_link" or "host_cache"
+    std::optional<std::string> link;
+    std::optional<double> ceiling_mb_per_second;
+    std::string text;  // without the console's "Note: "
+};
+
 // With several ranks, `bytes` are all ranks' and `elapsed_us` the longest rank's time (the
 // last done); `first_done_us` is the shortest's.
 struct figure_record {
@@ -61,6 +79,10 @@ struct figure_record {
     // What its read or write calls took (for the forced write, each file's flush) and its
     // longest calls; with several ranks, all ranks' calls.
     phase_latency latency;
+    // Settled once the run ends: the write's fall in rate (none when it held) and the notes on
+    // the forced write and the uncached read.
+    std::optional<rate_drop_record> rate_drop;
+    std::optional<link_note_record> link_note;
 };
 
 // An untimed step: the eviction file's write and read-backs, the flush, the purge.
@@ -100,6 +122,48 @@ struct capacity_record {
     std::uint64_t aliasing_distance = 0;  // 0 when no data came back from another place
 };
 
+// The options as the run was given them, and what follows from them.
+struct settings_record {
+    std::uint32_t block_kib = 0;
+    std::uint32_t file_mib = 0;
+    std::uint32_t file_number = 0;
+    std::uint32_t thread = 0;
+    std::uint32_t cache_gib = 0;
+    std::uint32_t repeat = 0;
+    std::string json;
+    std::string html;
+    bool verify = false;
+    bool direct = false;
+    bool latency = false;
+    std::uint32_t fill_percent = 0;  // 0 when -fill was not given
+    std::uint32_t time_limit_s = 0;  // 0 when -time was not given
+    std::uint64_t blocks_per_file = 0;
+    std::uint64_t bytes_per_file = 0;
+    std::uint64_t bytes_per_pass = 0;
+};
+
+struct host_record {
+    std::string name;
+    std::string os;
+    std::string os_version;
+    std::uint32_t logical_cpus = 0;
+    std::uint64_t memory_bytes = 0;
+};
+
+struct target_record {
+    std::string path;  // its exact bytes, whatever their encoding
+    std::string file_system;  // empty when unknown
+    bool memory_backed = false;
+    bool compressed = false;
+    bool encrypted = false;
+    std::string cache_beyond_purge;  // "zfs_arc", "network_server", "fuse_daemon"; empty for none
+    std::string cache_beyond_purge_text;  // its console note without "Note: "
+    std::uint64_t total_bytes = 0;
+    std::uint64_t free_bytes = 0;  // at the end of the run
+};
+
+enum class run_status { completed, error, interrupted };
+
 struct run_record {
     std::vector<std::string> command_line;
     std::string started_utc;  // ISO 8601
@@ -109,5 +173,14 @@ struct run_record {
     std::int64_t error_rank = -1;         // the rank that met the error reported, -1 for none
     bool interrupted = false;             // the run ended by an interruption
     capacity_record capacity;
+    std::string capacity_note;            // its verdict, as the console's note says it
     measured_on measured;                 // the machine and the disk behind the directory
+    // How the run ended, what it ran with and where: settled when the reports are written.
+    std::string program_version;
+    run_status status = run_status::completed;
+    int exit_status = 0;
+    std::string message;  // the error or the interruption line; empty when completed
+    settings_record settings;
+    host_record host;
+    target_record target;
 };

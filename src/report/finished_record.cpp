@@ -1,0 +1,99 @@
+#include "report/finished_record.hpp"
+
+#include "cache/cache.hpp"
+#include "platform/file_system.hpp"
+#include "platform/system_info.hpp"
+#include "report/console.hpp"
+#include "report/link_note_lines.hpp"
+#include "report/rate_drop_text.hpp"
+#include "report/run_summary.hpp"
+#include "results/rate_drop.hpp"
+#include "settings/settings.hpp"
+
+namespace {
+
+std::string without_note_prefix(const std::string& text) {
+    const std::string prefix = "Note: ";
+    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
+}
+
+settings_record settings_of_run() {
+    settings_record given;
+    given.block_kib = settings.block_kib;
+    given.file_mib = settings.file_mib;
+    given.file_number = settings.files_per_worker;
+    given.thread = settings.worker_count;
+    given.cache_gib = settings.controller_cache_gib;
+    given.repeat = settings.pass_count;
+    given.json = settings.results_file;
+    given.html = settings.report_page;
+    given.verify = settings.verify;
+    given.direct = settings.direct;
+    given.latency = settings.latency;
+    given.fill_percent = settings.fill_percent;
+    given.time_limit_s = settings.phase_seconds;
+    given.blocks_per_file = settings.blocks_per_file;
+    given.bytes_per_file = test_file_bytes();
+    given.bytes_per_pass = given.bytes_per_file * settings.files_per_worker * settings.worker_count;
+    return given;
+}
+
+host_record host_of_run() {
+    const host_description host = describe_host();
+    return host_record{host.name, host.os, host.os_version, host.logical_cpus, host.memory_bytes};
+}
+
+target_record target_of_run() {
+    const volume_description volume = describe_volume(settings.target_directory);
+    target_record target;
+    target.path = settings.target_directory;
+    target.file_system = volume.file_system;
+    target.memory_backed = volume.memory_backed;
+    target.compressed = volume.compressed;
+    target.encrypted = volume.encrypted;
+    target.total_bytes = volume.total_bytes;
+    target.free_bytes = volume.free_bytes;
+    file_system_type type;
+    if (file_system_of(settings.target_directory, type) && type.other_cache != cache_beyond_purge::none) {
+        target.cache_beyond_purge = cache_beyond_purge_name(type.other_cache);
+        target.cache_beyond_purge_text = without_note_prefix(cache_beyond_purge_note(settings.target_directory, type));
+    }
+    return target;
+}
+
+std::optional<rate_drop_record> rate_drop_of(const figure_record& write) {
+    const rate_drop drop = find_rate_drop(write);
+    if (!drop.found) return std::nullopt;
+    return rate_drop_record{drop.at_us, drop.at_bytes, rounded_rate(drop.before_bytes_per_second / 1e6),
+                            rounded_rate(drop.after_bytes_per_second / 1e6), rate_drop_sentence(drop)};
+}
+
+std::optional<link_note_record> link_note_of(const run_record& run, const pass_record& pass, figure_kind kind) {
+    const std::optional<link_note> note = figure_link_note(run, pass, kind);
+    if (!note) return std::nullopt;
+    return link_note_record{note->kind, note->link, note->ceiling_mb_per_second, without_note_prefix(note->text)};
+}
+
+}  // namespace
+
+run_record finished_record(const run_record& run, int exit_status, const std::string& message) {
+    run_record finished = run;
+    finished.program_version = QUORLANE_VERSION;
+    finished.exit_status = exit_status;
+    finished.status = exit_status == 0 ? run_status::completed
+                      : run.interrupted ? run_status::interrupted
+                                        : run_status::error;
+    finished.message = message;
+    finished.settings = settings_of_run();
+    finished.host = host_of_run();
+    finished.target = target_of_run();
+    for (std::size_t index = 0; index < finished.passes.size(); ++index) {
+        pass_record& pass = finished.passes[index];
+        figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];
+        if (write.measured) write.rate_drop = rate_drop_of(write);
+        for (const figure_kind kind : {figure_kind::write_forced, figure_kind::read_uncached})
+            pass.figures[static_cast<int>(kind)].link_note = link_note_of(run, run.passes[index], kind);
+    }
+    if (finished.capacity.checked) finished.capacity_note = capacity_note(finished.capacity);
+    return finished;
+}
