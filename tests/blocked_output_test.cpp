@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "run/run_marker.hpp"
 #include "support/process.hpp"
 #include "support/temporary_directory.hpp"
 
@@ -21,7 +22,8 @@ constexpr long long run_bytes = 4 * 16 * 1048576LL;  // -file_number 4 -file 16
 
 long long bytes_in(const temporary_directory& dir) {
     long long total = 0;
-    for (const std::string& name : dir.entries()) total += std::max(0LL, size_of_file(dir.path_name + "/" + name));
+    for (const std::string& name : dir.entries())
+        if (!is_marker_name(name)) total += std::max(0LL, size_of_file(dir.path_name + "/" + name));
     return total;
 }
 

@@ -33,6 +33,7 @@ std::string help(const std::string& temp) {
            "-fill         Percent of the free space to write\n"
            "-time         Seconds a phase may last at most\n"
            "-latency      Time every call: percentiles, longest stalls\n"
+           "-clean        Remove the files of runs that ended without removing them\n"
            "-version      Print the version and exit\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\n"
            "-json         Write the results to this JSON file\n"

@@ -5,9 +5,17 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
 #include <memory>
 
+#include "device/windows_descriptors.hpp"
+#include "driver/driver.hpp"
+#include "run/run_marker.hpp"
 #include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/page_cache.hpp"
@@ -41,6 +49,7 @@ cache_view pages_after_the_write(const std::string& directory, bool unbuffered) 
     EXPECT_TRUE(wait_for_results(process, 1, timeout_ms)) << process.text;
     EXPECT_EQ(kill(process.pid, SIGSTOP), 0);
     for (const auto& entry : fs::directory_iterator(directory)) {
+        if (is_marker_name(entry.path().filename().string())) continue;
         ++view.files;
         EXPECT_EQ(entry.file_size(), 40u * 102400u) << entry.path();
         view.pages += resident_pages(entry.path().string());
@@ -138,4 +147,72 @@ TEST(UnbufferedRun, AFileSystemThatCachesUnbufferedIoIsRefusedOrToldOf) {
               "Note: 100 % of the test files are in the OS cache after an unbuffered write: this file system keeps "
               "them there whatever -direct asks, so the figures are not all the disk's own.");
     EXPECT_TRUE(fs::is_empty(run));
+}
+
+// The note on blocks that don't cover the disk's physical sectors, decided on the devices as
+// the device identity reads them: Windows' access-alignment answer of a 512e disk, and disks
+// described by sysfs.
+TEST(DirectIo, BlocksThatDontCoverAPhysicalSectorAreSaidOnDisksThatHaveThem) {
+    disk_answers answers;
+    answers.access_alignment.assign(28, 0);
+    const auto put = [&answers](std::size_t offset, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k) answers.access_alignment[offset + k] = static_cast<unsigned char>(value >> (8 * k));
+    };
+    put(0, 1);
+    put(4, 28);
+    put(16, 512);   // logical sector
+    put(20, 4096);  // physical sector
+    target_identity windows_512e;
+    windows_512e.devices.push_back(parse_disk_answers(answers));
+    EXPECT_EQ(partial_physical_sector(windows_512e, 1024), 4096u);
+    EXPECT_EQ(partial_physical_sector(windows_512e, 11 * 1024), 4096u);
+    EXPECT_EQ(partial_physical_sector(windows_512e, 100 * 1024), 0u);
+    EXPECT_EQ(partial_physical_sector(windows_512e, 4096), 0u);
+    EXPECT_EQ(partial_physical_sector(windows_512e, 1024 * 1024), 0u);
+
+    storage_device native_512;
+    native_512.logical_sector_bytes = native_512.physical_sector_bytes = 512;
+    storage_device unknown;
+    storage_device sixteen_k;
+    sixteen_k.logical_sector_bytes = 4096;
+    sixteen_k.physical_sector_bytes = 16384;
+    target_identity mirror;
+    mirror.devices = {native_512, unknown};
+    EXPECT_EQ(partial_physical_sector(mirror, 1024), 0u);
+    // Of a mirror's devices, the largest sector the blocks miss.
+    mirror.devices.push_back(windows_512e.devices.front());
+    mirror.devices.push_back(sixteen_k);
+    EXPECT_EQ(partial_physical_sector(mirror, 1024), 16384u);
+    EXPECT_EQ(partial_physical_sector(mirror, 8192), 16384u);
+    EXPECT_EQ(partial_physical_sector(mirror, 16384), 0u);
+    EXPECT_EQ(partial_physical_sector(target_identity{}, 1024), 0u);
+}
+
+// The same through the binary on this machine's own disk: a 512e disk (virtio disks often are)
+// takes -block 1 unbuffered and gets the note; a disk of 512-byte physical sectors does not.
+TEST(DirectIo, ABlockOfLessThanThePhysicalSectorIsNotedOnThisMachinesDisk) {
+    const std::string parent = disk_backed_parent();
+    if (parent.empty()) GTEST_SKIP() << "neither the temp directory nor /var/tmp is on a disk-backed filesystem";
+    temporary_directory dir(parent), reports;
+    ASSERT_FALSE(dir.path_name.empty());
+    const execution_result r = quorlane({"-path", dir.path_name, "-direct", "-block", "1", "-file", "1", "-cache", "0",
+                                         "-json", reports.path_name + "/run.json"});
+    if (r.status == 1 && r.output.find("must be a multiple of") != std::string::npos)
+        GTEST_SKIP() << "this disk takes no unbuffered block of 1 KiB: " << r.output;
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream stream(reports.path_name + "/run.json");
+    const nlohmann::json results = nlohmann::json::parse(stream);
+    std::uint64_t physical = 0;
+    if (results["target"]["devices"].is_array())
+        for (const auto& device : results["target"]["devices"])
+            if (device["physical_sector_bytes"].is_number())
+                physical = std::max(physical, device["physical_sector_bytes"].get<std::uint64_t>());
+    const std::string noted = "Note: -block 1 Ko is not a multiple of the disk's physical sector (" +
+                              std::to_string(physical) + " bytes)";
+    if (physical > 1024)
+        EXPECT_NE(r.output.find(noted), std::string::npos) << r.output;
+    else
+        EXPECT_EQ(r.output.find("physical sector"), std::string::npos) << r.output;
+    std::cout << "physical sector of this disk: " << physical << " bytes\n";
+    EXPECT_TRUE(fs::is_empty(dir.path_name));
 }

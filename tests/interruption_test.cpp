@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "run/run_marker.hpp"
 #include "support/file_system.hpp"
 #include "support/process.hpp"
 #include "support/run_program.hpp"
@@ -46,7 +47,7 @@ struct file_watch {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + position);
                 position += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
                 const std::string name = event->len > 0 ? event->name : "";
-                if (name.rfind("vellumcrate_", 0) != 0) continue;
+                if (name.rfind("vellumcrate_", 0) != 0 || is_marker_name(name)) continue;
                 const bool eviction = name.rfind("vellumcrate_cache", 0) == 0;
                 if (event->mask & IN_CREATE) ++(eviction ? evictions_created : tests_created);
                 if (event->mask & IN_DELETE) ++removed;

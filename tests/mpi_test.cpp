@@ -15,10 +15,13 @@
 #include <regex>
 
 #include "cluster/read_sources.hpp"
+#include "report/page_text.hpp"
+#include "run/run_marker.hpp"
 #include "support/file_system.hpp"
 #include "support/mount.hpp"
 #include "support/process.hpp"
 #include "support/results_schema.hpp"
+#include "support/run_program.hpp"
 #include "support/temporary_directory.hpp"
 
 using json = nlohmann::json;
@@ -425,9 +428,14 @@ TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
     child_process process;
     ASSERT_TRUE(launch_mpirun(process, arguments));
     ASSERT_TRUE(wait_for_text(process, "Writing time with cache ram ...", timeout_ms)) << process.text;
-    // Every rank's first file exists once three are there; rank 1 then writes slowly.
-    for (int waited = 0; dir.entries().size() < 3 && waited < 200; ++waited) usleep(50000);
-    ASSERT_GE(dir.entries().size(), 3u);
+    // Every rank's first file exists once three are there (each rank's marker aside); rank 1
+    // then writes slowly.
+    const auto test_files = [&dir] {
+        const std::vector<std::string> names = dir.entries();
+        return std::count_if(names.begin(), names.end(), [](const std::string& name) { return !is_marker_name(name); });
+    };
+    for (int waited = 0; test_files() < 3 && waited < 200; ++waited) usleep(50000);
+    ASSERT_GE(test_files(), 3);
     const pid_t rank_1 = rank_process(process.pid, 1);
     ASSERT_GT(rank_1, 0);
     ASSERT_EQ(kill(rank_1, SIGKILL), 0);
@@ -440,9 +448,10 @@ TEST_F(Mpi, AKilledRankIsNamedWithTheDirectoryItsFilesMayRemainIn) {
     EXPECT_NE(process.text.find(") did not answer: its files may remain in " + dir.path_name + "/ (vellumcrate_*).\n"),
               std::string::npos)
         << process.text;
-    // Only rank 1's: at most its two test files.
+    // Only rank 1's: at most its two test files, and its marker, which names them.
     const std::vector<std::string> left = dir.entries();
-    EXPECT_LE(left.size(), 2u);
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), is_marker_name), 1) << ::testing::PrintToString(left);
+    EXPECT_LE(left.size(), 3u);
     for (const std::string& name : left) EXPECT_EQ(name.rfind("vellumcrate_", 0), 0u) << name;
 }
 
@@ -480,4 +489,44 @@ TEST_F(Mpi, ThePageShowsEachRanksTimeAndTheRanksTotals) {
     EXPECT_NE(bars.substr(bar_start, rank_1_write - bar_start).find("width=\"620.0\""), std::string::npos)
         << bars.substr(bar_start, rank_1_write - bar_start);
     EXPECT_TRUE(dir.entries().empty());
+}
+
+// mpirun killed with SIGKILL, its ranks too, as a node's power cut would: every rank's files
+// stay. A later quorlane in that directory says how many and how large, and -clean removes them.
+TEST_F(Mpi, AKilledJobsFilesAreFoundAndCleanedByALaterRun) {
+    temporary_directory dir;
+    const std::vector<std::string> arguments =
+        slowed_ranks_on({"SLOW_WRITE=0:200", "SLOW_WRITE=1:200"}, 2, dir.path_name,
+                        {"-thread", "1", "-file_number", "2", "-file", "4", "-block", "64", "-cache", "0"});
+    child_process process;
+    ASSERT_TRUE(launch_mpirun(process, arguments));
+    ASSERT_TRUE(wait_for_text(process, "Writing time with cache ram ...", timeout_ms)) << process.text;
+    const auto test_files = [&dir] {
+        std::vector<std::string> names = dir.entries();
+        names.erase(std::remove_if(names.begin(), names.end(), is_marker_name), names.end());
+        return names;
+    };
+    for (int waited = 0; test_files().size() < 2 && waited < 200; ++waited) usleep(50000);
+    ASSERT_GE(test_files().size(), 2u);
+    const pid_t ranks[] = {rank_process(process.pid, 0), rank_process(process.pid, 1)};
+    ASSERT_EQ(kill(process.pid, SIGKILL), 0);
+    for (const pid_t rank : ranks)
+        if (rank > 0) kill(rank, SIGKILL);
+    finish(process);
+    // Reaped by init once their parent is gone: until then they count as running.
+    for (const pid_t rank : ranks)
+        for (int waited = 0; rank > 0 && kill(rank, 0) == 0 && waited < 200; ++waited) usleep(50000);
+    const std::vector<std::string> left = test_files();
+    ASSERT_FALSE(left.empty());
+    long long bytes = 0;
+    for (const std::string& name : left) bytes += size_of_file(dir.path_name + "/" + name);
+    const std::string said =
+        std::to_string(left.size()) + " files, " + binary_size(static_cast<std::uint64_t>(bytes));
+
+    const execution_result told = quorlane({"-path", dir.path_name, "-file", "1", "-cache", "0"});
+    EXPECT_NE(told.output.find("Note: " + dir.path_name + "/ holds " + said), std::string::npos) << told.output;
+    const execution_result cleaned = quorlane({"-path", dir.path_name, "-file", "1", "-cache", "0", "-clean"});
+    EXPECT_EQ(cleaned.status, 0) << cleaned.output;
+    EXPECT_NE(cleaned.output.find("Note: removed " + said), std::string::npos) << cleaned.output;
+    EXPECT_TRUE(dir.entries().empty()) << ::testing::PrintToString(dir.entries());
 }

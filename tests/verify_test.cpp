@@ -26,6 +26,7 @@
 #include "results/record.hpp"
 #include "run/file_name.hpp"
 #include "settings/settings.hpp"
+#include "run/run_marker.hpp"
 #include "support/arguments.hpp"
 #include "support/file_system.hpp"
 #include "support/process.hpp"
@@ -65,7 +66,8 @@ void run_with_change(child_process& process, const std::string& directory,
     EXPECT_TRUE(wait_for_results(process, 1, timeout_ms)) << process.text;
     kill(process.pid, SIGSTOP);
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) files.push_back(entry.path().string());
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (!is_marker_name(entry.path().filename().string())) files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files.size(), 2u);
     if (files.size() == 2) change(files[0], files[1]);

@@ -1,3 +1,5 @@
+#include <shared_mutex>
+
 #include "cache/cache.hpp"
 #include "common/buffer.hpp"
 #include "common/messages.hpp"
@@ -8,6 +10,7 @@
 #include "data/stamp.hpp"
 #include "run/file_name.hpp"
 #include "run/run_file.hpp"
+#include "run/run_marker.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -21,9 +24,10 @@ void fail(run_state& run, const char* format, const std::string& reason) {
 // Creates the eviction file under path + "vellumcrate_cache" + 3 random letters, drawing the
 // letters again while the name is in use.
 bool create_eviction_file(run_state& run, os_file& handle) {
-    const auto draw_name = [] {
+    const auto draw_name = [&run] {
         std::string name = "vellumcrate_cache";
         for (int letter = 0; letter < 3; ++letter) name += random_letter();
+        record_file_name(run, name);
         return name;
     };
     const bool created = create_run_file_drawn(run, draw_name, messages::eviction_open, run.eviction_file.name, handle,
@@ -42,8 +46,11 @@ void write_eviction_file(run_state& run, std::uint64_t identity) {
         return;
     }
     os_file handle = no_file;
-    if (!create_eviction_file(run, handle)) return;
-    run.eviction_file_created = true;
+    {
+        std::shared_lock<std::shared_mutex> creations(run.creation_lock);
+        if (run.creation_closed || !create_eviction_file(run, handle)) return;
+        run.eviction_file_created = true;
+    }
 
     const std::uint64_t chunks = eviction_file_bytes(run.settings) / bytes_per_chunk;
     std::string reason;

@@ -16,7 +16,7 @@ void install_process_ending(const process_ending& ending) { installed_ending = e
 
 void install_refusal_hook(refusal_hook hook) { installed_refusal_hook = std::move(hook); }
 
-void end_process(int status, const std::string& message) {
+void end_process(int status, const std::string& message, const std::string& said_after_saving) {
     if (installed_refusal_hook && status != 0) {
         // The hook ends the process itself or removes itself; it is not called again meanwhile.
         const refusal_hook hook = installed_refusal_hook;
@@ -27,7 +27,8 @@ void end_process(int status, const std::string& message) {
     installed_end_hook = nullptr;
     if (installed_ending.saving != nullptr) installed_ending.saving();
     const int final_status = hook ? hook(status, message) : status;
-    if (installed_ending.saved != nullptr) installed_ending.saved();
+    if (!said_after_saving.empty()) print_on_own_line(said_after_saving);
+    if (installed_ending.saved != nullptr) installed_ending.saved(final_status);
     if (installed_ending.leave) installed_ending.leave(final_status, message);
     std::exit(final_status);
 }

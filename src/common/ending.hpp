@@ -14,12 +14,12 @@ using end_hook = std::function<int(int status, const std::string& message)>;
 // Installed once the run's reports are known to be writable.
 void install_end_hook(end_hook hook);
 
-// What else the process does as it ends: `saving` and `saved` bracket the end hook, `leave`
-// ends this rank's part of the job with the final status. Main installs them; without them
-// the process just exits.
+// What else the process does as it ends: `saving` and `saved` bracket the end hook (`saved` is
+// given the final status, and may end the process with it), `leave` ends this rank's part of
+// the job with the final status. Main installs them; without them the process just exits.
 struct process_ending {
     void (*saving)() = nullptr;
-    void (*saved)() = nullptr;
+    void (*saved)(int status) = nullptr;
     std::function<void(int status, const std::string& message)> leave;
 };
 void install_process_ending(const process_ending& ending);
@@ -29,8 +29,10 @@ void install_process_ending(const process_ending& ending);
 using refusal_hook = std::function<void(const std::string& message)>;
 void install_refusal_hook(refusal_hook hook);
 
-// Every end of the process after the settings are read comes here.
-[[noreturn]] void end_process(int status, const std::string& message);
+// Every end of the process after the settings are read comes here. `said_after_saving` is
+// printed on a line of its own once the results are saved: when the console is going away,
+// the results come first.
+[[noreturn]] void end_process(int status, const std::string& message, const std::string& said_after_saving = "");
 
 // Prints `message` on a line of its own and ends the process with status 1.
 [[noreturn]] void refuse_run(const std::string& message);

@@ -19,6 +19,16 @@ inline constexpr const char* help_sample =
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";
+// Files of runs that ended without removing them (killed, crashed, a power cut): the directory,
+// how many ("1 file", "3 files"), how large; with -clean, what was removed, and each failure.
+inline constexpr const char* leftovers_found =
+    "Note: %s holds %s, %s, left by runs that ended without removing them: -clean removes them.";
+inline constexpr const char* leftovers_removed =
+    "Note: removed %s, %s, left in %s by runs that ended without removing them.";
+inline constexpr const char* leftover_not_removed =
+    "Sorry, I can't remove %s, left by a run that ended without removing it : %s";
+inline constexpr const char* one_file = "1 file";
+inline constexpr const char* file_count = "%llu files";
 // Shown in the sample line when TEMP is not set.
 inline constexpr const char* temp_unset = "(null)";
 
@@ -26,6 +36,9 @@ inline constexpr const char* invalid_path = "Sorry, the argument -path must be a
 inline constexpr const char* out_of_range = "Sorry, the argument %s must be between %u and %u";
 inline constexpr const char* missing_value = "Sorry, the argument %s must be followed by a value";
 inline constexpr const char* ignored_argument = "Note: ignored argument %s";
+// A name Windows holds but UTF-8 can't (an unpaired surrogate): any other would be a look-alike.
+inline constexpr const char* unconvertible_name =
+    "Sorry, the argument %s names a file through an unpaired surrogate (invalid UTF-16), which this program can't carry unchanged";
 inline constexpr const char* missing_path =
     "Sorry, you must choose the directory to test with the argument -path. "
     "For help, type Quorlane --help\n";
@@ -95,6 +108,13 @@ inline constexpr const char* direct_block = "Sorry, with -direct the argument -b
 inline constexpr const char* direct_note = "Note: unbuffered I/O: every phase bypasses the OS cache.";
 // The reason when the file system accepts unbuffered opens but says it caches them anyway.
 inline constexpr const char* direct_cached = "its file system serves direct I/O through the OS cache";
+// Windows, -direct on a network share: the redirector honours unbuffered I/O, the server may not.
+inline constexpr const char* direct_on_share =
+    "Note: %s is on a network share: -direct bypasses this machine's cache, but the server's own cache may still serve the reads.";
+// -direct with blocks that don't cover the disk's physical sectors (a 512e disk and -block 1):
+// the block, the sector.
+inline constexpr const char* direct_partial_sectors =
+    "Note: -block %u Ko is not a multiple of the disk's physical sector (%u bytes): the drive reads and rewrites whole sectors for each unbuffered write, and the figures measure that.";
 // After an unbuffered write, the share of the test files the OS cache holds all the same.
 inline constexpr const char* direct_kept_cached =
     "Note: %llu %% of the test files are in the OS cache after an unbuffered write: this file system keeps "

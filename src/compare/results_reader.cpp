@@ -165,12 +165,16 @@ settings_record settings_of(json_reading& reading, const json_place& settings, s
     for (const option_row* row : results_file_order(options)) {
         const json_place place = member(settings, row->json_key);
         if (row->json_only_when_given && !present(place)) continue;
-        if (row->number != nullptr)
+        if (row->number != nullptr) {
             read.*row->number = static_cast<std::uint32_t>(read_integer(reading, place, row->minimum, row->maximum));
-        else if (row->turned_on != nullptr)
+        } else if (row->turned_on != nullptr) {
             read.*row->turned_on = read_boolean(reading, place);
-        else
+            // A switch written only when given is written only as true.
+            if (row->json_only_when_given && !(read.*row->turned_on) && !reading.failed())
+                fail(reading, format_text(messages::results_field, place.path.c_str(), "true"));
+        } else {
             read.*row->text = read_text(reading, place);
+        }
     }
     const std::uint64_t blocks_per_file = read_count(reading, member(settings, "blocks_per_file"), UINT64_MAX);
     const std::uint64_t bytes_per_file = read_count(reading, member(settings, "bytes_per_file"), UINT64_MAX);

@@ -1,8 +1,9 @@
 // The bytes of one stream's files (a writer's, or the eviction file). Each block is made
 // afresh from a key of its stream, file and offset, so that no stretch of data appears twice
 // anywhere in a run: no compressor finds anything to use, however far back it looks, and the
-// stamps make every sector unique besides. Making a block costs a load, an add and a store per
-// 8 bytes, into the stream's one block buffer, from which the kernel copies it still cached.
+// stamps make every sector unique besides. Making a block costs two loads, an add and a store
+// per 8 bytes, in vectors as wide as the CPU has (data/block_fill.hpp), into the stream's one
+// block buffer, from which the kernel copies it still cached.
 #pragma once
 
 #include <cstddef>

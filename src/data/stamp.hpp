@@ -25,5 +25,9 @@ inline constexpr std::size_t stamp_bytes = 32;
 
 void write_stamp(const sector_stamp& stamp, unsigned char* sector);
 
+// Stamps `count` sectors that follow on from `first`, the first at `sectors`: the same bytes as
+// one write_stamp each, several made side by side.
+void write_stamps(const sector_stamp& first, std::size_t count, unsigned char* sectors);
+
 // False when the sector's first bytes are no stamp at all.
 bool read_stamp(const unsigned char* sector, sector_stamp& stamp);

@@ -6,35 +6,29 @@
 
 #include "device/cpu_identity.hpp"
 #include "device/identity.hpp"
+#include "device/smbios.hpp"
 #include "device/sysfs_walk.hpp"
+#include "device/virtualization.hpp"
 #include "device/windows_descriptors.hpp"
 #include "platform/device_identity.hpp"
 #include "platform/machine_identity.hpp"
 
 namespace {
 
-// CPUID's vendor words of the common hypervisors, by the names people know them by.
-std::string hypervisor_name(const std::string& vendor) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"KVMKVMKVM", "KVM"},       {"Linux KVM Hv", "KVM"},       {"Microsoft Hv", "Hyper-V"},
-        {"VMwareVMware", "VMware"}, {"XenVMMXenVMM", "Xen"},       {"VBoxVBoxVBox", "VirtualBox"},
-        {"TCGTCGTCGTCG", "QEMU"},   {" lrpepyh  vr", "Parallels"}, {"bhyve bhyve ", "bhyve"},
-        {"ACRNACRNACRN", "ACRN"},   {"QNXQVMBSQG", "QNX"},         {"Apple VZ", "Apple"}};
-    for (const auto& [word, name] : names)
-        if (vendor == word) return name;
-    return vendor;
-}
-
 machine_identity identify_machine(const std::string& root) {
     machine_identity machine;
     const cpu_identity cpu = read_cpu_identity();
-    if (cpu.read) {
-        machine.virtual_machine = cpu.hypervisor && !cpu.hypervisor_root;
-        if (cpu.hypervisor && !cpu.hypervisor_vendor.empty())
-            machine.hypervisor = hypervisor_name(cpu.hypervisor_vendor);
-        if (!cpu.brand.empty()) machine.cpu_model = cpu.brand;
+    if (!cpu.brand.empty()) machine.cpu_model = cpu.brand;
+    if (!root.empty()) {
+        read_dmi(root, machine);
+    } else {
+        const smbios_system system = parse_smbios_system(firmware_smbios_table());
+        machine.system_vendor = system.manufacturer;
+        machine.system_product = system.product;
     }
-    if (!root.empty()) read_dmi(root, machine);
+    const virtualization_verdict verdict = judge_virtualization(cpu, machine.system_vendor, machine.system_product);
+    machine.virtual_machine = verdict.virtual_machine;
+    machine.hypervisor = verdict.hypervisor;
     return machine;
 }
 

@@ -47,9 +47,9 @@ struct target_identity {
 };
 
 struct machine_identity {
-    std::optional<bool> virtual_machine;                       // CPUID's hypervisor bit; null where CPUID is not read
-    std::optional<std::string> hypervisor;                     // from CPUID's vendor: "KVM", "Hyper-V", "VMware", ...
-    std::optional<std::string> system_vendor, system_product;  // DMI, Linux
+    std::optional<bool> virtual_machine;  // device/virtualization.hpp; null where neither CPUID nor firmware tell
+    std::optional<std::string> hypervisor;  // from CPUID's vendor or the firmware: "KVM", "Hyper-V", "QEMU", ...
+    std::optional<std::string> system_vendor, system_product;  // the firmware's: DMI on Linux, SMBIOS on Windows
     std::optional<std::string> cpu_model;
 };
 

@@ -1,4 +1,6 @@
 #include <cstdlib>
+#include <mutex>
+#include <shared_mutex>
 
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
@@ -10,6 +12,7 @@
 #include "platform/file_io.hpp"
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
+#include "run/run_marker.hpp"
 #include "run/run_state.hpp"
 
 std::vector<directory_entry> written_files(benchmark_run& run) {
@@ -73,13 +76,19 @@ void keep_first_mismatch(benchmark_run& run) {
 }
 
 // An interruption ends each rank at once, without waiting for any other's collective step:
-// mpirun interrupts them all, and kills what is still running once one rank has ended.
+// mpirun interrupts them all, and kills what is still running once one rank has ended. A
+// closing console may take no output any more: the results are saved first, then said.
 [[noreturn]] void end_interrupted(benchmark_run& run) {
     keep_first_mismatch(run);
     const std::string error = recorded_fatal_error(run.state);
-    if (!error.empty()) print_error(error);
-    const std::string line =
-        interruption_line(run.results, cluster_removal_words([&run] { return remove_run_files(run); }));
+    const bool closing = process_closing();
+    if (!error.empty() && !closing) print_error(error);
+    const std::string line = interruption_line(run.results, cluster_removal_words([&run] {
+        const bool removed = remove_run_files(run);
+        if (removed) remove_run_marker(run.state);
+        return removed;
+    }));
+    if (closing) end_process(interruption_status(run.state), line, error.empty() ? line : error + "\n" + line);
     print_on_own_line(line);
     end_process(interruption_status(run.state), line);
 }
@@ -92,13 +101,19 @@ bool remove_run_files(benchmark_run& run) {
     removal_starting();
     bool all_removed = true;
     // A file still open can't be removed everywhere; whatever the flush did not reach is
-    // closed first.
+    // closed first. Once the console is closing, threads main stopped waiting for may still use
+    // their handles: the files go by name, each when its last handle closes, at the latest as
+    // the process ends.
     settle_flush(state);
+    const bool closing = process_closing();
     for (os_file& handle : state.write_handles) {
         std::string ignored;
-        if (handle != no_file) close_file(handle, ignored);
+        if (handle != no_file && !closing) close_file(handle, ignored);
         handle = no_file;
     }
+    // No thread creates a file from here on, so the counts below are final.
+    std::unique_lock<std::shared_mutex> creations(state.creation_lock);
+    state.creation_closed = true;
     if (state.eviction_file_created) {
         all_removed = remove_run_file(state, state.eviction_file.name, messages::eviction_removal);
         state.eviction_file_created = false;
@@ -129,7 +144,7 @@ void stop_if_requested(benchmark_run& run) {
     if (run.results.error_rank >= 0)
         print_on_own_line(format_text(messages::error_rank, static_cast<unsigned>(run.results.error_rank),
                                       cluster_size(), host.c_str()));
-    remove_run_files(run);
+    if (remove_run_files(run)) remove_run_marker(run.state);
     cluster_agree_to_end();
     end_process(1, error);
 }

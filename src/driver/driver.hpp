@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,27 @@ struct benchmark_run {
     std::vector<worker> workers;
 };
 
+// Says how many files, and how large, runs that ended without removing them (killed, crashed,
+// cut by a power cut) left in the directory, as their markers tell (run/run_marker.hpp);
+// with -clean removes exactly those instead, and says so. A live run's files are never touched.
+void settle_leftovers(const run_state& run);
+
 // The refusal, before any file exists, of a run that needs more open files or more free space
 // than the system offers (none when it fits); raises the open-files limit on the way.
 run_refusal check_limits(const run_settings& settings);
 
 // With -direct: refuses, before any file exists, a directory whose file system can't bypass
-// the OS cache and a block size it can't take; aligns the run's buffers as it needs, and says so.
+// the OS cache and a block size it can't take (the OS's own unit, the logical sector); aligns
+// the run's buffers as it needs, and says so.
 void check_unbuffered_io(run_state& run);
+
+// The largest physical sector of `target`'s devices that `block_bytes` is not a multiple of,
+// 0 when there is none: on a disk of 4 KiB sectors that takes 512-byte ones (512e), such
+// blocks make the drive read and rewrite whole sectors.
+std::uint32_t partial_physical_sector(const target_identity& target, std::uint32_t block_bytes);
+
+// With -direct, once the device is known: says when the blocks don't cover its physical sectors.
+void note_partial_physical_sectors(const run_record& results, const run_settings& settings);
 
 // Readies the run for pass `pass_number` (from 0): its record, its write-handle table, and
 // its workers, numbered, with their streams and the pass's identity.
@@ -65,6 +80,11 @@ bool remove_run_files(benchmark_run& run);
 // files and ends the process. Returns otherwise. With several ranks, a fatal error on any
 // rank ends every rank here: rank 0 reports the first, with the rank that met it.
 void stop_if_requested(benchmark_run& run);
+
+// Runs `step`, one of main's untimed steps, on a thread of its own while main waits; when the
+// console is closing, main stops waiting and ends the run there, the step left running until
+// the process ends.
+void run_abandonable(benchmark_run& run, const std::function<void()>& step);
 
 // Returns once every rank is here; ends this rank as interrupted when it is while it waits.
 void wait_for_every_rank(benchmark_run& run);

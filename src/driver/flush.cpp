@@ -24,7 +24,7 @@ namespace {
 // ranks' collective steps; and a rank interrupted while the device takes its time, or a
 // process whose console is closed, can remove its files and end within the time it is given,
 // the flush thread left to the process's end.
-void force_all(flush_progress& state, const stop_signal& stop, std::uint32_t files_per_worker) {
+void force_all(flush_progress& state, const stop_signal& stop) {
     for (const os_file handle : state.handles)
         if (handle != no_file) start_write_back(handle);
     for (; state.done < state.handles.size(); ++state.done) {
@@ -39,8 +39,8 @@ void force_all(flush_progress& state, const stop_signal& stop, std::uint32_t fil
             succeeded = false;
             reason = close_reason;
         }
-        const auto owner = static_cast<std::uint32_t>(state.done / files_per_worker);
-        const auto file = static_cast<std::uint32_t>(state.done % files_per_worker);
+        const auto owner = static_cast<std::uint32_t>(state.done / state.files_per_worker);
+        const auto file = static_cast<std::uint32_t>(state.done % state.files_per_worker);
         record_call(state.times, {0, owner, file, 0, true, start}, latency_clock_ns());
         if (!succeeded) {
             state.failed = true;
@@ -68,13 +68,12 @@ bool wait_for_flush(flush_progress& state, const stop_signal& stop) {
 void start_flush(run_state& run) {
     run.flush = std::make_shared<flush_progress>();
     run.flush->handles = run.write_handles;
+    run.flush->files_per_worker = run.settings.files_per_worker;
     run.flush->start_us = now_us();
-    const std::uint32_t files_per_worker = run.settings.files_per_worker;
     try {
-        run.flusher = std::thread(
-            [state = run.flush, &stop = run.stop, files_per_worker] { force_all(*state, stop, files_per_worker); });
+        run.flusher = std::thread([state = run.flush, &stop = run.stop] { force_all(*state, stop); });
     } catch (const std::system_error&) {
-        force_all(*run.flush, run.stop, files_per_worker);
+        force_all(*run.flush, run.stop);
     }
 }
 

@@ -3,6 +3,7 @@
 // passes, their medians at the end. Built twice: quorlane, and quorlane-mpi, where every rank
 // of an MPI job runs this on its own files in step with the others.
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "report/memory_notes.hpp"
 #include "report/reports.hpp"
 #include "run/run_file.hpp"
+#include "run/run_marker.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
     if (parsed.end == parse_end::printed) std::exit(parsed.status);
     if (parsed.end == parse_end::refused) refuse_run(parsed.refusal);
     const run_settings& settings = run.settings;
-    if (settings.fill_percent != 0) note_fill(settings);
+    if (settings.fill_percent != 0 && !settings.clean) note_fill(settings);
     if (!open_run_directory(run.state)) refuse_run(messages::invalid_path);
     if (is_printing_rank()) {
         const std::string refusal =
@@ -70,6 +72,14 @@ int main(int argc, char** argv) {
     // With several ranks, the ranks create and remove files to find which share a directory.
     interrupted_run = &run.state.stop;
     install_interruption_handlers(on_interruption);
+    // Rank 0 looks at its own directory, which the ranks usually share; another node's dead
+    // ranks can't be told from live ones from here.
+    if (is_printing_rank()) settle_leftovers(run.state);
+    if (settings.clean) {
+        // -fill's share is taken once the removed files' space is free again, and said then.
+        if (const std::optional<run_refusal> refusal = settle_fill(run.settings)) refuse_run(*refusal);
+        if (settings.fill_percent != 0) note_fill(settings);
+    }
     if (cluster_mode()) {
         // A step cut short by an interruption, or a rank that can't run, ends every rank here.
         prepare_ranks(run.state, run.results);
@@ -83,13 +93,16 @@ int main(int argc, char** argv) {
     note_memory_file_system(run.results, settings.target_directory);
     note_inherited_transforms(run.results, settings.target_directory);
     note_cache_beyond_purge(settings.target_directory);
+    note_partial_physical_sectors(run.results, settings);
 
+    open_run_marker(run.state);
     run.state.start_us = now_us();
     for (std::uint32_t pass = 0; pass < settings.pass_count; ++pass) {
         if (settings.pass_count > 1) print_pass_heading(pass, settings.pass_count);
         run_pass(run, pass);
     }
     if (settings.pass_count > 1) print_medians(run.results);
+    remove_run_marker(run.state);
     cluster_agree_to_end();
     end_process(0, "");
 }

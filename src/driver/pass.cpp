@@ -15,6 +15,7 @@
 #include "report/link_note_lines.hpp"
 #include "report/memory_notes.hpp"
 #include "run/file_name.hpp"
+#include "run/run_marker.hpp"
 #include "run/run_state.hpp"
 #include "settings/settings.hpp"
 
@@ -27,7 +28,7 @@ void run_eviction_step(benchmark_run& run, const char* name, std::uint64_t bytes
     wait_for_every_rank(run);
     const bool on_this_rank = first_rank_on_node();
     const std::int64_t start = now_us();
-    if (on_this_rank) step(run.state);
+    if (on_this_rank) run_abandonable(run, [&run, &step] { step(run.state); });
     stop_if_requested(run);
     if (on_this_rank)
         run.results.passes.back().steps.push_back(step_record{name, start - run.state.start_us, now_us() - start, bytes});
@@ -64,7 +65,7 @@ void purge_before_reading(benchmark_run& run) {
     std::vector<directory_entry> purged = test_files;
     if (run.state.eviction_file_created) purged.insert(purged.begin(), run.state.eviction_file);
     const std::int64_t start = now_us();
-    purge_os_cache(run.state, purged);
+    run_abandonable(run, [&run, &purged] { purge_os_cache(run.state, purged); });
     pass.steps.push_back(step_record{"purge", start - run.state.start_us, now_us() - start, 0});
     cache_residency residency;
     std::vector<cache_residency> of_rank;
@@ -142,6 +143,9 @@ void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
         self.number = w;
         self.stream = cluster_rank() * streams_per_rank + w;
         self.pass_identity = identity;
+        // Drawn before the phase, so that the marker names the files before they exist.
+        self.file_prefix = new_prefix();
+        record_prefix(run.state, self.file_prefix);
     }
 }
 

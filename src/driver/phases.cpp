@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -10,6 +11,8 @@
 #include "common/rate.hpp"
 #include "common/units.hpp"
 #include "driver/driver.hpp"
+#include "platform/interruption.hpp"
+#include "platform/processor_groups.hpp"
 #include "report/console.hpp"
 #include "results/series.hpp"
 #include "settings/settings.hpp"
@@ -29,15 +32,23 @@ void end_worker(workers_running& running) {
     if (--running.count == 0) running.all_ended.notify_all();
 }
 
-// Samples the bytes moved by every worker each time a point is due, until all have ended.
+// How often main looks, between two points, whether the console is closing.
+constexpr std::int64_t closing_check_us = 20000;
+
+// Samples the bytes moved by every worker each time a point is due, until all have ended or
+// the console is closing: a worker may then be held by a slow call for longer than Windows
+// waits.
 void sample_until_ended(workers_running& running, const phase_state& phase, series_record& series) {
     start_series(series);
     std::unique_lock<std::mutex> lock(running.lock);
     for (;;) {
-        const auto due =
-            std::chrono::steady_clock::time_point(std::chrono::microseconds(phase.start_us + next_point_due_us(series)));
-        if (running.all_ended.wait_until(lock, due, [&running] { return running.count == 0; })) return;
-        add_point(series, now_us() - phase.start_us, phase.bytes_moved.load(std::memory_order_relaxed));
+        const std::int64_t due_us = phase.start_us + next_point_due_us(series);
+        const std::int64_t wake_us = std::min(due_us, now_us() + closing_check_us);
+        const auto wake = std::chrono::steady_clock::time_point(std::chrono::microseconds(wake_us));
+        if (running.all_ended.wait_until(lock, wake, [&running] { return running.count == 0; })) return;
+        if (process_closing()) return;
+        if (now_us() >= due_us)
+            add_point(series, now_us() - phase.start_us, phase.bytes_moved.load(std::memory_order_relaxed));
     }
 }
 
@@ -59,6 +70,7 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
         workers[w].times = call_times{};
         try {
             threads[w] = std::thread([&running, &phase, &self = workers[w], worker_function] {
+                place_worker_thread(self.number);
                 worker_function(&self);
                 self.end_us = now_us();
                 if (self.number == 0) progress_files_ended(phase);
@@ -72,6 +84,9 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
         }
     }
     sample_until_ended(running, phase, figure.series);
+    // The run ends here, its workers left running: they create no file any more, and their
+    // files are removed by name while they still hold them.
+    if (process_closing()) stop_if_requested(run);
     phase.end_us = now_us();
     stop_progress(printer);
     for (std::thread& thread : threads) {

@@ -17,7 +17,7 @@ void check_unbuffered_io(run_state& run) {
     const unbuffered_support support =
         unbuffered_io_alignment(settings.target_directory, offset_alignment, memory_alignment, reason);
     if (support == unbuffered_support::not_by_this_file_system) reason = messages::direct_cached;
-    if (support != unbuffered_support::supported)
+    if (support != unbuffered_support::supported && support != unbuffered_support::on_network_share)
         refuse_run(format_text(messages::direct_unsupported, settings.target_directory.c_str(), reason.c_str()));
 
     // Blocks follow one another in the files: each must start on both alignments, so the block
@@ -28,4 +28,22 @@ void check_unbuffered_io(run_state& run) {
         refuse_run(format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
     run.buffer_alignment = std::max<std::size_t>(run.buffer_alignment, memory_alignment);
     print_on_own_line(messages::direct_note);
+    if (support == unbuffered_support::on_network_share)
+        print_on_own_line(format_text(messages::direct_on_share, settings.target_directory.c_str()));
+}
+
+std::uint32_t partial_physical_sector(const target_identity& target, std::uint32_t block_bytes) {
+    std::uint32_t sector = 0;
+    for (const storage_device& device : target.devices) {
+        const std::uint32_t physical = device.physical_sector_bytes.value_or(0);
+        if (physical > sector && block_bytes % physical != 0) sector = physical;
+    }
+    return sector;
+}
+
+void note_partial_physical_sectors(const run_record& results, const run_settings& settings) {
+    if (!settings.direct) return;
+    const std::uint32_t sector =
+        partial_physical_sector(results.measured.target, static_cast<std::uint32_t>(bytes_per_block(settings)));
+    if (sector != 0) print_on_own_line(format_text(messages::direct_partial_sectors, settings.block_kib, sector));
 }

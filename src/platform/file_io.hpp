@@ -65,9 +65,11 @@ opening open_for_reading(os_directory directory, const directory_entry& entry, f
 // What unbuffered reads and writes need in `directory`: sizes and offsets multiples of
 // `offset_alignment` bytes, buffers aligned to `memory_alignment`. `refused`, with the OS's
 // reason, when the file system refuses to bypass the cache; `not_by_this_file_system` when
-// it accepts unbuffered opens but says it serves them through the cache all the same.
+// it accepts unbuffered opens but says it serves them through the cache all the same;
+// `on_network_share` (Windows) when the directory is on a share, whose redirector sends
+// unbuffered I/O to the server as such, where no local probe can judge it.
 // Leaves no file anyone can see.
-enum class unbuffered_support { supported, refused, not_by_this_file_system };
+enum class unbuffered_support { supported, refused, not_by_this_file_system, on_network_share };
 unbuffered_support unbuffered_io_alignment(const std::string& directory, std::uint32_t& offset_alignment,
                                            std::uint32_t& memory_alignment, std::string& reason);
 

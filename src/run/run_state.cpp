@@ -28,6 +28,8 @@ void prepare_write_handles(run_state& run) {
     run.file_identities.assign(run.write_handles.size(), unknown_identity);
     run.files_created.assign(run.settings.worker_count, 0);
     run.last_file_bytes.assign(run.settings.worker_count, 0);
+    std::unique_lock<std::shared_mutex> creations(run.creation_lock);
+    run.creation_closed = false;
 }
 
 os_file& write_handle(run_state& run, std::uint32_t worker_index, std::uint32_t index) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +71,7 @@ inline std::uint64_t written_bytes(const writer_files& writer, std::uint64_t fil
 // which it alone closes.
 struct flush_progress {
     std::vector<os_file> handles;
+    std::uint32_t files_per_worker = 1;  // a copy: the thread may outlive the settings
     std::size_t done = 0;  // handles forced and closed (or never opened), in order
     bool failed = false;   // the handle after the last done could not be forced or closed
     std::string reason;
@@ -111,6 +113,11 @@ struct run_state {
     std::string eviction_file_path;  // drawn when the file is created, with the directory
     directory_entry eviction_file;   // its name in the directory and its identity
     bool eviction_file_created = false;
+    // Held shared while a file of the run is created and recorded above, exclusively by its
+    // removal: once `creation_closed`, no file is created, even by a thread the driver no
+    // longer waits for. Opened again for each pass.
+    std::shared_mutex creation_lock;
+    bool creation_closed = false;
     // Each writer's prefix in the pass, by stream (data/stamp.hpp), empty for a writer whose
     // files are not in this directory: a sector read back in the wrong place is named after
     // the file it came from.
@@ -120,6 +127,12 @@ struct run_state {
     std::vector<std::vector<writer_files>> files_of_rank;
     // With the capacity check, where each block came in the order the blocks were written.
     write_order order;
+
+    // The marker beside the run's files (run/run_marker.hpp), open for its lines; no_file when
+    // the run has none.
+    std::mutex marker_lock;
+    os_file marker = no_file;
+    std::string marker_name;  // in the directory
 
     // The flush started last and not yet settled, and its thread.
     std::shared_ptr<flush_progress> flush;

@@ -49,6 +49,7 @@ std::optional<std::string> read_value(const option_row& option, const char* valu
         case option_value::directory: {
             std::string& directory = settings.*option.text;
             directory = resolved_directory(value);
+            if (directory.empty() && value[0] != '\0') return format_text(messages::unconvertible_name, option.name);
             if (!is_existing_directory(directory)) return messages::invalid_path;
             if (directory.back() != directory_separator()) directory += directory_separator();
             return std::nullopt;
@@ -68,9 +69,7 @@ std::optional<std::string> read_value(const option_row& option, const char* valu
 
 // Sets the number of files that -fill asks for, from the free space now; the refusal when it
 // can't.
-std::optional<run_refusal> apply_fill(run_settings& settings, bool files_per_worker_given,
-                                      std::span<const option_row> options) {
-    if (files_per_worker_given) return run_refusal{messages::fill_with_file_number, ""};
+std::optional<run_refusal> apply_fill(run_settings& settings) {
     std::uint64_t free_bytes = 0;
     std::uint64_t size_bytes = 0;
     if (!free_space(settings.target_directory, free_bytes) || !file_system_size(settings.target_directory, size_bytes))
@@ -91,7 +90,7 @@ std::optional<run_refusal> apply_fill(run_settings& settings, bool files_per_wor
                                                 static_cast<unsigned long long>(eviction_bytes / bytes_per_mib),
                                                 settings.controller_cache_gib)};
     }
-    const std::uint32_t most_files = option_named(options, "-file_number")->maximum;
+    const std::uint32_t most_files = option_named(option_table(), "-file_number")->maximum;
     settings.files_per_worker = static_cast<std::uint32_t>(std::min<std::uint64_t>(files, most_files));
     return std::nullopt;
 }
@@ -153,6 +152,10 @@ parsed_arguments parse_arguments(int argc, char** argv, std::span<const option_r
         // An empty file name would quietly mean no file at all.
         if (i + 1 >= argc || (option->value == option_value::file_name && argv[i + 1][0] == '\0'))
             return refused(std::move(parsed), {format_text(messages::missing_value, argv[i]), ""});
+        // A name Windows holds but UTF-8 can't carry would reach another file than the one named.
+        const bool names_a_file = option->value == option_value::directory || option->value == option_value::file_name;
+        if (names_a_file && !argument_carried_exactly(i + 1))
+            return refused(std::move(parsed), {format_text(messages::unconvertible_name, option->name), ""});
         if (std::optional<std::string> refusal = read_value(*option, argv[++i], settings))
             return refused(std::move(parsed), {std::move(*refusal), ""});
         files_per_worker_given = files_per_worker_given || option->number == &run_settings::files_per_worker;
@@ -161,8 +164,15 @@ parsed_arguments parse_arguments(int argc, char** argv, std::span<const option_r
     settings.blocks_per_file = settings.file_mib * bytes_per_kib / settings.block_kib;
 
     if (settings.target_directory.empty()) return refused(std::move(parsed), {messages::missing_path, ""});
-    if (settings.fill_percent != 0)
-        if (std::optional<run_refusal> refusal = apply_fill(settings, files_per_worker_given, options))
-            return refused(std::move(parsed), std::move(*refusal));
+    if (settings.fill_percent != 0 && files_per_worker_given)
+        return refused(std::move(parsed), {messages::fill_with_file_number, ""});
+    // With -clean the share is taken once the removed files' space is free again.
+    if (!settings.clean)
+        if (std::optional<run_refusal> refusal = settle_fill(settings)) return refused(std::move(parsed), std::move(*refusal));
     return parsed;
+}
+
+std::optional<run_refusal> settle_fill(run_settings& settings) {
+    if (settings.fill_percent == 0) return std::nullopt;
+    return apply_fill(settings);
 }

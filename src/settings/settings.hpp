@@ -28,6 +28,7 @@ struct run_settings {
     std::uint32_t fill_percent = 0;          // -fill: share of the free space the test files take, 0 = off
     std::uint32_t phase_seconds = 0;         // -time: longest a phase may last, 0 = no limit
     bool latency = false;                    // -latency: the console tells what the calls took
+    bool clean = false;                      // -clean: the files of runs that never removed them are removed
 };
 
 // Bytes moved by one read or write call on a test file.
@@ -72,10 +73,14 @@ run_settings default_settings(std::span<const option_row> options);
 run_settings default_settings();
 
 // Prints the version line alone for a first argument -version; otherwise prints the banner,
-// then the help or validates every option, as the option table `options` has them.
+// then the help or validates every option, as the option table `options` has them; with
+// -clean, -fill's number of files is left to settle_fill.
 parsed_arguments parse_arguments(int argc, char** argv, std::span<const option_row> options);
 // The same with the program's own option table.
 parsed_arguments parse_arguments(int argc, char** argv);
+
+// With -fill: sets the number of files from the free space now; the refusal when there is no room.
+std::optional<run_refusal> settle_fill(run_settings& settings);
 
 // The value of an option's text: decimal, hexadecimal or exponent form as strtod reads it,
 // spaces around it aside, truncated toward zero; nothing when the text is not wholly a

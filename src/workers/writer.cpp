@@ -1,3 +1,5 @@
+#include <shared_mutex>
+
 #include "common/buffer.hpp"
 #include "common/clock.hpp"
 #include "common/messages.hpp"
@@ -5,6 +7,7 @@
 #include "data/pattern.hpp"
 #include "run/file_name.hpp"
 #include "run/run_file.hpp"
+#include "run/run_marker.hpp"
 #include "run/run_state.hpp"
 #include "settings/settings.hpp"
 #include "workers/progress.hpp"
@@ -12,14 +15,20 @@
 
 namespace {
 
-// Creates the worker's file `index`. The worker draws its prefix with its first file, and
-// draws again while that name is in use.
+// Creates the worker's file `index`. The worker's first file takes the prefix drawn for the
+// pass (and recorded in the run's marker), or one drawn now; another is drawn, and recorded,
+// while that name is in use.
 bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
     file_identity& identity = created_identity(*self.run, self.number, index);
     if (index > 0)
         return create_run_file(*self.run, test_file_entry(self.file_prefix, index), messages::write_open, handle, identity);
-    const auto draw_prefix = [&self] {
-        self.file_prefix = new_prefix();
+    bool drawn_for_the_pass = !self.file_prefix.empty();
+    const auto draw_prefix = [&self, &drawn_for_the_pass] {
+        if (!drawn_for_the_pass) {
+            self.file_prefix = new_prefix();
+            record_prefix(*self.run, self.file_prefix);
+        }
+        drawn_for_the_pass = false;
         return test_file_entry(self.file_prefix, 0);
     };
     std::string name;
@@ -28,11 +37,14 @@ bool create_test_file(worker& self, std::uint32_t index, os_file& handle) {
 
 // Writes one whole file; false when the run must stop or the phase's deadline has passed.
 bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
-    os_file handle = no_file;
-    if (!create_test_file(self, index, handle)) return false;
     run_state& run = *self.run;
-    write_handle(run, self.number, index) = handle;
-    run.files_created[self.number] = index + 1;
+    os_file handle = no_file;
+    {
+        std::shared_lock<std::shared_mutex> creations(run.creation_lock);
+        if (run.creation_closed || !create_test_file(self, index, handle)) return false;
+        write_handle(run, self.number, index) = handle;
+        run.files_created[self.number] = index + 1;
+    }
 
     const std::size_t bytes = bytes_per_block(run.settings);
     if (self.number == 0) progress_file_started(run.phase, now_us());

@@ -1,4 +1,5 @@
-// Watches a directory while a run lasts and keeps the largest size seen of each file in it.
+// Watches a directory while a run lasts and keeps the largest size seen of each file in it;
+// the run's marker (run/run_marker.hpp) is left out.
 #pragma once
 
 #include <atomic>

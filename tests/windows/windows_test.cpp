@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "report/page_text.hpp"
+#include "run/run_marker.hpp"
 #include "support/process.hpp"
 #include "support/results_schema.hpp"
 #include "support/run_program.hpp"
@@ -86,6 +87,7 @@ std::string help_text(const std::string& temp) {
            "-fill         Percent of the free space to write\r\n"
            "-time         Seconds a phase may last at most\r\n"
            "-latency      Time every call: percentiles, longest stalls\r\n"
+           "-clean        Remove the files of runs that ended without removing them\r\n"
            "-version      Print the version and exit\r\n"
            "-repeat       Passes of the whole run (median)   Defaut: 1\r\n"
            "-json         Write the results to this JSON file\r\n"
@@ -99,10 +101,10 @@ std::string help_text(const std::string& temp) {
 
 // From Wine's trace of NtCreateFile, through which the run opens its files by their name in the
 // directory it holds, that each file is created not to be indexed, and whether each open of
-// each of the run's files asked for no buffering ('u') or not ('c'), in order; the opens that
-// remove a file are left out. A test file is created, read, opened uncached by the purge and
-// read again; the eviction file is created, and opened uncached before each of its two
-// readings and by the purge in between.
+// each of the run's files (its marker aside) asked for no buffering ('u') or not ('c'), in
+// order; the opens that remove a file are left out. A test file is created, read, opened
+// uncached by the purge and read again; the eviction file is created, and opened uncached
+// before each of its two readings and by the purge in between.
 void expect_uncached_opens(const std::string& trace_file, bool eviction) {
     std::ifstream trace(trace_file);
     std::map<std::string, std::string> opens;
@@ -110,7 +112,7 @@ void expect_uncached_opens(const std::string& trace_file, bool eviction) {
         R"re(NtCreateFile handle=\S+ access=[0-9a-f]+ name=L"[^"]*(vellumcrate_[a-z0-9]+)" .* attr=([0-9a-f]+) sharing=[0-9a-f]+ disp=[0-9]+ options=([0-9a-f]+))re");
     for (std::string line; std::getline(trace, line);) {
         std::smatch m;
-        if (!std::regex_search(line, m, open_call)) continue;
+        if (!std::regex_search(line, m, open_call) || is_marker_name(m[1])) continue;
         const unsigned long attributes = std::stoul(m[2], nullptr, 16);
         const unsigned long options = std::stoul(m[3], nullptr, 16);
         if ((options & 0x1000) != 0) continue;  // FILE_DELETE_ON_CLOSE: the removal
@@ -254,17 +256,47 @@ protected:
     std::string wine;
 };
 
-// A close the handler saw through within Windows' deadline: nothing left, and the results
-// saved as interrupted.
+// A close the handler saw through within Windows' deadline: nothing left, the results saved as
+// interrupted, and the process ended by itself with status 129.
 void expect_closed_in_time(const execution_result& r, const temporary_directory& dir,
                            const temporary_directory& reports) {
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.output, m, std::regex("handler ended after ([0-9]+) ms"))) << r.output;
     EXPECT_LT(std::stoul(m[1]), 4500u);
+    EXPECT_NE(r.output.find("exited with 129\r\n"), std::string::npos) << r.output;
     EXPECT_TRUE(dir.entries().empty());
     std::ifstream stream(reports.path_name + "/run.json");
     const std::string json((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
     EXPECT_NE(json.find("\"interrupted\""), std::string::npos) << json;
+}
+
+// Environment variables set for one scope, then removed.
+struct scoped_environment {
+    std::vector<std::string> names;
+    explicit scoped_environment(const std::vector<std::pair<std::string, std::string>>& variables) {
+        for (const auto& [name, value] : variables) {
+            setenv(name.c_str(), value.c_str(), 1);
+            names.push_back(name);
+        }
+    }
+    ~scoped_environment() {
+        for (const std::string& name : names) unsetenv(name.c_str());
+    }
+};
+
+// One step of a run made slow by the test library loaded into Wine, which creates the signal
+// file as the slowed call starts; `figures` of the run's four come before the step.
+struct slowed_step {
+    const char* name;
+    const char* cache;
+    std::vector<std::pair<std::string, std::string>> environment;
+    int figures;
+};
+
+// The figures' result lines in a console's text (a progress line ends with its dots instead).
+int result_lines(const std::string& text) {
+    const std::regex result(": [0-9]+ Mo/s {10}\r\n");
+    return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), result), std::sregex_iterator()));
 }
 
 }  // namespace
@@ -489,34 +521,52 @@ TEST_F(UnderWine, ConsoleCloseEndsTheRunWithinTheDeadlineLeavesNothingAndSavesTh
     // Closed in the write phase, with tens of files to remove; Windows would end the process as
     // soon as the handler returns, and so does the helper.
     const execution_result r =
-        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path", directory,
-                    "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0", "-json",
+        under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", "files", directory, "40", windows_path(QUORLANE_WINDOWS_EXE),
+                    "-path", directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0", "-json",
                     windows_path(reports.path_name + "/run.json")});
     EXPECT_EQ(r.status, 0) << r.output;
     expect_closed_in_time(r, dir, reports);
 }
 
-// A close while the device takes its time to force the files: the process stops waiting for
-// the flush, removes the files the flush still holds, saves the results, and only then lets
-// Windows end it, within the deadline. The flush is held back by a slowed fsync.
-TEST_F(UnderWine, ConsoleCloseDuringASlowFlushRemovesTheFilesAndSavesTheResults) {
-    temporary_directory dir, reports;
-    ASSERT_FALSE(dir.path_name.empty());
-    const std::string directory = windows_path(dir.path_name);
-    setenv("LD_PRELOAD", SLOW_IO_LIBRARY, 1);
-    setenv("OMPI_COMM_WORLD_RANK", "0", 1);
-    setenv("SLOW_FSYNC", "0:60000", 1);
-    setenv("SLOW_FSYNC_NAME", "vellumcrate_", 1);
-    const execution_result r = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close@1500", directory, "2",
-                                           windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-file_number", "2",
-                                           "-file", "1", "-cache", "0", "-json",
-                                           windows_path(reports.path_name + "/run.json")});
-    unsetenv("LD_PRELOAD");
-    unsetenv("SLOW_FSYNC");
-    unsetenv("SLOW_FSYNC_NAME");
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("Writing time without cache ram ..."), std::string::npos) << r.output;
-    expect_closed_in_time(r, dir, reports);
+// A close while any one step takes its time: main waits for none of them (a flush, a slow
+// write, can't be cancelled), removes the files, some still held open, saves the results, and
+// ends the process within the deadline. Each step is held back for a minute by a slowed call.
+TEST_F(UnderWine, ConsoleCloseInEveryStepHeldBackLeavesNothingSavesTheResultsAndEndsWith129) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    const std::string slow = "0:60000";
+    const slowed_step steps[] = {
+        {"eviction write", "1", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_cache"}}, 0},
+        {"eviction flush", "1", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_cache"}}, 0},
+        {"write", "0", {{"SLOW_WRITE", slow}, {"SLOW_WRITE_NAME", "vellumcrate_"}}, 0},
+        {"flush", "0", {{"SLOW_FSYNC", slow}, {"SLOW_FSYNC_NAME", "vellumcrate_"}}, 1},
+        {"read with cache", "0", {{"SLOW_READ", slow}}, 2},
+        // Each of the two readers reads its file of 10 blocks, and its end, in the first read.
+        {"read without cache", "0", {{"SLOW_READ", slow}, {"SLOW_READ_SKIP", "22"}}, 3},
+        {"eviction read", "1", {{"SLOW_READ", slow}, {"SLOW_READ_NAME", "vellumcrate_cache"}}, 2},
+    };
+    for (const slowed_step& step : steps) {
+        SCOPED_TRACE(step.name);
+        temporary_directory dir, reports;
+        ASSERT_FALSE(dir.path_name.empty());
+        const std::string directory = windows_path(dir.path_name);
+        const std::string signal = reports.path_name + "/slowed";
+        std::vector<std::pair<std::string, std::string>> environment = step.environment;
+        // The run's marker, written before the steps, is never slowed.
+        environment.insert(environment.end(), {{"LD_PRELOAD", SLOW_IO_LIBRARY},
+                                               {"OMPI_COMM_WORLD_RANK", "0"},
+                                               {"SLOW_SIGNAL", signal},
+                                               {"SLOW_SPARE_NAME", "vellumcrate_owner"}});
+        execution_result r;
+        {
+            const scoped_environment slowed(environment);
+            r = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "close", "signal", windows_path(signal),
+                            windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-thread", "2", "-file", "1",
+                            "-cache", step.cache, "-json", windows_path(reports.path_name + "/run.json")});
+        }
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(result_lines(r.output), step.figures) << r.output;
+        expect_closed_in_time(r, dir, reports);
+    }
 }
 
 // A log-off, any user's, leaves the run going to its end. Ctrl+C reaches a run started in a
@@ -528,8 +578,8 @@ TEST_F(UnderWine, LogOffLeavesTheRunGoingAndCtrlCStopsARunStartedInANewProcessGr
         ASSERT_FALSE(dir.path_name.empty());
         const std::string directory = windows_path(dir.path_name);
         const execution_result r =
-            under_wine({QUORLANE_CONSOLE_CLOSE_EXE, event, directory, "40", windows_path(QUORLANE_WINDOWS_EXE), "-path",
-                        directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
+            under_wine({QUORLANE_CONSOLE_CLOSE_EXE, event, "files", directory, "40", windows_path(QUORLANE_WINDOWS_EXE),
+                        "-path", directory, "-thread", "2", "-file_number", "100", "-file", "1", "-cache", "0"});
         EXPECT_EQ(r.status, 0) << event << r.output;
         if (event == "logoff") {
             EXPECT_NE(r.output.find("Reading time without cache ram  : "), std::string::npos) << r.output;
@@ -541,4 +591,89 @@ TEST_F(UnderWine, LogOffLeavesTheRunGoingAndCtrlCStopsARunStartedInANewProcessGr
         }
         EXPECT_TRUE(dir.entries().empty()) << event;
     }
+}
+
+// NTFS takes a name holding an unpaired surrogate, which UTF-8 can't carry: converted with
+// U+FFFD in its place, it would name another file. Such a -path or -json is refused before
+// anything is written, and the look-alike directory stays untouched.
+TEST_F(UnderWine, NamesHoldingAnUnpairedSurrogateAreRefusedAndNoLookAlikeIsTouched) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string look_alike = dir.path_name + "/a\xef\xbf\xbd" "b";
+    ASSERT_TRUE(std::filesystem::create_directory(look_alike));
+    const std::string exe = windows_path(QUORLANE_WINDOWS_EXE);
+    const std::string directory = windows_path(dir.path_name);
+    const std::string refusal = " names a file through an unpaired surrogate (invalid UTF-16), which this program can't "
+                                "carry unchanged\r\n";
+    const execution_result path = under_wine(
+        {WIDE_ARGUMENT_EXE, exe, "-path", directory + "\\a\\uD800b", "-file", "1", "-cache", "0"});
+    EXPECT_EQ(path.output, banner + "Sorry, the argument -path" + refusal);
+    EXPECT_EQ(path.status, 1);
+    const execution_result json = under_wine({WIDE_ARGUMENT_EXE, exe, "-path", directory + "\\a\xef\xbf\xbd" "b", "-file",
+                                              "1", "-cache", "0", "-json", directory + "\\run\\uDC00.json"});
+    EXPECT_EQ(json.output, banner + "Sorry, the argument -json" + refusal);
+    EXPECT_EQ(json.status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(look_alike));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a\xef\xbf\xbd" "b"});
+}
+
+// A file closed while its background flush is under way, as a stopped run closes its files:
+// the flush's end signals no handle made after the close, which may hold the value the flush's
+// own event had.
+TEST_F(UnderWine, AFileClosedDuringItsBackgroundFlushSignalsNoHandleMadeAfter) {
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    execution_result r;
+    {
+        const scoped_environment slowed({{"LD_PRELOAD", SLOW_IO_LIBRARY},
+                                         {"OMPI_COMM_WORLD_RANK", "0"},
+                                         {"SLOW_FSYNC", "0:1500"},
+                                         {"SLOW_FSYNC_NAME", "vellumcrate_flushprobe"}});
+        r = under_wine({BACKGROUND_FLUSH_EXE, windows_path(dir.path_name)});
+    }
+    EXPECT_EQ(r.output, "no handle signalled\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+// A run ended by TerminateProcess, as End task or a crash ends it, removes nothing: the next run
+// in the directory says how many files it left and how large, and -clean removes them.
+TEST_F(UnderWine, AKilledRunsFilesAreToldAndCleanRemovesThem) {
+    ASSERT_TRUE(std::filesystem::exists(QUORLANE_CONSOLE_CLOSE_EXE)) << "`make test` builds it with quorlane.exe";
+    temporary_directory dir;
+    ASSERT_FALSE(dir.path_name.empty());
+    const std::string directory = windows_path(dir.path_name);
+    execution_result killed;
+    {
+        const scoped_environment slowed({{"LD_PRELOAD", SLOW_IO_LIBRARY},
+                                         {"OMPI_COMM_WORLD_RANK", "0"},
+                                         {"SLOW_WRITE", "0:100"},
+                                         {"SLOW_WRITE_NAME", "vellumcrate_"},
+                                         {"SLOW_SPARE_NAME", "vellumcrate_owner"}});
+        // Its marker and both workers' first files.
+        killed = under_wine({QUORLANE_CONSOLE_CLOSE_EXE, "kill", "files", directory, "3",
+                             windows_path(QUORLANE_WINDOWS_EXE), "-path", directory, "-thread", "2", "-file_number",
+                             "3", "-file", "1", "-cache", "0"});
+    }
+    EXPECT_NE(killed.output.find("exited with 1\r\n"), std::string::npos) << killed.output;
+    std::vector<std::string> left = dir.entries();
+    left.erase(std::remove_if(left.begin(), left.end(), is_marker_name), left.end());
+    ASSERT_GE(left.size(), 2u);
+    long long bytes = 0;
+    for (const std::string& name : left) bytes += size_of_file(dir.path_name + "/" + name);
+    const std::string said = std::to_string(left.size()) + " files, " + binary_size(static_cast<std::uint64_t>(bytes));
+
+    const execution_result told = quorlane_exe({"-path", directory, "-file", "1", "-cache", "0"});
+    EXPECT_EQ(told.status, 0) << told.output;
+    EXPECT_NE(told.output.find("\r\nNote: " + directory + "\\ holds " + said +
+                               ", left by runs that ended without removing them: -clean removes them.\r\n"),
+              std::string::npos)
+        << told.output;
+    const execution_result cleaned = quorlane_exe({"-path", directory, "-file", "1", "-cache", "0", "-clean"});
+    EXPECT_EQ(cleaned.status, 0) << cleaned.output;
+    EXPECT_NE(cleaned.output.find("\r\nNote: removed " + said + ", left in " + directory +
+                                  "\\ by runs that ended without removing them.\r\n"),
+              std::string::npos)
+        << cleaned.output;
+    EXPECT_TRUE(dir.entries().empty()) << ::testing::PrintToString(dir.entries());
 }

@@ -38,4 +38,4 @@ void removal_starting() {}
 void removal_finished(bool) {}
 
 void results_saving() {}
-void results_saved() {}
+void results_saved(int) {}

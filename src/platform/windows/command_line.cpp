@@ -19,6 +19,7 @@ extern "C" int __wgetmainargs(int* count, wchar_t*** arguments, wchar_t*** envir
 namespace {
 std::vector<std::string> utf8_arguments;
 std::vector<char*> argument_pointers;
+std::vector<bool> carried_exactly;
 }  // namespace
 
 void use_utf8_arguments(int& argc, char**& argv) {
@@ -27,11 +28,19 @@ void use_utf8_arguments(int& argc, char**& argv) {
     wchar_t** environment = nullptr;
     runtime_startup_info startup{0};
     if (__wgetmainargs(&count, &arguments, &environment, 0, &startup) < 0 || arguments == nullptr) return;
-    for (int k = 0; k < count; ++k) utf8_arguments.push_back(utf8_text(arguments[k]));
+    for (int k = 0; k < count; ++k) {
+        std::string exact;
+        carried_exactly.push_back(exact_utf8_text(arguments[k], exact));
+        utf8_arguments.push_back(carried_exactly.back() ? exact : utf8_text(arguments[k]));
+    }
     for (std::string& argument : utf8_arguments) argument_pointers.push_back(argument.data());
     argument_pointers.push_back(nullptr);
     argc = count;
     argv = argument_pointers.data();
+}
+
+bool argument_carried_exactly(int index) {
+    return index < 0 || static_cast<std::size_t>(index) >= carried_exactly.size() || carried_exactly[index];
 }
 
 // Straight from the process's environment block: the C runtime may hold a copy made

@@ -3,7 +3,9 @@
 
 std::string resolved_directory(const std::string& path_name) {
     const std::wstring full = full_path(wide_text(path_name));
-    return full.empty() ? path_name : utf8_text(full);
+    if (full.empty()) return path_name;
+    std::string resolved;
+    return exact_utf8_text(full, resolved) ? resolved : std::string();
 }
 
 bool is_existing_directory(const std::string& path_name) {

@@ -1,8 +1,11 @@
 #include "platform/file_io.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <map>
-#include <mutex>
 
+#include "platform/file_system.hpp"
+#include "platform/windows/closing.hpp"
 #include "platform/windows/relative_file.hpp"
 #include "platform/windows/text.hpp"
 
@@ -134,20 +137,44 @@ namespace {
 // Windows has no call that starts a file's write-back without waiting for it: a flush of the
 // file's own handle, from the system's thread pool, stands in for it, so that files forced
 // one after the other are written out together, as Linux does. Each has its event, set once
-// its flush is over.
+// its flush is over. The callback and the file's owner both hold the record, and the last to
+// let go closes the event: a handle closed while the callback may still set it would be
+// signalled later under another object's name, its value given to a new handle meanwhile.
 struct background_flush {
     HANDLE file;
     HANDLE over;
+    std::atomic<int> holders{2};
 };
-std::mutex background_lock;
-std::map<os_file, HANDLE> flush_over;
+
+void release(background_flush* flush) {
+    if (flush->holders.fetch_sub(1) != 1) return;
+    CloseHandle(flush->over);
+    delete flush;
+}
+
+SRWLOCK background_lock = SRWLOCK_INIT;
+// Never destroyed: a flush may still be under way while the process ends.
+std::map<os_file, background_flush*>& background_flushes = *new std::map<os_file, background_flush*>;
+
+// The file's background flush, no longer findable by its handle; null when there is none.
+background_flush* taken_flush(os_file handle) {
+    AcquireSRWLockExclusive(&background_lock);
+    background_flush* flush = nullptr;
+    const auto found = background_flushes.find(handle);
+    if (found != background_flushes.end()) {
+        flush = found->second;
+        background_flushes.erase(found);
+    }
+    ReleaseSRWLockExclusive(&background_lock);
+    return flush;
+}
 
 void CALLBACK flush_in_background(PTP_CALLBACK_INSTANCE, void* context) {
-    const auto* flush = static_cast<background_flush*>(context);
+    auto* flush = static_cast<background_flush*>(context);
     FlushFileBuffers(flush->file);
     CloseHandle(flush->file);
     SetEvent(flush->over);
-    delete flush;
+    release(flush);
 }
 
 }  // namespace
@@ -160,31 +187,28 @@ void start_write_back(os_file handle) {
                          DUPLICATE_SAME_ACCESS))
         return;
     const HANDLE over = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto* flush = new background_flush{file, over};
-    if (over == nullptr || !TrySubmitThreadpoolCallback(flush_in_background, flush, nullptr)) {
+    if (over == nullptr) {
         CloseHandle(file);
-        if (over != nullptr) CloseHandle(over);
-        delete flush;
         return;
     }
-    std::lock_guard<std::mutex> guard(background_lock);
-    flush_over[handle] = over;
+    auto* flush = new background_flush{file, over};
+    // Recorded first: the callback may be over, and its hold released, before submission returns.
+    AcquireSRWLockExclusive(&background_lock);
+    background_flushes[handle] = flush;
+    ReleaseSRWLockExclusive(&background_lock);
+    if (!TrySubmitThreadpoolCallback(flush_in_background, flush, nullptr)) {
+        taken_flush(handle);
+        CloseHandle(file);
+        CloseHandle(over);
+        delete flush;
+    }
 }
 
 // After the background flush, a flush of what is left, quick, which gives the result.
 bool force_to_device(os_file handle, std::string& reason) {
-    HANDLE over = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(background_lock);
-        const auto found = flush_over.find(handle);
-        if (found != flush_over.end()) {
-            over = found->second;
-            flush_over.erase(found);
-        }
-    }
-    if (over != nullptr) {
-        WaitForSingleObject(over, INFINITE);
-        CloseHandle(over);
+    if (background_flush* flush = taken_flush(handle)) {
+        WaitForSingleObject(flush->over, INFINITE);
+        release(flush);
     }
     return FlushFileBuffers(as_handle(handle)) || fail_with_last_error(reason);
 }
@@ -192,18 +216,12 @@ bool force_to_device(os_file handle, std::string& reason) {
 // A file closed unforced, as a stopped run closes its files, leaves its background flush to
 // end on its own handle.
 bool close_file(os_file handle, std::string& reason) {
-    {
-        std::lock_guard<std::mutex> guard(background_lock);
-        const auto found = flush_over.find(handle);
-        if (found != flush_over.end()) {
-            CloseHandle(found->second);
-            flush_over.erase(found);
-        }
-    }
+    if (background_flush* flush = taken_flush(handle)) release(flush);
     return CloseHandle(as_handle(handle)) || fail_with_last_error(reason);
 }
 
-// The name goes when the last handle to the file closes, as DeleteFile's does.
+// The name goes when the last handle to the file closes, as DeleteFile's does. While the
+// console is closing, the retries end with the time the system leaves.
 bool remove_file(os_directory directory, const std::string& name, std::string& reason) {
     for (DWORD waited = 0;; waited += deletion_retry_step_ms) {
         const relative_open opened =
@@ -212,7 +230,7 @@ bool remove_file(os_directory directory, const std::string& name, std::string& r
         if (opened.handle != INVALID_HANDLE_VALUE) return CloseHandle(opened.handle) || fail_with_last_error(reason);
         reason = windows_error_text(opened.error);
         if ((opened.error != ERROR_SHARING_VIOLATION && opened.error != ERROR_ACCESS_DENIED) ||
-            waited >= deletion_retry_ms)
+            waited >= std::min(deletion_retry_ms, closing_time_left_ms()))
             return false;
         Sleep(deletion_retry_step_ms);
     }
@@ -275,5 +293,10 @@ unbuffered_support unbuffered_io_alignment(const std::string& directory, std::ui
         return unbuffered_support::refused;
     }
     offset_alignment = memory_alignment = bytes_per_sector;
+    // The probe's premise, a device refusing part of a sector, holds for local volumes only:
+    // SMB carries unbuffered writes to the server, whose file system decides.
+    file_system_type type;
+    if (file_system_of(directory, type) && type.other_cache == cache_beyond_purge::network_server)
+        return unbuffered_support::on_network_share;
     return probe_unbuffered_write(directory, reason);
 }

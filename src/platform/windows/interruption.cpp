@@ -2,24 +2,32 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cwchar>
+#include <cstring>
+#include <optional>
+#include <string>
 
+#include "platform/console_events.hpp"
 #include "platform/interruption.hpp"
+#include "platform/windows/closing.hpp"
+#include "platform/windows/text.hpp"
 
 namespace {
 
-// Windows ends the process once the handler of a close or a shutdown returns, and after the
-// user's HungAppTimeout at the latest; the handler keeps it alive until main has removed the
-// run's files and saved its results, or until a little before that deadline.
-constexpr DWORD default_close_budget_ms = 5000;
-constexpr DWORD close_margin_ms = 500;
 constexpr DWORD cancel_interval_ms = 50;
+// Of the time left while closing, what the saving of the results keeps for itself.
+constexpr DWORD saving_reserve_ms = 1000;
 
 interruption_request requested = nullptr;
 HANDLE main_thread = nullptr;
 // Set once main has saved the results, just before the process ends.
 HANDLE ready_to_end = nullptr;
 std::atomic<bool> closing{false};
+std::atomic<ULONGLONG> closing_deadline{0};
+closing_end end_of_close;
+
+// Read when the handlers are installed: at a log-off the user's registry hive goes away.
+session_answer session;
+std::uint32_t budgets_ms[3] = {};
 
 // Whether main's I/O may be cancelled: not while it removes the files (an open or a deletion
 // cancelled there would leave a file behind), nor after, nor while it saves the results.
@@ -28,24 +36,50 @@ bool removal_under_way = false;
 bool removal_done = false;
 bool saving = false;
 
-// The time the system gives a closed console's processes: HungAppTimeout, in milliseconds,
-// a string in the user's desktop settings.
-DWORD close_budget_ms() {
+// A registry value as the system keeps it, a string or a DWORD, in decimal; nothing when absent.
+std::optional<std::string> registry_text(HKEY root, const wchar_t* key, const wchar_t* name) {
     wchar_t text[32];
     DWORD size = sizeof text;
-    if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"HungAppTimeout", RRF_RT_REG_SZ, nullptr, text,
-                     &size) != ERROR_SUCCESS)
-        return default_close_budget_ms;
-    wchar_t* end = nullptr;
-    const unsigned long budget = std::wcstoul(text, &end, 10);
-    return end == text || budget <= close_margin_ms ? default_close_budget_ms : static_cast<DWORD>(budget);
+    DWORD type = 0;
+    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, text, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    if (type == REG_DWORD) {
+        DWORD value = 0;
+        static_assert(sizeof value <= sizeof text);
+        std::memcpy(&value, text, sizeof value);
+        return std::to_string(value);
+    }
+    return utf8_text(text);
 }
 
-// Main may be forcing the eviction file, for longer than Windows waits; cancelled, the
-// call fails at once and main goes on to the removal. Main may also start a call just after
-// looking at the stop flag, so the cancellation is repeated until the removal starts.
-void wait_for_end() {
-    const ULONGLONG deadline = GetTickCount64() + close_budget_ms() - close_margin_ms;
+void read_budgets() {
+    const wchar_t* const desktop = L"Control Panel\\Desktop";
+    budgets_ms[static_cast<int>(time_budget::hung_app)] =
+        budget_ms(time_budget::hung_app, registry_text(HKEY_CURRENT_USER, desktop, L"HungAppTimeout"));
+    budgets_ms[static_cast<int>(time_budget::wait_to_kill_app)] =
+        budget_ms(time_budget::wait_to_kill_app, registry_text(HKEY_CURRENT_USER, desktop, L"WaitToKillAppTimeout"));
+    budgets_ms[static_cast<int>(time_budget::wait_to_kill_service)] = budget_ms(
+        time_budget::wait_to_kill_service,
+        registry_text(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control", L"WaitToKillServiceTimeout"));
+    DWORD id = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &id)) session = id;
+}
+
+console_event event_of(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT: return console_event::ctrl_c;
+        case CTRL_BREAK_EVENT: return console_event::ctrl_break;
+        case CTRL_CLOSE_EVENT: return console_event::close;
+        case CTRL_LOGOFF_EVENT: return console_event::logoff;
+        case CTRL_SHUTDOWN_EVENT: return console_event::shutdown;
+        default: return console_event::other;
+    }
+}
+
+// Main may be in a call that takes longer than Windows waits (a console that takes no output);
+// cancelled, the call fails at once and main goes on to the removal. Main may also start a call
+// just after looking at the stop flag, so the cancellation is repeated until the removal starts.
+void wait_for_end(ULONGLONG deadline) {
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
         AcquireSRWLockExclusive(&removal_lock);
         if (!removal_under_way && !removal_done && !saving) CancelSynchronousIo(main_thread);
@@ -59,29 +93,41 @@ void wait_for_end() {
 }
 
 // Ctrl+C and Ctrl+Break only raise the flag: the workers stop at their next block and main
-// removes the files. A log-off does not say whose: a run started by a service or a scheduled
-// task would end at any user's. It is taken as handled and changes nothing, since the default
-// handler, the next one, would end the process.
+// removes the files. A close or a shutdown gives the process seconds: main stops waiting for
+// anything slow, removes the files and saves the results, and the process ends with the status
+// decided once, whichever of main and this handler gets there, so that no return from here lets
+// the system end it with a status of its own.
 BOOL WINAPI on_console_event(DWORD event) {
-    switch (event) {
-        case CTRL_C_EVENT:
-        case CTRL_BREAK_EVENT: requested(130); return TRUE;
-        case CTRL_LOGOFF_EVENT: return TRUE;
-        case CTRL_CLOSE_EVENT:
-        case CTRL_SHUTDOWN_EVENT:
-            closing.store(true);
-            requested(129);
-            wait_for_end();
-            return TRUE;
-        default: return FALSE;
+    const event_response response = respond_to(event_of(event), session);
+    switch (response.action) {
+        case event_action::interrupt: requested(response.exit_status); return TRUE;
+        case event_action::keep_running: return TRUE;
+        case event_action::pass_on: return FALSE;
+        case event_action::end_before_deadline: break;
     }
+    requested(response.exit_status);
+    if (!closing.load()) {
+        closing_deadline.store(GetTickCount64() + usable_ms(budgets_ms[static_cast<int>(response.budget)]));
+        closing.store(true);
+    }
+    wait_for_end(closing_deadline.load());
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status_at_deadline(end_of_close, response.exit_status)));
+    return TRUE;
 }
 
 }  // namespace
 
+DWORD closing_time_left_ms() {
+    if (!closing.load()) return MAXDWORD;
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG deadline = closing_deadline.load();
+    return now + saving_reserve_ms >= deadline ? 0 : static_cast<DWORD>(deadline - saving_reserve_ms - now);
+}
+
 // Called by main: the handle it records is the thread whose I/O a close cancels.
 void install_interruption_handlers(interruption_request on_request) {
     requested = on_request;
+    read_budgets();
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     ready_to_end = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -111,6 +157,10 @@ void results_saving() {
     ReleaseSRWLockExclusive(&removal_lock);
 }
 
-void results_saved() {
+// Past this point nothing of the process's may run once it is closing: threads left behind may
+// still use what the C++ runtime would destroy on the way out.
+void results_saved(int status) {
+    const int end_with = status_after_saving(end_of_close, status, closing.load());
     if (ready_to_end != nullptr) SetEvent(ready_to_end);
+    if (end_with >= 0) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(end_with));
 }

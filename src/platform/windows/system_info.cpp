@@ -2,20 +2,13 @@
 
 #include "platform/system_info.hpp"
 #include "platform/windows/text.hpp"
+#include "platform/windows/version.hpp"
 
 namespace {
 
-// GetVersionEx answers what the program's manifest claims to support; ntdll's own call
-// gives the real version.
 std::string windows_version() {
-    using rtl_get_version = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr) return "";
-    const auto call =
-        reinterpret_cast<rtl_get_version>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (call == nullptr || call(&version) != 0) return "";
+    OSVERSIONINFOW version;
+    if (!real_windows_version(version)) return "";
     return std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion) + "." +
            std::to_string(version.dwBuildNumber);
 }

@@ -12,19 +12,39 @@ void describe_unknown_errors_with(const char* format) { unknown_error_format = f
 
 std::wstring wide_text(const std::string& text) {
     if (text.empty()) return std::wstring();
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return std::wstring();
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
 }
 
-std::string utf8_text(const std::wstring& text) {
-    if (text.empty()) return std::string();
+namespace {
+
+std::string utf8_with(const std::wstring& text, DWORD flags) {
     const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return std::string();
     std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, flags, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
+                        nullptr);
     return utf8;
+}
+
+}  // namespace
+
+std::string utf8_text(const std::wstring& text) { return text.empty() ? std::string() : utf8_with(text, 0); }
+
+bool exact_utf8_text(const std::wstring& text, std::string& utf8) {
+    if (text.empty()) {
+        utf8.clear();
+        return true;
+    }
+    std::string converted = utf8_with(text, WC_ERR_INVALID_CHARS);
+    if (converted.empty()) return false;
+    utf8 = std::move(converted);
+    return true;
 }
 
 std::string windows_error_text(DWORD code) {

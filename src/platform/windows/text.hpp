@@ -6,9 +6,15 @@
 
 #include <string>
 
+// Empty when `text` is not valid UTF-8: a call given it fails rather than act on another name.
 std::wstring wide_text(const std::string& text);
 
+// For text that is only shown: what does not convert (an unpaired surrogate) becomes U+FFFD.
 std::string utf8_text(const std::wstring& text);
+
+// For names acted on: false, with `utf8` untouched, when `text` holds an unpaired surrogate,
+// which UTF-8 can't carry.
+bool exact_utf8_text(const std::wstring& text, std::string& utf8);
 
 // The system's own text for an error code, without the line end FormatMessage appends.
 std::string windows_error_text(DWORD code);
