@@ -120,14 +120,19 @@ TEST(Verify, EachChangeIsFoundWithItsDiagnosisAndTheRunLeavesNothing) {
     // The results file and the report page carry the same diagnosis.
     temporary_directory reports;
     child_process copied;
+    off_t copied_from = 5 * sector;
     run_with_change(copied, dir.path_name,
                     [&](const std::string& first, const std::string& second) {
                         target = first;
                         source = second;
-                        write_at(target, at, read_at(source, 5 * sector, sector));
+                        // A sector whose first byte differs from the one it replaces, so that the
+                        // difference starts where the sector does (one in 256 would share it).
+                        const char first_byte = read_at(target, at, 1)[0];
+                        while (read_at(source, copied_from, 1)[0] == first_byte) copied_from += sector;
+                        write_at(target, at, read_at(source, copied_from, sector));
                     },
                     {"-json", reports.path_name + "/run.json", "-html", reports.path_name + "/run.html"});
-    const std::string diagnosis = "it holds the data written to " + source + " at byte " + std::to_string(5 * sector);
+    const std::string diagnosis = "it holds the data written to " + source + " at byte " + std::to_string(copied_from);
     expect_diagnosis(copied, target, at, diagnosis);
     std::ifstream json_stream(reports.path_name + "/run.json");
     const nlohmann::json mismatch = nlohmann::json::parse(json_stream)["verification"]["mismatch"];
