@@ -169,27 +169,27 @@ TEST(Number, ReadsAWholeNumberInRangeAndRefusesAnyOtherText) {
 // parse_arguments in this process, on valid command lines.
 TEST(Arguments, DeriveTheSettingsOfAValidCommandLine) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name});
+    run_settings settings = apply_arguments({"-path", dir.path_name});
     EXPECT_EQ(settings.target_directory, dir.path_name + "/");
     EXPECT_EQ(settings.blocks_per_file, 10485u);  // 1024 MiB in 100 KiB blocks, truncated
     EXPECT_FALSE(settings.direct);
 
-    apply_arguments({"-path", dir.path_name + "/", "-file", "1", "-block", "1000", "-cache", "0"});
+    settings = apply_arguments({"-path", dir.path_name + "/", "-file", "1", "-block", "1000", "-cache", "0"});
     EXPECT_EQ(settings.target_directory, dir.path_name + "/");
     EXPECT_EQ(settings.blocks_per_file, 1u);
 
-    apply_arguments(
+    settings = apply_arguments(
         {"-Path", dir.path_name, "-file", "1", "-BLOCK", "1024", "-thread", "2.9", "-cache", " 0x0 ", "-thread", "7"});
     EXPECT_EQ(settings.blocks_per_file, 1u);
     EXPECT_EQ(settings.worker_count, 7u);  // a repeated option keeps its last value
     EXPECT_EQ(settings.controller_cache_gib, 0u);
 
     // A switch takes no value: the next argument is read as an option.
-    apply_arguments({"-path", dir.path_name, "-Direct", "-thread", "3"});
+    settings = apply_arguments({"-path", dir.path_name, "-Direct", "-thread", "3"});
     EXPECT_TRUE(settings.direct);
     EXPECT_EQ(settings.worker_count, 3u);
 
-    apply_arguments({"-path", dir.path_name, "-thread", "1e1", "-file", "1", "-block", "600"});
+    settings = apply_arguments({"-path", dir.path_name, "-thread", "1e1", "-file", "1", "-block", "600"});
     EXPECT_EQ(settings.worker_count, 10u);
     EXPECT_EQ(settings.blocks_per_file, 1u);
 }

@@ -437,7 +437,7 @@ TEST(LinkCeilings, TheResultsFileAndThePageKeepTheNotesOfEachPass) {
     // The second pass's files were still cached after its purge: its read is the OS cache's.
     run.passes[1].cached_after_purge_known = true;
     run.passes[1].cached_after_purge = 0.5;
-    const run_record finished = finished_record(run, 0, "");
+    const run_record finished = finished_record(default_settings(), run, 0, "");
     const nlohmann::ordered_json document = results_document(finished);
     const auto& first = document["passes"][0]["figures"];
     EXPECT_FALSE(first[0].contains("link_note"));
@@ -496,7 +496,7 @@ TEST(LinkCeilings, AVirtualDisksUncachedReadNearItsCachedReadSuggestsTheHostsCac
     run.passes[0].figures[static_cast<int>(figure_kind::read_uncached)].bytes = 500000000;
     testing::internal::CaptureStdout();
     for (const pass_record& each : run.passes)
-        for (int kind = 0; kind < figure_count; ++kind) print_link_note(run, each, static_cast<figure_kind>(kind));
+        for (int kind = 0; kind < figure_count; ++kind) print_link_note(run, each, static_cast<figure_kind>(kind), false);
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed,
               "Note: the read without cache, 1,000 MB/s, is more than half the read with cache, 1,000 MB/s, in this "

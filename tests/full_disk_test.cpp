@@ -128,9 +128,9 @@ TEST(FileSizeLimit, EndsTheRunWithTheReasonAndRemovesItsFiles) {
 TEST(FileSizeLimit, FatRefusesAFileOf4GiBBeforeAnyFileExists) {
     temporary_directory dir;
     const auto refusal = [&dir](std::uint32_t block, std::uint32_t file, std::uint32_t gib, const char* name) {
-        apply_arguments({"-path", dir.path_name, "-block", std::to_string(block), "-file", std::to_string(file),
-                         "-cache", std::to_string(gib)});
-        return file_size_refusal("D:\\", name);
+        const run_settings settings = apply_arguments({"-path", dir.path_name, "-block", std::to_string(block), "-file",
+                                                       std::to_string(file), "-cache", std::to_string(gib)});
+        return file_size_refusal(settings, "D:\\", name);
     };
     EXPECT_EQ(refusal(1024, 4096, 0, "FAT32"),
               "Sorry, D:\\ is on FAT (FAT32), which holds files of at most 4294967295 bytes: each test file would be "

@@ -76,7 +76,8 @@ protected:
     std::string path_of(const directory_entry& entry) const { return dir->path_name + "/" + entry.name; }
 
     std::unique_ptr<temporary_directory> dir;
-    run_state run;
+    run_settings settings;
+    run_state run{settings};
 };
 
 // A successful purge prints nothing, drops every page of the files it is given and leaves
@@ -109,7 +110,7 @@ TEST_F(CachePurge, AFailureIsReportedOnceAndTheOtherFilesArePurged) {
     const directory_entry absent{"absent", unknown_identity};
     const std::vector<directory_entry> given{absent, names[0], directory_entry{"absent_too", unknown_identity}, names[1]};
 
-    apply_arguments({"-path", dir->path_name, "-cache", "0"});
+    settings = apply_arguments({"-path", dir->path_name, "-cache", "0"});
     EXPECT_EQ(purge_file_cache(run.directory, given, run.stop.requested), purge_failure::file_pages);
     write_and_read(path_of(names[0]));
     ::testing::internal::CaptureStdout();

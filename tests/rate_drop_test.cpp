@@ -208,7 +208,7 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
         figure.series = series_of(40, step(20, 2000, 400));
     }
     run.passes.push_back(pass);
-    const run_record finished = finished_record(run, 0, "");
+    const run_record finished = finished_record(default_settings(), run, 0, "");
     const nlohmann::ordered_json document = results_document(finished);
     const nlohmann::ordered_json& figures = document["passes"][0]["figures"];
     const nlohmann::ordered_json& drop = figures[0]["rate_drop"];
@@ -225,5 +225,5 @@ TEST(RateDrop, TheResultsFileTellsItForTheWriteWithCacheAlone) {
     EXPECT_EQ(occurrences(page, "<g class=\"marker\">"), 3);
 
     run.passes[0].figures[0].series = series_of(40, step(20, 2000, 1500));
-    EXPECT_TRUE(results_document(finished_record(run, 0, ""))["passes"][0]["figures"][0]["rate_drop"].is_null());
+    EXPECT_TRUE(results_document(finished_record(default_settings(), run, 0, ""))["passes"][0]["figures"][0]["rate_drop"].is_null());
 }

@@ -34,9 +34,9 @@ std::uint64_t read_worker_file(run_state& run) {
     worker reader;
     reader.run = &run;
     reader.with_cache = true;
-    reader.reads = writer_files{prefix, 1, test_file_bytes(), {}};
+    reader.reads = writer_files{prefix, 1, test_file_bytes(run.settings), {}};
     std::string reason;
-    EXPECT_TRUE(open_directory(settings.target_directory, run.directory, reason)) << reason;
+    EXPECT_TRUE(open_directory(run.settings.target_directory, run.directory, reason)) << reason;
     run.phase.start_us = now_us();
     read_worker(&reader);
     close_directory(run.directory);
@@ -44,8 +44,8 @@ std::uint64_t read_worker_file(run_state& run) {
 }
 
 // The fatal error that reading the worker's file records.
-std::string read_error() {
-    run_state run;
+std::string read_error(const run_settings& settings) {
+    run_state run{settings};
     read_worker_file(run);
     return stop_requested(run) ? recorded_fatal_error(run) : "no error";
 }
@@ -54,25 +54,26 @@ std::string read_error() {
 
 TEST(Reader, CountsEveryByteReadIncludingAShortLastBlock) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "64", "-cache", "0"});
+    const run_settings settings =
+        apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "64", "-cache", "0"});
     const std::string name = settings.target_directory + prefix + "0";
 
-    create_file(name, std::size_t{settings.blocks_per_file} * bytes_per_block());
-    run_state whole;
+    create_file(name, std::size_t{settings.blocks_per_file} * bytes_per_block(settings));
+    run_state whole{settings};
     EXPECT_EQ(read_worker_file(whole), 1048576u);
     EXPECT_FALSE(stop_requested(whole));
 
     // Shortened by less than a block after writing: the figure counts what is really there.
     std::filesystem::resize_file(name, 1048576 - 1000);
-    run_state shortened;
+    run_state shortened{settings};
     EXPECT_EQ(read_worker_file(shortened), 1048576u - 1000u);
     EXPECT_FALSE(stop_requested(shortened));
 }
 
 TEST(Reader, AMissingFileIsError33WithItsNameAndReason) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
-    const std::string error = read_error();
+    const run_settings settings = apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
+    const std::string error = read_error(settings);
     EXPECT_TRUE(std::regex_search(
         error, std::regex("^Error 33, Cannot open the file\n.*/vellumcrate_abcdefgh0 : No such file or directory$")))
         << error;
@@ -82,32 +83,32 @@ TEST(Reader, AMissingFileIsError33WithItsNameAndReason) {
 // is read from it.
 TEST(Reader, ADirectoryOrFifoInTheFilesPlaceIsError33AndNothingIsRead) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
+    const run_settings settings = apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
     const std::string name = settings.target_directory + prefix + "0";
     std::filesystem::create_directory(name);
-    EXPECT_EQ(read_error(), "Error 33, Cannot open the file\n" + name + " : it is no longer the file this run created there");
+    EXPECT_EQ(read_error(settings),
+              "Error 33, Cannot open the file\n" + name + " : it is no longer the file this run created there");
     std::filesystem::remove(name);
     ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
-    EXPECT_EQ(read_error(), "Error 33, Cannot open the file\n" + name + " : it is no longer the file this run created there");
+    EXPECT_EQ(read_error(settings),
+              "Error 33, Cannot open the file\n" + name + " : it is no longer the file this run created there");
 }
 
 // A regular file whose reads fail (the test's own memory, as /proc shows it, bound over the
 // name: its first page is never mapped) is not taken for one that ended.
 TEST(Reader, AReadErrorIsToldApartFromTheEndOfTheFile) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
+    const run_settings settings = apply_arguments({"-path", dir.path_name, "-file", "1", "-cache", "0"});
     const std::string name = settings.target_directory + prefix + "0";
     create_file(name, 0);
     if (mount("/proc/self/mem", name.c_str(), nullptr, MS_BIND, nullptr) != 0)
         GTEST_SKIP() << "binding a file over another needs root: " << std::strerror(errno);
-    const std::string error = read_error();
+    const std::string error = read_error(settings);
     umount2(name.c_str(), MNT_DETACH);
     EXPECT_EQ(error, "Error 34, Cannot read the file " + name + " : Input/output error");
 }
 
 TEST(Progress, SamplesShowTheRateOfAllWorkersAndCycleTheDots) {
-    temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-cache", "0"});
     // Worker 0 is in a file.
     const std::int64_t file_start = now_us();
     phase_state phase;

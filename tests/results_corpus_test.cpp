@@ -200,8 +200,8 @@ TEST(ResultsCorpus, TerminalEscapesInAFileReachTheConsoleInert) {
 // that the page stays a size a browser opens. The record is built here, with no file.
 TEST(PageBounds, EachLineIsDrawnFromAThousandPointsAtMostAndAChartsHoversAreShared) {
     run_record run;
-    run.settings.repeat = 100;
-    run.settings.thread = 1;
+    run.settings.pass_count = 100;
+    run.settings.worker_count = 1;
     for (int pass = 0; pass < 100; ++pass) {
         figure_record write;
         write.measured = true;

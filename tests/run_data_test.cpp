@@ -35,21 +35,21 @@ bool on_path(const char* tool) { return std::system((std::string("command -v ") 
 
 TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-file_number", "2", "-cache", "0"});
     benchmark_run run;
+    run.settings = apply_arguments({"-path", dir.path_name, "-file", "1", "-file_number", "2", "-cache", "0"});
     prepare_pass(run, 0);
     open_run_directory(run.state);
 
     // The first name the writer will draw already holds someone else's file.
     seed_names(42);
-    const std::string theirs = test_file_name(new_prefix(), 0);
+    const std::string theirs = test_file_name(run.settings.target_directory, new_prefix(), 0);
     std::ofstream(theirs) << "not the run's";
     seed_names(42);
 
     const figure_record written = write_phase(run);
     flush_pass(run, written);
     ASSERT_FALSE(stop_requested(run.state)) << recorded_fatal_error(run.state);
-    EXPECT_NE(test_file_name(run.workers[0].file_prefix, 0), theirs);
+    EXPECT_NE(test_file_name(run.settings.target_directory, run.workers[0].file_prefix, 0), theirs);
     EXPECT_EQ(dir.entries().size(), 3u);
     EXPECT_TRUE(remove_run_files(run));
     EXPECT_EQ(dir.entries().size(), 1u);
@@ -77,9 +77,10 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
     // 3 KiB blocks start sectors at four different places in a block; 1024 KiB at one.
     for (const char* block : {"3", "1024"}) {
         SCOPED_TRACE(std::string("-block ") + block);
-        apply_arguments({"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "2", "-block", block,
-                         "-cache", "0"});
         benchmark_run run;
+        run.settings = apply_arguments({"-path", dir.path_name, "-thread", "2", "-file_number", "2", "-file", "2",
+                                        "-block", block, "-cache", "0"});
+        const run_settings& settings = run.settings;
         prepare_pass(run, 0);
         open_run_directory(run.state);
         const figure_record written = write_phase(run);
@@ -90,7 +91,8 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
         std::set<std::uint64_t> runs;
         for (std::uint32_t t = 0; t < settings.worker_count; ++t) {
             for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
-                const std::string data = contents_of(test_file_name(run.workers[t].file_prefix, index));
+                const std::string data =
+                    contents_of(test_file_name(settings.target_directory, run.workers[t].file_prefix, index));
                 for (std::size_t offset = 0; offset < data.size(); offset += sector_bytes) {
                     EXPECT_TRUE(sectors.insert(data.substr(offset, sector_bytes)).second)
                         << "worker " << t << " file " << index << " sector at " << offset << " seen before";

@@ -253,7 +253,7 @@ namespace {
 // and 11 hold its sectors 100 and 101, sectors 12 and 13 sectors of another run, and 2 MiB of
 // zeros follow. Compares it block by block as the reader does; true when the mismatch found
 // says so, else its message is printed.
-bool compare_long_damage(std::uint32_t block_kib) {
+bool compare_long_damage(const run_settings& settings, std::uint32_t block_kib) {
     const std::size_t block = block_kib * 1024;
     const std::size_t size = (4 * 1048576 / block + 1) * block;
     data_pattern pattern;
@@ -270,7 +270,7 @@ bool compare_long_damage(std::uint32_t block_kib) {
                     reinterpret_cast<unsigned char*>(read.data() + at));
     std::fill(read.begin() + 14 * sector, read.begin() + 14 * sector + 2097152, '\0');
 
-    run_state run;
+    run_state run{settings};
     run.writer_prefixes = {"vellumcrate_abcdefgh"};
     file_check check;
     check.run = &run;
@@ -309,7 +309,7 @@ bool compare_long_damage(std::uint32_t block_kib) {
 // sectors from consecutive places, and from other runs, are told as one stretch each.
 TEST(Verify, ALongDamageIsFollowedForOneMebibyteAndToldByStretches) {
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-cache", "0"});
+    const run_settings settings = apply_arguments({"-path", dir.path_name, "-cache", "0"});
     for (const std::uint32_t block_kib : {1u, 64u, 1024u})
-        EXPECT_TRUE(compare_long_damage(block_kib)) << block_kib << " KiB blocks";
+        EXPECT_TRUE(compare_long_damage(settings, block_kib)) << block_kib << " KiB blocks";
 }

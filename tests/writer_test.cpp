@@ -26,9 +26,10 @@ std::string contents_of(const std::string& name) {
 
 TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) {
     temporary_directory dir;
-    apply_arguments(
-        {"-path", dir.path_name, "-thread", "3", "-file_number", "2", "-file", "1", "-block", "64", "-cache", "0"});
     benchmark_run run;
+    run.settings = apply_arguments(
+        {"-path", dir.path_name, "-thread", "3", "-file_number", "2", "-file", "1", "-block", "64", "-cache", "0"});
+    const run_settings& settings = run.settings;
     prepare_pass(run, 0);
     open_run_directory(run.state);
 
@@ -66,8 +67,9 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
 TEST(Writer, AFileHoldsWholeBlocksOnly) {
     // 1 MiB in 600 KiB blocks is one block: the file holds 600 KiB, not 1 MiB.
     temporary_directory dir;
-    apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
     benchmark_run run;
+    run.settings =
+        apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
     prepare_pass(run, 0);
     open_run_directory(run.state);
     const figure_record written = write_phase(run);

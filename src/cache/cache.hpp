@@ -20,9 +20,9 @@ void read_eviction_file(run_state& run);
 // run goes on.
 void purge_os_cache(run_state& run, const std::vector<directory_entry>& files);
 
-// Says once, before any file exists, when the directory's reads may be served by a cache
+// Says once, before any file exists, when the reads of `directory` may be served by a cache
 // the purge can't empty (ZFS's ARC, a network server's, a FUSE daemon's).
-void note_cache_beyond_purge();
+void note_cache_beyond_purge(const std::string& directory);
 
 // That note for `directory` on `type`, empty when it has no such cache; and the cache's name
 // in the results file, null when none.

@@ -4,7 +4,6 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "platform/file_system.hpp"
-#include "settings/settings.hpp"
 
 const char* cache_beyond_purge_name(cache_beyond_purge cache) {
     switch (cache) {
@@ -28,9 +27,9 @@ std::string cache_beyond_purge_note(const std::string& directory, const file_sys
     return std::string();
 }
 
-void note_cache_beyond_purge() {
+void note_cache_beyond_purge(const std::string& directory) {
     file_system_type type;
-    if (!file_system_of(settings.target_directory, type)) return;
-    const std::string note = cache_beyond_purge_note(settings.target_directory, type);
+    if (!file_system_of(directory, type)) return;
+    const std::string note = cache_beyond_purge_note(directory, type);
     if (!note.empty()) print_on_own_line(note);
 }

@@ -32,7 +32,7 @@ bool create_eviction_file(run_state& run, os_file& handle) {
     };
     const bool created = create_run_file_drawn(run, draw_name, messages::eviction_open, run.eviction_file.name, handle,
                                                run.eviction_file.identity);
-    run.eviction_file_path = settings.target_directory + run.eviction_file.name;
+    run.eviction_file_path = run.settings.target_directory + run.eviction_file.name;
     return created;
 }
 
@@ -52,7 +52,7 @@ void write_eviction_file(run_state& run, std::uint64_t identity) {
         run.eviction_file_created = true;
     }
 
-    const std::uint64_t chunks = eviction_file_bytes() / bytes_per_chunk;
+    const std::uint64_t chunks = eviction_file_bytes(run.settings) / bytes_per_chunk;
     std::string reason;
     for (std::uint64_t chunk = 0; chunk < chunks && !stop_requested(run); ++chunk) {
         if (!write_all(handle, pattern_block(pattern, 0, chunk * bytes_per_chunk), bytes_per_chunk, reason)) {
@@ -65,9 +65,9 @@ void write_eviction_file(run_state& run, std::uint64_t identity) {
 }
 
 void read_eviction_file(run_state& run) {
-    const block_buffer buffer = new_buffer(bytes_per_block(), run.buffer_alignment);
+    const block_buffer buffer = new_buffer(bytes_per_block(run.settings), run.buffer_alignment);
     if (!buffer) {
-        record_fatal_error(run, buffer_refusal(bytes_per_block()));
+        record_fatal_error(run, buffer_refusal(bytes_per_block(run.settings)));
         return;
     }
     print("%s", messages::eviction_status);
@@ -76,7 +76,7 @@ void read_eviction_file(run_state& run) {
     drop_cached_pages(run.directory, run.eviction_file, reason);
     os_file handle = no_file;
     if (!open_run_file(run, run.eviction_file, messages::eviction_open, handle)) return;
-    const std::size_t bytes = bytes_per_block();
+    const std::size_t bytes = bytes_per_block(run.settings);
     while (!stop_requested(run)) {
         const std::int64_t got = read_up_to(handle, buffer.get(), bytes, reason);
         if (got < 0) fail(run, messages::eviction_read, reason);

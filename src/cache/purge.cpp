@@ -3,13 +3,12 @@
 #include "common/output.hpp"
 #include "common/ending.hpp"
 #include "platform/os_cache.hpp"
-#include "settings/settings.hpp"
 
 namespace {
 // Where the OS purges file by file, the files it could not purge and why.
-void report_failed_file() {
+void report_failed_file(const std::string& directory) {
     for (const purge_file_failure& failure : purge_failure_details()) {
-        const std::string path = settings.target_directory + failure.file;
+        const std::string path = directory + failure.file;
         const std::string reason = failure.changed ? std::string("open: ") + messages::file_replaced : failure.reason;
         print_error(format_text(messages::purge_file, path.c_str(), reason.c_str()));
     }
@@ -27,7 +26,7 @@ void purge_os_cache(run_state& run, const std::vector<directory_entry>& files) {
         case purge_failure::system_cache: print_error(messages::purge_system_cache); break;
         case purge_failure::file_pages: break;
     }
-    report_failed_file();
+    report_failed_file(run.settings.target_directory);
 }
 
 bool test_files_cached(const run_state& run, const std::vector<directory_entry>& test_files, cache_residency& residency) {

@@ -13,9 +13,10 @@
 
 // Before the run, where every rank meets: each rank's refusal of its options or directory
 // (`mine`, empty for none). When some rank refused, rank 0 says the lowest rank's refusal with
-// that rank, its host and its -path, and every rank ends with status 1; a rank that refused
-// comes here from its end (install_refusal_hook) and goes on ending. Returns when none did.
-void settle_refusals(run_record& results, const std::string& mine);
+// that rank, its host and its -path (`directory` here, empty when not yet read), and every rank
+// ends with status 1: the lowest rank's refusal is returned, empty when none refused. A rank
+// that refused comes here from its end (install_refusal_hook) and goes on ending.
+std::string settle_refusals(run_record& results, const std::string& directory, const std::string& mine);
 
 // Before any test file exists: the same options on every rank, the same data seed with
 // names of each rank's own, which ranks share a directory, the open files and free space that
@@ -24,8 +25,8 @@ void settle_refusals(run_record& results, const std::string& mine);
 // check_limits.
 bool prepare_ranks(run_state& run, run_record& results);
 
-// Says how many ranks on how many nodes run how many workers each.
-void note_ranks(const run_record& results);
+// Says how many ranks on how many nodes run `worker_count` workers each.
+void note_ranks(const run_record& results, std::uint32_t worker_count);
 
 // After the write phase: every rank's writers' files (`mine`, by worker), kept in `run` for
 // the readers and, for the writers whose files are in this rank's directory, their prefixes

@@ -12,32 +12,34 @@
 #include "platform/system_info.hpp"
 #include "run/limits.hpp"
 #include "run/run_file.hpp"
+#include "settings/options.hpp"
 #include "settings/settings.hpp"
 
 namespace {
 
 constexpr std::uint32_t unassigned = UINT32_MAX;
 
-// A rank reads another's files with its own settings: they must be the same everywhere. Only
-// rank 0 writes the results file and the page, so a rank given other names for them would
-// be ignored.
+// A rank reads another's files with its own settings: the options the table says the ranks
+// agree on must be the same everywhere, compared with rank 0's.
 bool agree_on_settings(run_state& run) {
-    const std::vector<std::uint64_t> mine{settings.block_kib,
-                                          settings.file_mib,
-                                          settings.files_per_worker,
-                                          settings.worker_count,
-                                          settings.controller_cache_gib,
-                                          settings.pass_count,
-                                          settings.verify ? 1u : 0u,
-                                          settings.direct ? 1u : 0u};
+    const run_settings& settings = run.settings;
+    std::vector<std::uint64_t> mine;
+    std::vector<const option_row*> texts;
+    for (const option_row& row : option_table()) {
+        if (!row.ranks_agree) continue;
+        if (row.number != nullptr) mine.push_back(settings.*row.number);
+        if (row.turned_on != nullptr) mine.push_back(settings.*row.turned_on ? 1u : 0u);
+        if (row.text != nullptr) texts.push_back(&row);
+    }
     std::vector<std::uint64_t> all;
-    std::vector<std::string> results_files, pages;
-    if (!cluster_gather(mine, all) || !cluster_gather_text(settings.results_file, results_files) ||
-        !cluster_gather_text(settings.report_page, pages))
-        return false;
-    if (!std::equal(mine.begin(), mine.end(), all.begin()) || settings.results_file != results_files[0] ||
-        settings.report_page != pages[0])
-        record_fatal_error(run, messages::ranks_differ);
+    if (!cluster_gather(mine, all)) return false;
+    bool differ = !std::equal(mine.begin(), mine.end(), all.begin());
+    for (const option_row* row : texts) {
+        std::vector<std::string> of_rank;
+        if (!cluster_gather_text(settings.*row->text, of_rank)) return false;
+        differ = differ || settings.*row->text != of_rank[0];
+    }
+    if (differ) record_fatal_error(run, messages::ranks_differ);
     // Ranks that share a directory would each take the share asked of its free space.
     if (settings.fill_percent != 0) record_fatal_error(run, messages::fill_with_ranks);
     return true;
@@ -100,19 +102,21 @@ bool find_directories(run_state& run, std::vector<std::uint32_t>& directory) {
 // Open files are each process's own. Free space is each directory's: the lowest rank of a
 // directory checks it against the files of every rank there, eviction files included.
 bool check_rank_limits(run_state& run, const std::vector<std::uint32_t>& directory) {
-    const std::string refusal = open_files_refusal();
+    const run_settings& settings = run.settings;
+    const std::string refusal = open_files_refusal(settings);
     if (!refusal.empty()) record_fatal_error(run, refusal);
     file_system_type type;
     const std::string size_refusal = file_system_of(settings.target_directory, type)
-                                         ? file_size_refusal(settings.target_directory, type.name)
+                                         ? file_size_refusal(settings, settings.target_directory, type.name)
                                          : std::string();
     if (!size_refusal.empty()) record_fatal_error(run, size_refusal);
     std::uint64_t free_bytes = 0;
     const bool known = free_space(settings.target_directory, free_bytes);
     std::vector<std::uint64_t> all;
-    if (!cluster_gather({bytes_needed(first_rank_on_node() ? eviction_file::counted : eviction_file::left_out),
-                         free_bytes, known ? 1u : 0u},
-                        all))
+    if (!cluster_gather(
+            {bytes_needed(settings, first_rank_on_node() ? eviction_file::counted : eviction_file::left_out),
+             free_bytes, known ? 1u : 0u},
+            all))
         return false;
     const std::uint32_t rank = cluster_rank();
     if (directory[rank] != rank || !known) return true;
@@ -125,16 +129,16 @@ bool check_rank_limits(run_state& run, const std::vector<std::uint32_t>& directo
 
 }  // namespace
 
-void settle_refusals(run_record& results, const std::string& mine) {
+std::string settle_refusals(run_record& results, const std::string& directory, const std::string& mine) {
     install_refusal_hook(nullptr);
     // No interruption handler is installed yet: nothing cuts these gathers short.
     std::vector<std::string> refusals, hosts, paths;
     cluster_gather_text(mine, refusals);
     cluster_gather_text(describe_host().name, hosts);
-    cluster_gather_text(settings.target_directory, paths);
+    cluster_gather_text(directory, paths);
     const auto first =
         std::find_if(refusals.begin(), refusals.end(), [](const std::string& text) { return !text.empty(); });
-    if (first == refusals.end()) return;
+    if (first == refusals.end()) return std::string();
     const auto rank = static_cast<std::uint32_t>(first - refusals.begin());
     // A rank's own refusal is printed as it is met; only rank 0's output is seen.
     if (rank != cluster_rank()) print_on_own_line(*first);
@@ -144,10 +148,11 @@ void settle_refusals(run_record& results, const std::string& mine) {
                       : format_text(messages::refusal_rank, rank, cluster_size(), hosts[rank].c_str(), where.c_str()));
     results.error_rank = rank;
     cluster_agree_to_end();
-    if (mine.empty()) end_process(1, *first);
+    return *first;
 }
 
 bool prepare_ranks(run_state& run, run_record& results) {
+    const run_settings& settings = run.settings;
     std::vector<rank_description>& ranks = results.ranks;
     const std::string host = describe_host().name;
     file_system_type type;
@@ -178,8 +183,8 @@ bool prepare_ranks(run_state& run, run_record& results) {
     return true;
 }
 
-void note_ranks(const run_record& results) {
+void note_ranks(const run_record& results, std::uint32_t worker_count) {
     std::uint32_t nodes = 0;
     for (const rank_description& rank : results.ranks) nodes = std::max(nodes, rank.node + 1);
-    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes, settings.worker_count));
+    print_on_own_line(format_text(messages::ranks_note, cluster_size(), nodes, worker_count));
 }

@@ -38,4 +38,10 @@ void refuse_run(const std::string& message) {
     end_process(1, message);
 }
 
+void refuse_run(const run_refusal& refusal) {
+    print_on_own_line(refusal.message);
+    if (!refusal.note.empty()) print_on_own_line(refusal.note);
+    end_process(1, refusal.message);
+}
+
 void print_error(const std::string& message) { print_on_own_line(message); }

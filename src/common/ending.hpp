@@ -37,5 +37,15 @@ void install_refusal_hook(refusal_hook hook);
 // Prints `message` on a line of its own and ends the process with status 1.
 [[noreturn]] void refuse_run(const std::string& message);
 
+// A run refused before any file exists: the message it ends with, empty for none, and a note
+// said after it, empty for none.
+struct run_refusal {
+    std::string message;
+    std::string note;
+};
+
+// Prints the refusal and its note, each on a line of its own, and ends the process with status 1.
+[[noreturn]] void refuse_run(const run_refusal& refusal);
+
 // Prints `message` on a line of its own; the run goes on.
 void print_error(const std::string& message);

@@ -9,27 +9,13 @@ namespace messages {
 inline constexpr const char* version_line = "Quorlane %s - sequential disk throughput benchmark\n";
 inline constexpr const char* blank_line = "\n";
 
-// The help, printed line by line with the defaults; %c is the directory separator.
-inline constexpr const char* help =
-    "GENERAL OPTIONS"
-    "\n-?            This help"
-    "\n-path         Path that will be tested           Defaut: %s"
-    "\n-block        Size of one block (in Ko)          Defaut: %u"
-    "\n-file         Size total per file (in Mo)        Defaut: %u"
-    "\n-file_number  Number of files to write           Defaut: %u"
-    "\n-thread       Number of thread                   Defaut: %u"
-    "\n-cache        Size of controller's cache (in Go) Defaut: %u"
-    "\n              0 to disable the cache flush process"
-    "\n-fill         Percent of the free space to write"
-    "\n-time         Seconds a phase may last at most"
-    "\n-latency      Time every call: percentiles, longest stalls"
-    "\n-clean        Remove the files of runs that ended without removing them"
-    "\n-version      Print the version and exit"
-    "\n-repeat       Passes of the whole run (median)   Defaut: %u"
-    "\n-json         Write the results to this JSON file"
-    "\n-verify       Check every byte read against what was written"
-    "\n-direct       Unbuffered I/O: bypass the OS cache"
-    "\n-html         Write a report with charts to this HTML file"
+// The help: its heading, then a line for each option of the option table (its name, its text,
+// its default, and a line under it if it has one), then the sample line; %c is the directory
+// separator.
+inline constexpr const char* help_heading = "GENERAL OPTIONS";
+inline constexpr const char* help_line = "\n%-14s%s";
+inline constexpr const char* help_line_with_default = "\n%-14s%-35sDefaut: %s";
+inline constexpr const char* help_sample =
     "\n"
     "\nSample : Quorlane.exe -path %s%c -block 100 -file 1024 -thread 1 -cache 1"
     "\n";

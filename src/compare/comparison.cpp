@@ -5,6 +5,7 @@
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
 #include "report/run_summary.hpp"
+#include "settings/options.hpp"
 
 namespace {
 
@@ -36,22 +37,13 @@ std::string label_of(const run_record& run) {
     return where + ", " + date;
 }
 
-std::string yes_no(bool value) { return value ? "yes" : "no"; }
-
+// Besides the options the table has compared: where and on what each run ran.
 struct compared_setting {
     const char* name;
     std::string (*value)(const run_record& run);
 };
 
-const compared_setting compared_settings[] = {
-    {"-block", [](const run_record& r) { return std::to_string(r.settings.block_kib); }},
-    {"-file", [](const run_record& r) { return std::to_string(r.settings.file_mib); }},
-    {"-file_number", [](const run_record& r) { return std::to_string(r.settings.file_number); }},
-    {"-thread", [](const run_record& r) { return std::to_string(r.settings.thread); }},
-    {"-cache", [](const run_record& r) { return std::to_string(r.settings.cache_gib); }},
-    {"-repeat", [](const run_record& r) { return std::to_string(r.settings.repeat); }},
-    {"-verify", [](const run_record& r) { return yes_no(r.settings.verify); }},
-    {"-direct", [](const run_record& r) { return yes_no(r.settings.direct); }},
+const compared_setting compared_places[] = {
     {"ranks", [](const run_record& r) { return std::to_string(r.ranks.empty() ? 1 : r.ranks.size()); }},
     {"directory", directory_of},
     {"file system",
@@ -80,16 +72,27 @@ comparison compare_runs(std::vector<read_results> runs) {
         run.read = std::move(read);
         compared.runs.push_back(std::move(run));
     }
-    for (const compared_setting& setting : compared_settings) {
-        setting_difference difference{setting.name, {}};
+    compared.differences = differing_settings(compared.runs, option_table());
+    return compared;
+}
+
+std::vector<setting_difference> differing_settings(const std::vector<compared_run>& runs,
+                                                   std::span<const option_row> options) {
+    std::vector<setting_difference> differences;
+    const auto add_if_differs = [&](const char* name, const auto& value_of) {
+        setting_difference difference{name, {}};
         bool differs = false;
-        for (const compared_run& run : compared.runs) {
-            difference.values.push_back(setting.value(run.read.record));
+        for (const compared_run& run : runs) {
+            difference.values.push_back(value_of(run.read.record));
             differs = differs || difference.values.back() != difference.values.front();
         }
-        if (differs) compared.differences.push_back(difference);
-    }
-    return compared;
+        if (differs) differences.push_back(difference);
+    };
+    for (const option_row& row : options)
+        if (row.compared)
+            add_if_differs(row.name, [&row](const run_record& run) { return option_value_text(row, run.settings); });
+    for (const compared_setting& place : compared_places) add_if_differs(place.name, place.value);
+    return differences;
 }
 
 bool ratio_to_first(const comparison& compared, std::size_t run, int kind, double& ratio) {

@@ -2,12 +2,14 @@
 // to the first run's, and the settings, machine and target that differ between the runs.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
 #include "compare/results_file.hpp"
 #include "results/record.hpp"
 #include "results/statistics.hpp"
+#include "settings/options.hpp"
 
 struct compared_figure {
     std::size_t passes = 0;  // that measured it in full; 0 when none did
@@ -31,6 +33,11 @@ struct comparison {
 };
 
 comparison compare_runs(std::vector<read_results> runs);
+
+// The options of `options` that quorlane-report compares, then where and on what the runs ran:
+// each that differs between `runs`, with its value in every run.
+std::vector<setting_difference> differing_settings(const std::vector<compared_run>& runs,
+                                                   std::span<const option_row> options);
 
 // The run's figure over the first run's; false when either was not measured.
 bool ratio_to_first(const comparison& compared, std::size_t run, int kind, double& ratio);

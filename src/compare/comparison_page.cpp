@@ -198,7 +198,7 @@ std::string hosts_and_targets(const comparison& compared) {
         {"In memory", [](const run_record& r) { return std::string(r.target.memory_backed ? "yes" : "no"); }},
         {"Size, free at the end",
          [](const run_record& r) { return binary_size(r.target.total_bytes) + ", " + binary_size(r.target.free_bytes); }},
-        {"Data a pass", [](const run_record& r) { return binary_size(r.settings.bytes_per_pass); }},
+        {"Data a pass", [](const run_record& r) { return binary_size(bytes_per_pass(r.settings)); }},
         {"Started (UTC)", [](const run_record& r) { return r.started_utc; }},
         {"Quorlane", [](const run_record& r) { return r.program_version; }},
     };

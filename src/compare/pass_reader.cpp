@@ -91,8 +91,8 @@ std::vector<stall_record> stalls_of(json_reading& reading, const json_place& sta
         stall_record stall;
         if (present(member(place, "rank")))
             stall.rank = static_cast<std::uint32_t>(read_count(reading, member(place, "rank"), run.ranks.empty() ? 0 : run.ranks.size() - 1));
-        stall.worker = static_cast<std::uint32_t>(read_count(reading, member(place, "worker"), run.settings.thread - 1));
-        stall.file = static_cast<std::uint32_t>(read_count(reading, member(place, "file"), run.settings.file_number - 1));
+        stall.worker = static_cast<std::uint32_t>(read_count(reading, member(place, "worker"), run.settings.worker_count - 1));
+        stall.file = static_cast<std::uint32_t>(read_count(reading, member(place, "file"), run.settings.files_per_worker - 1));
         const json_place offset = member(place, "offset");
         require_member(reading, offset, "an integer or null");
         stall.whole_file = offset.value != nullptr && offset.value->is_null();
@@ -158,12 +158,12 @@ std::optional<link_note_record> link_note_of(json_reading& reading, const json_p
 
 void read_workers(json_reading& reading, const json_place& workers, const run_record& run, figure_record& figure) {
     const std::size_t ranks = run.ranks.empty() ? 1 : run.ranks.size();
-    if (!check_array(reading, workers, std::size_t{run.settings.thread} * ranks)) return;
+    if (!check_array(reading, workers, std::size_t{run.settings.worker_count} * ranks)) return;
     for (std::size_t k = 0; k < workers.value->size() && !reading.failed(); ++k) {
         const json_place place = element(workers, k);
         if (!check_object(reading, place)) return;
         worker_result worker;
-        worker.worker = static_cast<std::uint32_t>(read_count(reading, member(place, "worker"), run.settings.thread - 1));
+        worker.worker = static_cast<std::uint32_t>(read_count(reading, member(place, "worker"), run.settings.worker_count - 1));
         if (present(member(place, "rank")))
             worker.rank = static_cast<std::uint32_t>(read_count(reading, member(place, "rank"), ranks - 1));
         worker.bytes = read_count(reading, member(place, "bytes"), most_bytes);
@@ -171,7 +171,7 @@ void read_workers(json_reading& reading, const json_place& workers, const run_re
         const json_place stopped = member(place, "stopped_at");
         if (present(stopped) && check_object(reading, stopped)) {
             worker.cut_short = true;
-            worker.stopped_file = static_cast<std::uint32_t>(read_count(reading, member(stopped, "file"), run.settings.file_number - 1));
+            worker.stopped_file = static_cast<std::uint32_t>(read_count(reading, member(stopped, "file"), run.settings.files_per_worker - 1));
             worker.stopped_offset = read_count(reading, member(stopped, "offset"), most_bytes);
         }
         figure.workers.push_back(worker);
@@ -231,7 +231,7 @@ void read_figure(json_reading& reading, const json_place& place, std::size_t ind
     read_workers(reading, member(place, "workers"), run, figure);
     const json_place limit = member(place, "time_limit");
     if (present(limit) && check_object(reading, limit)) {
-        if (read_integer(reading, member(limit, "seconds"), 1, 86400) != run.settings.time_limit_s && !reading.failed())
+        if (read_integer(reading, member(limit, "seconds"), 1, 86400) != run.settings.phase_seconds && !reading.failed())
             fail(reading, format_text(messages::results_disagree, member(limit, "seconds").path.c_str(), "/settings/time_limit_s"));
         figure.cut_short = read_boolean(reading, member(limit, "cut_short"));
     }
@@ -267,7 +267,7 @@ void read_steps(json_reading& reading, const json_place& steps, pass_record& pas
 }  // namespace
 
 void read_passes(json_reading& reading, const json_place& passes, run_record& run) {
-    if (!check_array(reading, passes, run.settings.repeat)) return;
+    if (!check_array(reading, passes, run.settings.pass_count)) return;
     for (std::size_t index = 0; index < passes.value->size() && !reading.failed(); ++index) {
         const json_place place = element(passes, index);
         if (!check_object(reading, place)) return;

@@ -9,6 +9,7 @@
 #include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
 #include "report/run_summary.hpp"
+#include "settings/options.hpp"
 
 namespace {
 
@@ -156,41 +157,38 @@ void check_derived(json_reading& reading, const json_place& settings, const char
                               std::to_string(read).c_str(), std::to_string(expected).c_str()));
 }
 
-settings_record settings_of(json_reading& reading, const json_place& settings) {
+}  // namespace
+
+settings_record settings_of(json_reading& reading, const json_place& settings, std::span<const option_row> options) {
     settings_record read;
     if (!check_object(reading, settings)) return read;
-    // Each option's range, as the command line accepts it.
-    const auto option = [&](const char* name, std::uint32_t least, std::uint32_t most) {
-        return static_cast<std::uint32_t>(read_integer(reading, member(settings, name), least, most));
-    };
-    read.block_kib = option("block_kib", 1, 1024);
-    read.file_mib = option("file_mib", 1, 102400);
-    read.file_number = option("file_number", 1, 1000000);
-    read.thread = option("thread", 1, 100);
-    read.cache_gib = option("cache_gib", 0, 100);
-    read.repeat = option("repeat", 1, 100);
-    read.json = read_text(reading, member(settings, "json"));
-    read.html = read_text(reading, member(settings, "html"));
-    read.verify = read_boolean(reading, member(settings, "verify"));
-    read.direct = read_boolean(reading, member(settings, "direct"));
-    read.latency = read_boolean(reading, member(settings, "latency"));
-    if (present(member(settings, "fill_percent"))) read.fill_percent = option("fill_percent", 1, 100);
-    if (present(member(settings, "time_limit_s"))) read.time_limit_s = option("time_limit_s", 1, 86400);
-    // Written only as true, when given.
-    const json_place clean = member(settings, "clean");
-    if (present(clean) && !(read.clean = read_boolean(reading, clean)) && !reading.failed())
-        fail(reading, format_text(messages::results_field, clean.path.c_str(), "true"));
-    read.blocks_per_file = read_count(reading, member(settings, "blocks_per_file"), UINT64_MAX);
-    read.bytes_per_file = read_count(reading, member(settings, "bytes_per_file"), UINT64_MAX);
-    read.bytes_per_pass = read_count(reading, member(settings, "bytes_per_pass"), UINT64_MAX);
+    for (const option_row* row : results_file_order(options)) {
+        const json_place place = member(settings, row->json_key);
+        if (row->json_only_when_given && !present(place)) continue;
+        if (row->number != nullptr) {
+            read.*row->number = static_cast<std::uint32_t>(read_integer(reading, place, row->minimum, row->maximum));
+        } else if (row->turned_on != nullptr) {
+            read.*row->turned_on = read_boolean(reading, place);
+            // A switch written only when given is written only as true.
+            if (row->json_only_when_given && !(read.*row->turned_on) && !reading.failed())
+                fail(reading, format_text(messages::results_field, place.path.c_str(), "true"));
+        } else {
+            read.*row->text = read_text(reading, place);
+        }
+    }
+    const std::uint64_t blocks_per_file = read_count(reading, member(settings, "blocks_per_file"), UINT64_MAX);
+    const std::uint64_t bytes_per_file = read_count(reading, member(settings, "bytes_per_file"), UINT64_MAX);
+    const std::uint64_t bytes_in_pass = read_count(reading, member(settings, "bytes_per_pass"), UINT64_MAX);
+    if (reading.failed()) return read;
     // None of these products overflows within the options' ranges.
-    const std::uint64_t blocks = std::uint64_t{read.file_mib} * 1024 / read.block_kib;
-    check_derived(reading, settings, "blocks_per_file", read.blocks_per_file, blocks);
-    check_derived(reading, settings, "bytes_per_file", read.bytes_per_file, blocks * read.block_kib * 1024);
-    check_derived(reading, settings, "bytes_per_pass", read.bytes_per_pass,
-                  blocks * read.block_kib * 1024 * read.file_number * read.thread);
+    read.blocks_per_file = read.file_mib * 1024 / read.block_kib;
+    check_derived(reading, settings, "blocks_per_file", blocks_per_file, read.blocks_per_file);
+    check_derived(reading, settings, "bytes_per_file", bytes_per_file, test_file_bytes(read));
+    check_derived(reading, settings, "bytes_per_pass", bytes_in_pass, bytes_per_pass(read));
     return read;
 }
+
+namespace {
 
 mismatch_record mismatch_of(json_reading& reading, const json_place& place) {
     constexpr std::size_t most_detail_lines = 64;
@@ -355,7 +353,7 @@ run_record record_of(json_reading& reading, const json_place& root) {
     read_ending(reading, root, run);
     run.host = host_of(reading, member(root, "host"), run.measured.machine);
     run.target = target_of(reading, member(root, "target"), run.measured);
-    run.settings = settings_of(reading, member(root, "settings"));
+    run.settings = settings_of(reading, member(root, "settings"), option_table());
     read_cluster(reading, member(root, "cluster"), run);
     read_passes(reading, member(root, "passes"), run);
     read_verification(reading, member(root, "verification"), run);

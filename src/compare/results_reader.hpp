@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 
 #include "compare/checked_json.hpp"
 #include "results/record.hpp"
+#include "settings/options.hpp"
 
 // Bounds no run reaches, so that no arithmetic of the reports on what they bound overflows.
 inline constexpr std::int64_t most_microseconds = 3155760000000000;  // a century
@@ -17,6 +19,10 @@ inline constexpr std::size_t most_ranks = 1 << 20;
 
 // The record, with the first fault in `reading` when there is one (the record is then of no use).
 run_record record_of(json_reading& reading, const json_place& root);
+
+// The settings: every option of `options` with a key, those always written required, each in
+// its range as the command line accepts it, and the sizes they make checked against them.
+settings_record settings_of(json_reading& reading, const json_place& settings, std::span<const option_row> options);
 
 // The passes, read once the settings and the ranks they are checked against are.
 void read_passes(json_reading& reading, const json_place& passes, run_record& run);

@@ -20,7 +20,7 @@ std::string written_file_name(const file_check& check, const sector_stamp& stamp
     const run_state& run = *check.run;
     if (stamp.stream == eviction_stream) return run.eviction_file_path;
     if (stamp.stream < run.writer_prefixes.size() && !run.writer_prefixes[stamp.stream].empty())
-        return test_file_name(run.writer_prefixes[stamp.stream], stamp.file);
+        return test_file_name(run.settings.target_directory, run.writer_prefixes[stamp.stream], stamp.file);
     return format_text(messages::unknown_writer_file, stamp.file, stamp.stream);
 }
 

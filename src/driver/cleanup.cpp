@@ -14,7 +14,6 @@
 #include "run/file_name.hpp"
 #include "run/run_marker.hpp"
 #include "run/run_state.hpp"
-#include "settings/settings.hpp"
 
 std::vector<directory_entry> written_files(benchmark_run& run) {
     std::vector<directory_entry> files;
@@ -41,7 +40,7 @@ namespace {
 bool remove_run_file(run_state& run, const std::string& entry, const std::string& failure_message) {
     std::string reason;
     if (remove_file(run.directory, entry, reason)) return true;
-    const std::string name = settings.target_directory + entry;
+    const std::string name = run.settings.target_directory + entry;
     print("%s", failure_message.c_str());
     print(messages::file_detail, name.c_str(), reason.c_str());
     print("\n");
@@ -121,7 +120,7 @@ bool remove_run_files(benchmark_run& run) {
     }
     for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
         for (std::uint32_t index = 0; index < state.files_created[w]; ++index) {
-            const std::string name = test_file_name(run.workers[w].file_prefix, index);
+            const std::string name = test_file_name(run.settings.target_directory, run.workers[w].file_prefix, index);
             if (!remove_run_file(state, test_file_entry(run.workers[w].file_prefix, index),
                                  format_text(messages::test_file_removal, name.c_str(), index)))
                 all_removed = false;

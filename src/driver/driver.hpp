@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "common/ending.hpp"
 #include "results/record.hpp"
 #include "run/run_state.hpp"
 #include "workers/workers.hpp"
 
-// One run as main drives it: its state, what it measured, and the workers of the pass.
+// One run as main drives it: its settings, its state, what it measured, and the workers of the pass.
 struct benchmark_run {
-    run_state state;
+    run_settings settings;
+    run_state state{settings};
     run_record results;
     std::vector<worker> workers;
 };
@@ -22,9 +24,9 @@ struct benchmark_run {
 // with -clean removes exactly those instead, and says so. A live run's files are never touched.
 void settle_leftovers(const run_state& run);
 
-// Refuses, before any file exists, a run that needs more open files or more free space
-// than the system offers; raises the open-files limit on the way.
-void check_limits();
+// The refusal, before any file exists, of a run that needs more open files or more free space
+// than the system offers (none when it fits); raises the open-files limit on the way.
+run_refusal check_limits(const run_settings& settings);
 
 // With -direct: refuses, before any file exists, a directory whose file system can't bypass
 // the OS cache and a block size it can't take (the OS's own unit, the logical sector); aligns
@@ -37,7 +39,7 @@ void check_unbuffered_io(run_state& run);
 std::uint32_t partial_physical_sector(const target_identity& target, std::uint32_t block_bytes);
 
 // With -direct, once the device is known: says when the blocks don't cover its physical sectors.
-void note_partial_physical_sectors(const run_record& results);
+void note_partial_physical_sectors(const run_record& results, const run_settings& settings);
 
 // Readies the run for pass `pass_number` (from 0): its record, its write-handle table, and
 // its workers, numbered, with their streams and the pass's identity.

@@ -16,7 +16,6 @@
 #include "platform/interruption.hpp"
 #include "run/file_name.hpp"
 #include "run/run_state.hpp"
-#include "settings/settings.hpp"
 
 namespace {
 
@@ -69,7 +68,7 @@ bool wait_for_flush(flush_progress& state, const stop_signal& stop) {
 void start_flush(run_state& run) {
     run.flush = std::make_shared<flush_progress>();
     run.flush->handles = run.write_handles;
-    run.flush->files_per_worker = settings.files_per_worker;
+    run.flush->files_per_worker = run.settings.files_per_worker;
     run.flush->start_us = now_us();
     try {
         run.flusher = std::thread([state = run.flush, &stop = run.stop] { force_all(*state, stop); });
@@ -108,9 +107,10 @@ figure_record forced_write_figure(const run_state& run, const figure_record& wri
 
 // The test file whose flush failed, and why, as the run's fatal error.
 void record_flush_failure(benchmark_run& run, const flush_progress& state) {
-    const worker& owner = run.workers[state.done / settings.files_per_worker];
-    const std::string name =
-        test_file_name(owner.file_prefix, static_cast<std::uint32_t>(state.done % settings.files_per_worker));
+    const std::uint32_t files_per_worker = run.settings.files_per_worker;
+    const worker& owner = run.workers[state.done / files_per_worker];
+    const std::string name = test_file_name(run.settings.target_directory, owner.file_prefix,
+                                            static_cast<std::uint32_t>(state.done % files_per_worker));
     record_fatal_error(run.state, format_text(messages::flush_failed, name.c_str(), state.reason.c_str()));
 }
 

@@ -69,6 +69,7 @@ std::vector<dead_run> dead_runs_in(const std::string& directory) {
 }  // namespace
 
 void settle_leftovers(const run_state& state) {
+    const run_settings& settings = state.settings;
     const std::string& directory = settings.target_directory;
     const std::vector<dead_run> runs = dead_runs_in(directory);
     std::uint64_t files = 0, bytes = 0, removed_files = 0, removed_bytes = 0;

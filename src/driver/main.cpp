@@ -2,6 +2,8 @@
 // with the purge between them, then removal of every file the pass created; with several
 // passes, their medians at the end. Built twice: quorlane, and quorlane-mpi, where every rank
 // of an MPI job runs this on its own files in step with the others.
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,37 +45,55 @@ int main(int argc, char** argv) {
     on_output_failure([&run](const std::string& message) { record_fatal_error(run.state, message); });
     describe_unknown_errors_with(messages::windows_error);
     if (cluster_mode())
-        install_refusal_hook([&run](const std::string& message) { settle_refusals(run.results, message); });
-    initialize_settings();
+        install_refusal_hook([&run](const std::string& message) {
+            settle_refusals(run.results, run.settings.target_directory, message);
+        });
     run.state.seed = draw_run_seed();
     seed_names(run.state.seed);
     use_utf8_arguments(argc, argv);
-    parse_arguments(argc, argv);
-    if (settings.fill_percent != 0) note_fill();
-    open_run_directory(run.state);
-    if (is_printing_rank()) prepare_reports(run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
+    const parsed_arguments parsed = parse_arguments(argc, argv);
+    // The settings as far as they were read: a rank's refusal names its -path when it has one.
+    run.settings = parsed.settings;
+    if (parsed.end == parse_end::printed) std::exit(parsed.status);
+    if (parsed.end == parse_end::refused) refuse_run(parsed.refusal);
+    const run_settings& settings = run.settings;
+    if (settings.fill_percent != 0 && !settings.clean) note_fill(settings);
+    if (!open_run_directory(run.state)) refuse_run(messages::invalid_path);
+    if (is_printing_rank()) {
+        const std::string refusal =
+            prepare_reports(settings, run.results, run.state.stop, std::vector<std::string>(argv, argv + argc));
+        if (!refusal.empty()) refuse_run(refusal);
+    }
     check_unbuffered_io(run.state);
-    if (cluster_mode()) settle_refusals(run.results, "");
+    if (cluster_mode()) {
+        const std::string refusal = settle_refusals(run.results, settings.target_directory, "");
+        if (!refusal.empty()) end_process(1, refusal);
+    }
     // With several ranks, the ranks create and remove files to find which share a directory.
     interrupted_run = &run.state.stop;
     install_interruption_handlers(on_interruption);
     // Rank 0 looks at its own directory, which the ranks usually share; another node's dead
     // ranks can't be told from live ones from here.
     if (is_printing_rank()) settle_leftovers(run.state);
-    if (settings.clean) settle_fill();
+    if (settings.clean) {
+        // -fill's share is taken once the removed files' space is free again, and said then.
+        if (const std::optional<run_refusal> refusal = settle_fill(run.settings)) refuse_run(*refusal);
+        if (settings.fill_percent != 0) note_fill(settings);
+    }
     if (cluster_mode()) {
         // A step cut short by an interruption, or a rank that can't run, ends every rank here.
         prepare_ranks(run.state, run.results);
         stop_if_requested(run);
-        note_ranks(run.results);
+        note_ranks(run.results, settings.worker_count);
     } else {
-        check_limits();
+        const run_refusal refusal = check_limits(settings);
+        if (!refusal.message.empty()) refuse_run(refusal);
     }
     run.results.measured = identify_measured_on(settings.target_directory, identity_limit_ms);
-    note_memory_file_system(run.results);
-    note_inherited_transforms(run.results);
-    note_cache_beyond_purge();
-    note_partial_physical_sectors(run.results);
+    note_memory_file_system(run.results, settings.target_directory);
+    note_inherited_transforms(run.results, settings.target_directory);
+    note_cache_beyond_purge(settings.target_directory);
+    note_partial_physical_sectors(run.results, settings);
 
     open_run_marker(run.state);
     run.state.start_us = now_us();

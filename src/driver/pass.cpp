@@ -43,8 +43,8 @@ void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figu
     if (!combine_ranks(kept)) stop_if_requested(run);
     print_result(kind, kept.kib_per_ms);
     print_slow_figure_note(kept);
-    print_link_note(run.results, run.results.passes.back(), kind);
-    if (settings.latency) print_latency_notes(kind, kept);
+    print_link_note(run.results, run.results.passes.back(), kind, run.settings.direct);
+    if (run.settings.latency) print_latency_notes(kind, kept);
 }
 
 // Unbuffered writes leave nothing in the OS cache, unless the file system keeps the data
@@ -82,7 +82,7 @@ void purge_before_reading(benchmark_run& run) {
 void share_writer_files(benchmark_run& run) {
     std::vector<writer_files> mine;
     for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
-        const auto first = run.state.file_identities.begin() + std::ptrdiff_t{w} * settings.files_per_worker;
+        const auto first = run.state.file_identities.begin() + std::ptrdiff_t{w} * run.settings.files_per_worker;
         mine.push_back(writer_files{run.workers[w].file_prefix, run.state.files_created[w], run.state.last_file_bytes[w],
                                     std::vector<file_identity>(first, first + run.state.files_created[w])});
     }
@@ -111,7 +111,7 @@ void judge_capacity(benchmark_run& run, bool cut_short) {
     for (const worker& reader : run.workers) {
         add_tally(tally, reader.capacity);
         if (first == nullptr && reader.mismatch.found) first = &reader;
-        offered += written_bytes(reader.reads);
+        offered += written_bytes(reader.reads, test_file_bytes(run.settings));
     }
     if (first == nullptr) return;
     capacity_record& capacity = run.results.capacity;
@@ -130,9 +130,11 @@ void judge_capacity(benchmark_run& run, bool cut_short) {
 void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
     run.results.passes.emplace_back();
     prepare_write_handles(run.state);
-    if (capacity_checked())
+    const run_settings& settings = run.settings;
+    if (capacity_checked(settings))
         prepare_write_order(run.state.order, settings.worker_count,
-                            std::uint64_t{settings.files_per_worker} * settings.blocks_per_file, bytes_per_block());
+                            std::uint64_t{settings.files_per_worker} * settings.blocks_per_file,
+                            bytes_per_block(settings));
     const std::uint64_t identity = pass_identity(run.state.seed, pass_number);
     run.workers.assign(settings.worker_count, worker{});
     for (std::uint32_t w = 0; w < settings.worker_count; ++w) {
@@ -148,9 +150,10 @@ void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
 }
 
 void run_pass(benchmark_run& run, std::uint32_t pass_number) {
+    const run_settings& settings = run.settings;
     prepare_pass(run, pass_number);
     const std::uint64_t identity = run.workers.front().pass_identity;
-    const std::uint64_t eviction_bytes = eviction_file_bytes();
+    const std::uint64_t eviction_bytes = eviction_file_bytes(settings);
 
     if (settings.controller_cache_gib != 0)
         run_eviction_step(run, "eviction_write", eviction_bytes,
@@ -168,7 +171,7 @@ void run_pass(benchmark_run& run, std::uint32_t pass_number) {
         if (settings.controller_cache_gib != 0)
             run_eviction_step(run, "eviction_read", eviction_bytes, read_eviction_file);
         const figure_record read = read_phase(run, with_cache);
-        if (capacity_checked()) judge_capacity(run, read.cut_short);
+        if (capacity_checked(settings)) judge_capacity(run, read.cut_short);
         keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached, read);
     }
 

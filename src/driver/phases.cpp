@@ -120,13 +120,16 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
     phase.bytes_moved.store(0);
     phase.cut_short.store(false);
     phase.expected_bytes = expected_bytes;
+    // With -fill or -time the progress line also says how far the phase has come and how long it has left.
+    phase.outlook_shown = run.settings.fill_percent != 0 || run.settings.phase_seconds != 0;
     for (worker& self : run.workers) {
         self.cut_short = false;
         self.capacity = capacity_tally{};
     }
     wait_for_every_rank(run);
     phase.start_us = now_us();
-    phase.deadline_us = settings.phase_seconds == 0 ? 0 : phase.start_us + settings.phase_seconds * one_second_us;
+    const std::uint32_t seconds = run.settings.phase_seconds;
+    phase.deadline_us = seconds == 0 ? 0 : phase.start_us + seconds * one_second_us;
     run_workers(run, worker_function, label.c_str(), figure);
     measure(figure, run.state);
     figure.cut_short = phase.cut_short.load();
@@ -146,8 +149,9 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
 
 figure_record write_phase(benchmark_run& run) {
     print("%s", messages::write_status);
-    const figure_record figure = run_phase(run, write_worker, figure_kind::write_cached,
-                                           test_file_bytes() * settings.files_per_worker * run.workers.size());
+    const figure_record figure =
+        run_phase(run, write_worker, figure_kind::write_cached,
+                  test_file_bytes(run.settings) * run.settings.files_per_worker * run.workers.size());
     // A rank forces its files as soon as its own writers end, without waiting for the others.
     if (cluster_mode()) start_flush(run.state);
     return figure;
@@ -157,7 +161,7 @@ figure_record read_phase(benchmark_run& run, bool with_cache) {
     std::uint64_t expected_bytes = 0;
     for (worker& reader : run.workers) {
         reader.with_cache = with_cache;
-        expected_bytes += written_bytes(reader.reads);
+        expected_bytes += written_bytes(reader.reads, test_file_bytes(run.settings));
     }
     return run_phase(run, read_worker, with_cache ? figure_kind::read_cached : figure_kind::read_uncached,
                      expected_bytes);

@@ -9,6 +9,7 @@
 #include "settings/settings.hpp"
 
 void check_unbuffered_io(run_state& run) {
+    const run_settings& settings = run.settings;
     if (!settings.direct) return;
     std::uint32_t offset_alignment = 0;
     std::uint32_t memory_alignment = 0;
@@ -40,9 +41,9 @@ std::uint32_t partial_physical_sector(const target_identity& target, std::uint32
     return sector;
 }
 
-void note_partial_physical_sectors(const run_record& results) {
+void note_partial_physical_sectors(const run_record& results, const run_settings& settings) {
     if (!settings.direct) return;
     const std::uint32_t sector =
-        partial_physical_sector(results.measured.target, static_cast<std::uint32_t>(bytes_per_block()));
+        partial_physical_sector(results.measured.target, static_cast<std::uint32_t>(bytes_per_block(settings)));
     if (sector != 0) print_on_own_line(format_text(messages::direct_partial_sectors, settings.block_kib, sector));
 }

@@ -92,9 +92,9 @@ std::string capacity_note(const capacity_record& capacity) {
 
 void note_capacity(const capacity_record& capacity) { print_on_own_line(capacity_note(capacity)); }
 
-void note_fill() {
+void note_fill(const run_settings& settings) {
     const std::uint64_t files = std::uint64_t{settings.files_per_worker} * settings.worker_count;
-    const std::uint64_t file_bytes = test_file_bytes();
+    const std::uint64_t file_bytes = test_file_bytes(settings);
     const std::string all = binary_size(files * file_bytes);
     if (files == 1) {
         print_on_own_line(format_text(messages::fill_note_one_file, settings.fill_percent, all.c_str()));

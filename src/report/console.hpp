@@ -29,4 +29,4 @@ std::string capacity_note(const capacity_record& capacity);
 void note_capacity(const capacity_record& capacity);
 
 // With -fill, after the banner: what the run will write.
-void note_fill();
+void note_fill(const run_settings& settings);

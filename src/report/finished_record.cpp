@@ -17,35 +17,13 @@ std::string without_note_prefix(const std::string& text) {
     return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
 }
 
-settings_record settings_of_run() {
-    settings_record given;
-    given.block_kib = settings.block_kib;
-    given.file_mib = settings.file_mib;
-    given.file_number = settings.files_per_worker;
-    given.thread = settings.worker_count;
-    given.cache_gib = settings.controller_cache_gib;
-    given.repeat = settings.pass_count;
-    given.json = settings.results_file;
-    given.html = settings.report_page;
-    given.verify = settings.verify;
-    given.direct = settings.direct;
-    given.latency = settings.latency;
-    given.fill_percent = settings.fill_percent;
-    given.time_limit_s = settings.phase_seconds;
-    given.clean = settings.clean;
-    given.blocks_per_file = settings.blocks_per_file;
-    given.bytes_per_file = test_file_bytes();
-    given.bytes_per_pass = given.bytes_per_file * settings.files_per_worker * settings.worker_count;
-    return given;
-}
-
 host_record host_of_run() {
     const host_description host = describe_host();
     return host_record{host.name, host.os, host.os_version, host.logical_cpus, host.memory_bytes};
 }
 
 // A loop device over a file in memory is in memory, whatever the loop's own volume says.
-target_record target_of_run(const target_identity& identity) {
+target_record target_of_run(const run_settings& settings, const target_identity& identity) {
     const volume_description volume = describe_volume(settings.target_directory);
     target_record target;
     target.path = settings.target_directory;
@@ -70,15 +48,17 @@ std::optional<rate_drop_record> rate_drop_of(const figure_record& write) {
                             rounded_rate(drop.after_bytes_per_second / 1e6), rate_drop_sentence(drop)};
 }
 
-std::optional<link_note_record> link_note_of(const run_record& run, const pass_record& pass, figure_kind kind) {
-    const std::optional<link_note> note = figure_link_note(run, pass, kind);
+std::optional<link_note_record> link_note_of(const run_record& run, const pass_record& pass, figure_kind kind,
+                                             bool direct) {
+    const std::optional<link_note> note = figure_link_note(run, pass, kind, direct);
     if (!note) return std::nullopt;
     return link_note_record{note->kind, note->link, note->ceiling_mb_per_second, without_note_prefix(note->text)};
 }
 
 }  // namespace
 
-run_record finished_record(const run_record& run, int exit_status, const std::string& message) {
+run_record finished_record(const run_settings& settings, const run_record& run, int exit_status,
+                           const std::string& message) {
     run_record finished = run;
     finished.program_version = QUORLANE_VERSION;
     finished.exit_status = exit_status;
@@ -86,15 +66,15 @@ run_record finished_record(const run_record& run, int exit_status, const std::st
                       : run.interrupted ? run_status::interrupted
                                         : run_status::error;
     finished.message = message;
-    finished.settings = settings_of_run();
+    finished.settings = settings;
     finished.host = host_of_run();
-    finished.target = target_of_run(run.measured.target);
+    finished.target = target_of_run(settings, run.measured.target);
     for (std::size_t index = 0; index < finished.passes.size(); ++index) {
         pass_record& pass = finished.passes[index];
         figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];
         if (write.measured) write.rate_drop = rate_drop_of(write);
         for (const figure_kind kind : {figure_kind::write_forced, figure_kind::read_uncached})
-            pass.figures[static_cast<int>(kind)].link_note = link_note_of(run, run.passes[index], kind);
+            pass.figures[static_cast<int>(kind)].link_note = link_note_of(run, run.passes[index], kind, settings.direct);
     }
     if (finished.capacity.checked) finished.capacity_note = capacity_note(finished.capacity);
     return finished;

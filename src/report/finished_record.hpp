@@ -6,5 +6,7 @@
 #include <string>
 
 #include "results/record.hpp"
+#include "settings/settings.hpp"
 
-run_record finished_record(const run_record& run, int exit_status, const std::string& message);
+run_record finished_record(const run_settings& settings, const run_record& run, int exit_status,
+                           const std::string& message);

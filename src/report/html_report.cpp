@@ -27,7 +27,7 @@ std::string note(const std::string& text, const char* kind = "") {
 
 std::string figure_card(const run_record& run, const run_summary& summary, int kind) {
     const bool medians = summary.passes > 1;
-    const std::size_t asked = run.settings.repeat;
+    const std::size_t asked = run.settings.pass_count;
     std::string value = "not measured", other;
     if (medians) {
         const figure_spread& spread = summary.figures[kind];

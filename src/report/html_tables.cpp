@@ -130,14 +130,14 @@ std::string context_tables(const run_record& run) {
     return "<h2>How it was measured</h2><div class=\"columns\">" +
            facts("Settings",
                  {{"Block", grouped(std::uint64_t{given.block_kib}) + " KiB"},
-                  {"File", grouped(std::uint64_t{given.file_mib}) + " MiB asked, " + binary_size(given.bytes_per_file) +
+                  {"File", grouped(std::uint64_t{given.file_mib}) + " MiB asked, " + binary_size(test_file_bytes(given)) +
                                " in whole blocks"},
-                  {"Files per worker", grouped(std::uint64_t{given.file_number})},
-                  {"Workers", per_rank(run, given.thread, grouped)},
-                  {"Data per pass", per_rank(run, given.bytes_per_pass, binary_size)},
+                  {"Files per worker", grouped(std::uint64_t{given.files_per_worker})},
+                  {"Workers", per_rank(run, given.worker_count, grouped)},
+                  {"Data per pass", per_rank(run, bytes_per_pass(given), binary_size)},
                   {"Controller cache emptied",
-                   given.cache_gib == 0 ? std::string("no") : grouped(std::uint64_t{given.cache_gib}) + " GiB"},
-                  {"Passes", grouped(std::uint64_t{given.repeat})},
+                   given.controller_cache_gib == 0 ? std::string("no") : grouped(std::uint64_t{given.controller_cache_gib}) + " GiB"},
+                  {"Passes", grouped(std::uint64_t{given.pass_count})},
                   {"Unbuffered I/O (-direct)", yes_no(given.direct)},
                   {"Data verified (-verify)", given.verify ? binary_size(bytes_verified(run)) : std::string("no")}}) +
            facts("Target", {{"Directory", target.path},

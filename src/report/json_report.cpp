@@ -14,6 +14,8 @@
 #include "report/latency_json.hpp"
 #include "report/run_summary.hpp"
 #include "results/statistics.hpp"
+#include "settings/options.hpp"
+#include "settings/settings.hpp"
 
 using json = nlohmann::ordered_json;
 
@@ -65,27 +67,37 @@ json target_json(const target_record& target) {
     return object;
 }
 
-json settings_json(const settings_record& given) {
-    json object{{"block_kib", given.block_kib},
-                {"file_mib", given.file_mib},
-                {"file_number", given.file_number},
-                {"thread", given.thread},
-                {"cache_gib", given.cache_gib},
-                {"repeat", given.repeat},
-                {"json", given.json},
-                {"html", given.html},
-                {"verify", given.verify},
-                {"direct", given.direct},
-                {"latency", given.latency},
-                {"blocks_per_file", given.blocks_per_file},
-                {"bytes_per_file", given.bytes_per_file},
-                {"bytes_per_pass", given.bytes_per_pass}};
-    // Only when given: a run without them keeps its results file as it was.
-    if (given.fill_percent != 0) object["fill_percent"] = given.fill_percent;
-    if (given.time_limit_s != 0) object["time_limit_s"] = given.time_limit_s;
-    if (given.clean) object["clean"] = true;
+void add_sizes(json& object, const run_settings& settings) {
+    object["blocks_per_file"] = settings.blocks_per_file;
+    object["bytes_per_file"] = test_file_bytes(settings);
+    object["bytes_per_pass"] = bytes_per_pass(settings);
+}
+
+json option_json(const option_row& row, const run_settings& settings) {
+    if (row.number != nullptr) return settings.*row.number;
+    if (row.turned_on != nullptr) return settings.*row.turned_on;
+    return settings.*row.text;
+}
+
+}  // namespace
+
+// Those always written, the sizes they make, then those written only when given, so that a run
+// without them keeps its file as it was.
+json settings_json(const run_settings& settings, std::span<const option_row> options) {
+    json object = json::object();
+    bool sizes_written = false;
+    for (const option_row* row : results_file_order(options)) {
+        if (row->json_only_when_given && !sizes_written) {
+            add_sizes(object, settings);
+            sizes_written = true;
+        }
+        if (!row->json_only_when_given || option_given(*row, settings)) object[row->json_key] = option_json(*row, settings);
+    }
+    if (!sizes_written) add_sizes(object, settings);
     return object;
 }
+
+namespace {
 
 // With several ranks: each rank's part, and the figure were every rank as fast as the first done.
 void add_ranks(json& object, const figure_record& figure, const std::vector<rank_description>& ranks) {
@@ -131,8 +143,8 @@ json figure_json(const figure_record& figure, int kind, const run_record& run) {
     }
     object["workers"] = workers;
     // The forced write's time runs on past the write's to the flush's end: no deadline cuts it.
-    if (run.settings.time_limit_s != 0 && kind != static_cast<int>(figure_kind::write_forced))
-        object["time_limit"] = {{"seconds", run.settings.time_limit_s}, {"cut_short", figure.cut_short}};
+    if (run.settings.phase_seconds != 0 && kind != static_cast<int>(figure_kind::write_forced))
+        object["time_limit"] = {{"seconds", run.settings.phase_seconds}, {"cut_short", figure.cut_short}};
     object["latency"] = latency_json(figure.latency.summary);
     object["stalls"] = stalls_json(figure.latency.stalls, !figure.ranks.empty());
     if (!figure.series.points.empty()) {
@@ -185,7 +197,7 @@ json verification_json(const run_record& run) {
     }
     json object{{"enabled", run.settings.verify}, {"bytes_verified", bytes_verified(run)}, {"mismatch", mismatch}};
     // The capacity check's verdict, with -fill alone: a run without it keeps its file as it was.
-    if (run.settings.fill_percent != 0 && run.settings.verify) {
+    if (capacity_checked(run.settings)) {
         const capacity_record& capacity = run.capacity;
         object["capacity"] = nullptr;
         if (capacity.checked)
@@ -268,7 +280,7 @@ json results_document(const run_record& run) {
                          {"message", run.message},
                          {"host", host_json(run.host)},
                          {"target", target_json(run.target)},
-                         {"settings", settings_json(run.settings)}});
+                         {"settings", settings_json(run.settings, option_table())}});
     json passes = json::array();
     for (std::size_t pass = 0; pass < run.passes.size(); ++pass) passes.push_back(pass_json(run.passes[pass], pass, run));
     document["passes"] = passes;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "results/record.hpp"
+#include "settings/options.hpp"
+#include "settings/settings.hpp"
 
 // 2: the capacity check's offsets count in the order the blocks were written across workers.
 inline constexpr int results_schema_version = 2;
@@ -14,5 +16,8 @@ inline constexpr int results_schema_version = 2;
 inline constexpr int oldest_results_schema_version = 1;
 
 nlohmann::ordered_json results_document(const run_record& run);
+
+// The results file's settings: every option of `options` with a key, and the sizes they make.
+nlohmann::ordered_json settings_json(const run_settings& settings, std::span<const option_row> options);
 
 std::string results_json(const nlohmann::ordered_json& document);

@@ -18,7 +18,8 @@ constexpr double still_cached_share = 0.01;
 
 }  // namespace
 
-std::optional<link_note> figure_link_note(const run_record& run, const pass_record& pass, figure_kind kind) {
+std::optional<link_note> figure_link_note(const run_record& run, const pass_record& pass, figure_kind kind,
+                                          bool direct) {
     const figure_record& figure = pass.figures[static_cast<int>(kind)];
     if (cluster_mode() || !figure.measured) return std::nullopt;
     if (kind == figure_kind::write_forced) return beyond_link_note(run.measured.target, mb_per_second(figure), false);
@@ -28,16 +29,16 @@ std::optional<link_note> figure_link_note(const run_record& run, const pass_reco
     const figure_record& cached = pass.figures[static_cast<int>(figure_kind::read_cached)];
     if (!cached.measured) return std::nullopt;
     return host_cache_note(run.measured, mb_per_second(cached), mb_per_second(figure), figure.elapsed_us,
-                           settings.direct);
+                           direct);
 }
 
-void print_link_note(const run_record& run, const pass_record& pass, figure_kind kind) {
-    const auto note = figure_link_note(run, pass, kind);
+void print_link_note(const run_record& run, const pass_record& pass, figure_kind kind, bool direct) {
+    const auto note = figure_link_note(run, pass, kind, direct);
     if (!note) return;
     if (note->kind == "host_cache")
         for (const pass_record& earlier : run.passes) {
             if (&earlier == &pass) break;
-            const auto said = figure_link_note(run, earlier, kind);
+            const auto said = figure_link_note(run, earlier, kind, direct);
             if (said && said->kind == "host_cache") return;
         }
     print_on_own_line(note->text);

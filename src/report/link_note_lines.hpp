@@ -7,8 +7,10 @@
 #include "results/record.hpp"
 
 // The note due on figure `kind` of `pass`: only the write and the read without cache have one,
-// and none in quorlane-mpi, whose figures add up ranks behind different links.
-std::optional<link_note> figure_link_note(const run_record& run, const pass_record& pass, figure_kind kind);
+// and none in quorlane-mpi, whose figures add up ranks behind different links. `direct`: the run
+// had -direct.
+std::optional<link_note> figure_link_note(const run_record& run, const pass_record& pass, figure_kind kind,
+                                          bool direct);
 
 // Prints that note after the figure; the virtual machine's note once a run.
-void print_link_note(const run_record& run, const pass_record& pass, figure_kind kind);
+void print_link_note(const run_record& run, const pass_record& pass, figure_kind kind, bool direct);

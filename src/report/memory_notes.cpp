@@ -10,7 +10,6 @@
 #include "platform/os_cache.hpp"
 #include "platform/system_info.hpp"
 #include "results/record.hpp"
-#include "settings/settings.hpp"
 
 namespace {
 
@@ -27,20 +26,18 @@ void print_note(const run_record& results, std::uint32_t rank, const std::string
 
 }  // namespace
 
-void note_memory_file_system(const run_record& results) {
+void note_memory_file_system(const run_record& results, const std::string& directory) {
     if (!cluster_mode()) {
         file_system_type type;
-        if (!file_system_of(settings.target_directory, type)) return;
+        if (!file_system_of(directory, type)) return;
         const target_identity& target = results.measured.target;
         if (type.in_memory)
-            print_note(results, 0,
-                       format_text(messages::memory_file_system, settings.target_directory.c_str(), type.name.c_str()));
+            print_note(results, 0, format_text(messages::memory_file_system, directory.c_str(), type.name.c_str()));
         else if (!target.memory_file_system.empty() && !target.layers.empty())
             print_note(results, 0,
-                       format_text(messages::memory_file_system, settings.target_directory.c_str(),
+                       format_text(messages::memory_file_system, directory.c_str(),
                                    format_text(messages::loop_in_memory, type.name.c_str(),
-                                               target.layers.back().name.c_str(),
-                                               target.memory_file_system.c_str())
+                                               target.layers.back().name.c_str(), target.memory_file_system.c_str())
                                        .c_str()));
         return;
     }
@@ -52,12 +49,10 @@ void note_memory_file_system(const run_record& results) {
     }
 }
 
-void note_inherited_transforms(const run_record& results) {
-    const volume_description volume = describe_volume(settings.target_directory);
-    if (volume.compressed)
-        print_note(results, 0, format_text(messages::compressed_directory, settings.target_directory.c_str()));
-    if (volume.encrypted)
-        print_note(results, 0, format_text(messages::encrypted_directory, settings.target_directory.c_str()));
+void note_inherited_transforms(const run_record& results, const std::string& directory) {
+    const volume_description volume = describe_volume(directory);
+    if (volume.compressed) print_note(results, 0, format_text(messages::compressed_directory, directory.c_str()));
+    if (volume.encrypted) print_note(results, 0, format_text(messages::encrypted_directory, directory.c_str()));
 }
 
 namespace {

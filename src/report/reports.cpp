@@ -49,13 +49,13 @@ bool save_report(report_target& target, const std::string& name, const std::stri
 // Each file says the status the process ends with: the page first, then the results file
 // with the page's failure in it; a page saved before the results file failed is saved
 // again, saying so.
-int write_reports(run_record& results, report_places& places, const stop_signal& stop, int status,
-                  const std::string& message) {
+int write_reports(const run_settings& settings, run_record& results, report_places& places, const stop_signal& stop,
+                  int status, const std::string& message) {
     const unsigned interruptions_before = stop.interruptions.load();
     ending_state ending{status, message, results.interrupted};
-    const auto finished = [&results, &ending] {
+    const auto finished = [&settings, &results, &ending] {
         results.interrupted = ending.interrupted;
-        return finished_record(results, ending.status, ending.message);
+        return finished_record(settings, results, ending.status, ending.message);
     };
     bool page_saved = false;
     if (!settings.report_page.empty())
@@ -71,33 +71,38 @@ int write_reports(run_record& results, report_places& places, const stop_signal&
     return ending.status;
 }
 
-void refuse_report(const char* option, const std::string& name, const std::string& reason) {
-    refuse_run(format_text(messages::report_refused, option) +
-               format_text(messages::file_detail, name.c_str(), reason.c_str()));
+std::string report_refusal(const char* option, const std::string& name, const std::string& reason) {
+    return format_text(messages::report_refused, option) + format_text(messages::file_detail, name.c_str(), reason.c_str());
 }
 
-report_target check_can_save(const char* option, const std::string& name) {
+// The place to save `name` in; the refusal when it can't be saved there.
+report_target check_can_save(const char* option, const std::string& name, std::string& refusal) {
     report_target target;
     std::string reason;
-    if (!name.empty() && !can_save_file(name, target, reason)) refuse_report(option, name, reason);
+    if (!name.empty() && !can_save_file(name, target, reason)) refusal = report_refusal(option, name, reason);
     return target;
 }
 
 }  // namespace
 
-void prepare_reports(run_record& results, const stop_signal& stop, const std::vector<std::string>& command_line) {
+std::string prepare_reports(const run_settings& settings, run_record& results, const stop_signal& stop,
+                            const std::vector<std::string>& command_line) {
     results.command_line = command_line;
     results.started_utc = utc_now();
     report_places places;
-    places.results = check_can_save("-json", settings.results_file);
-    places.page = check_can_save("-html", settings.report_page);
+    std::string refusal;
+    places.results = check_can_save("-json", settings.results_file, refusal);
+    if (!refusal.empty()) return refusal;
+    places.page = check_can_save("-html", settings.report_page, refusal);
+    if (!refusal.empty()) return refusal;
     // A sink such as /dev/null takes both; a file or a stream's reader can take only one.
     if (!settings.results_file.empty() && !settings.report_page.empty() &&
         places.results.identity == places.page.identity && !places.page.shared_sink)
-        refuse_report("-html", settings.report_page, messages::report_same_file);
-    if (settings.results_file.empty() && settings.report_page.empty()) return;
-    install_end_hook([&results, &stop, places](int status, const std::string& message) mutable {
+        return report_refusal("-html", settings.report_page, messages::report_same_file);
+    if (settings.results_file.empty() && settings.report_page.empty()) return std::string();
+    install_end_hook([&settings, &results, &stop, places](int status, const std::string& message) mutable {
         results.interrupted = stop.interruption_status.load() != 0;
-        return write_reports(results, places, stop, status, message);
+        return write_reports(settings, results, places, stop, status, message);
     });
+    return std::string();
 }

@@ -12,6 +12,7 @@
 #include "data/verify.hpp"
 #include "device/identity.hpp"
 #include "latency/stalls.hpp"
+#include "settings/settings.hpp"
 
 // The four figures, in the order the console prints them.
 enum class figure_kind { write_cached, write_forced, read_cached, read_uncached };
@@ -128,26 +129,9 @@ struct capacity_record {
     std::uint64_t bits_differ = 0;    // over the bad sectors
 };
 
-// The options as the run was given them, and what follows from them.
-struct settings_record {
-    std::uint32_t block_kib = 0;
-    std::uint32_t file_mib = 0;
-    std::uint32_t file_number = 0;
-    std::uint32_t thread = 0;
-    std::uint32_t cache_gib = 0;
-    std::uint32_t repeat = 0;
-    std::string json;
-    std::string html;
-    bool verify = false;
-    bool direct = false;
-    bool latency = false;
-    std::uint32_t fill_percent = 0;  // 0 when -fill was not given
-    std::uint32_t time_limit_s = 0;  // 0 when -time was not given
-    bool clean = false;
-    std::uint64_t blocks_per_file = 0;
-    std::uint64_t bytes_per_file = 0;
-    std::uint64_t bytes_per_pass = 0;
-};
+// The options as the run was given them, from the option table; what follows from them is
+// computed from them (settings/settings.hpp).
+using settings_record = run_settings;
 
 struct host_record {
     std::string name;

@@ -1,10 +1,9 @@
 #include "run/file_name.hpp"
 
 #include "common/random.hpp"
-#include "settings/settings.hpp"
 
-std::string test_file_name(const std::string& file_prefix, std::uint32_t index) {
-    return settings.target_directory + test_file_entry(file_prefix, index);
+std::string test_file_name(const std::string& directory, const std::string& file_prefix, std::uint32_t index) {
+    return directory + test_file_entry(file_prefix, index);
 }
 
 std::string test_file_entry(const std::string& file_prefix, std::uint32_t index) {

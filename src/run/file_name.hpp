@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// File `index` of a worker: path + prefix + index in decimal, no separator in between.
-std::string test_file_name(const std::string& file_prefix, std::uint32_t index);
+// File `index` of a worker in `directory` (ending with its separator): directory + prefix + index
+// in decimal, no separator in between.
+std::string test_file_name(const std::string& directory, const std::string& file_prefix, std::uint32_t index);
 
 // The same file's name in the tested directory: prefix + index.
 std::string test_file_entry(const std::string& file_prefix, std::uint32_t index);

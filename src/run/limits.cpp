@@ -25,10 +25,11 @@ bool is_fat(const std::string& file_system_name) {
 }
 }  // namespace
 
-std::string file_size_refusal(const std::string& directory, const std::string& file_system_name) {
+std::string file_size_refusal(const run_settings& settings, const std::string& directory,
+                              const std::string& file_system_name) {
     if (!is_fat(file_system_name)) return std::string();
-    const std::uint64_t test_file = test_file_bytes();
-    const std::uint64_t eviction_file = eviction_file_bytes();
+    const std::uint64_t test_file = test_file_bytes(settings);
+    const std::uint64_t eviction_file = eviction_file_bytes(settings);
     if (test_file > fat_largest_file)
         return format_text(messages::fat_test_file, directory.c_str(), file_system_name.c_str(),
                            static_cast<unsigned long long>(fat_largest_file),
@@ -40,7 +41,7 @@ std::string file_size_refusal(const std::string& directory, const std::string& f
     return std::string();
 }
 
-std::string open_files_refusal() {
+std::string open_files_refusal(const run_settings& settings) {
     const std::uint64_t files = std::uint64_t{settings.worker_count} * settings.files_per_worker;
     const std::uint64_t limit = raise_open_files_limit();
     // Descriptors inherited from the parent count against the limit as much as the run's own.
@@ -53,10 +54,9 @@ std::string open_files_refusal() {
                        static_cast<unsigned long long>(for_test_files));
 }
 
-std::uint64_t bytes_needed(eviction_file eviction) {
+std::uint64_t bytes_needed(const run_settings& settings, eviction_file eviction) {
     const std::uint64_t files = std::uint64_t{settings.worker_count} * settings.files_per_worker;
-    return files * test_file_bytes() +
-           (eviction == eviction_file::counted ? eviction_file_bytes() : 0);
+    return files * test_file_bytes(settings) + (eviction == eviction_file::counted ? eviction_file_bytes(settings) : 0);
 }
 
 std::string space_refusal(std::uint64_t needed, std::uint64_t free_bytes) {

@@ -14,9 +14,9 @@
 // run or another program has a file there, which this run must neither touch nor remove.
 inline constexpr int name_draws = 8;
 
-// Opens the tested directory into run.directory, before any file of the run exists; refuses
-// the run when it can't be opened.
-void open_run_directory(run_state& run);
+// Opens the tested directory into run.directory, before any file of the run exists; false
+// when it can't be opened, which refuses the run.
+bool open_run_directory(run_state& run);
 
 // Creates `name` in the directory. A name in use is an error of its own, which names the file:
 // someone else's file there is neither touched nor removed. Fills the new file's `identity`.

@@ -1,6 +1,6 @@
-// What a run carries from its start to its end, besides the settings: whether it must stop and
-// why, the phase being timed, and the files it has created. Main owns the one record and hands
-// it down; each worker reaches it through its own record.
+// What a run carries from its start to its end: its settings, whether it must stop and why, the
+// phase being timed, and the files it has created. Main owns the one record and hands it down;
+// each worker reaches it through its own record.
 #pragma once
 
 #include <atomic>
@@ -42,6 +42,7 @@ struct phase_state {
     std::int64_t deadline_us = 0;
     std::atomic<bool> cut_short{false};  // a worker stopped at the deadline
     std::uint64_t expected_bytes = 0;    // all its files', for the share done on the progress line
+    bool outlook_shown = false;          // the progress line says the share done and the time left
 };
 
 // True once the phase's deadline, if any, has passed; the worker that finds it says so.
@@ -61,9 +62,9 @@ struct writer_files {
     std::vector<file_identity> identities;
 };
 
-// All the bytes of a writer's files.
-inline std::uint64_t written_bytes(const writer_files& writer) {
-    return writer.files == 0 ? 0 : test_file_bytes() * (writer.files - 1) + writer.last_file_bytes;
+// All the bytes of a writer's files, each but the last of `file_bytes`.
+inline std::uint64_t written_bytes(const writer_files& writer, std::uint64_t file_bytes) {
+    return writer.files == 0 ? 0 : file_bytes * (writer.files - 1) + writer.last_file_bytes;
 }
 
 // Forcing the test files to the device, on a thread of its own over a copy of the handles,
@@ -83,6 +84,10 @@ struct flush_progress {
 };
 
 struct run_state {
+    // The run's settings, kept by whoever made this state, read-only for the run.
+    explicit run_state(const run_settings& given) : settings(given) {}
+    const run_settings& settings;
+
     stop_signal stop;
     std::mutex error_lock;
     std::string first_error;  // empty when the stop is an interruption

@@ -10,12 +10,8 @@
 #include "common/output.hpp"
 #include "common/rate.hpp"
 #include "common/units.hpp"
-#include "settings/settings.hpp"
 
 namespace {
-
-// With -fill or -time the line also says how far the phase has come and how long it has left.
-bool outlook_shown() { return settings.fill_percent != 0 || settings.phase_seconds != 0; }
 
 std::string time_left_text(std::int64_t left_us) {
     const auto seconds = static_cast<unsigned long long>((left_us + one_second_us - 1) / one_second_us);
@@ -78,7 +74,7 @@ std::size_t progress_tick(progress_state& state, const phase_state& phase, const
     std::string line = format_text(messages::progress, label,
                                    static_cast<unsigned long long>(rate_kib_per_ms(kib, elapsed_us(phase.start_us, now))),
                                    messages::dots[state.dots]);
-    if (outlook_shown()) line += phase_outlook(phase, now);
+    if (phase.outlook_shown) line += phase_outlook(phase, now);
     print("%s", line.c_str());
     state.dots = state.dots >= 4 ? 0 : state.dots + 1;
     return line.size();
@@ -86,6 +82,7 @@ std::size_t progress_tick(progress_state& state, const phase_state& phase, const
 
 void start_progress(progress_printer& printer, phase_state& phase, const char* label, progress_line line) {
     progress_files_ended(phase);
+    printer.outlook_shown = phase.outlook_shown;
     if (line == progress_line::hidden) return;
     try {
         printer.thread = std::thread([&printer, &phase, label] { print_until_stopped(printer, phase, label); });
@@ -103,6 +100,6 @@ void stop_progress(progress_printer& printer) {
     printer.stop_asked.notify_all();
     printer.thread.join();
     // The figure's line is shorter than a line with the outlook: the rest of it is blanked.
-    if (outlook_shown() && printer.longest_line > 1)
+    if (printer.outlook_shown && printer.longest_line > 1)
         print("\r%s", std::string(printer.longest_line - 1, ' ').c_str());
 }

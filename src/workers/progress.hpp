@@ -25,7 +25,7 @@ struct progress_state {
 
 // At `now`, while worker 0 is in a file: once the clock's whole second has moved past the last
 // sample's (or the file's start), prints `label` and the rate of all the bytes moved so far
-// in `phase`; with -fill or -time, then how far the phase has come and how long it has left.
+// in `phase`; with its outlook shown (-fill or -time), then how far the phase has come and how long it has left.
 // Returns the length of what it printed, 0 for nothing.
 std::size_t progress_tick(progress_state& state, const phase_state& phase, const char* label, std::int64_t now);
 
@@ -39,6 +39,7 @@ struct progress_printer {
     std::condition_variable stop_asked;
     bool stopping = false;
     std::size_t longest_line = 0;  // of the lines printed, "\r" included
+    bool outlook_shown = false;    // the phase's, which makes its lines longer than the figure's
 };
 
 // Hidden with several ranks: no rank sees the bytes the others move as they go, and one rank's

@@ -19,7 +19,7 @@ namespace {
 // capacity check the reader reads on to the end of every file, keeping its first mismatch for
 // the driver. True when the reader must stop.
 bool keep_mismatch(worker& self, const mismatch_record& found) {
-    if (capacity_checked()) {
+    if (capacity_checked(self.run->settings)) {
         if (!self.mismatch.found) self.mismatch = found;
         return false;
     }
@@ -31,9 +31,10 @@ bool keep_mismatch(worker& self, const mismatch_record& found) {
 // every byte against what was written; a difference found, it reads on until the damage is
 // told. False when the run must stop or the phase's deadline has passed.
 bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pattern* pattern) {
-    const std::size_t bytes = bytes_per_block();
-    const std::string name = test_file_name(self.reads.prefix, index);
     run_state& run = *self.run;
+    const run_settings& settings = run.settings;
+    const std::size_t bytes = bytes_per_block(settings);
+    const std::string name = test_file_name(settings.target_directory, self.reads.prefix, index);
     os_file handle = no_file;
     const directory_entry entry{test_file_entry(self.reads.prefix, index),
                                 index < self.reads.identities.size() ? self.reads.identities[index] : unknown_identity};
@@ -44,7 +45,8 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
     file_check check;
     check.run = &run;
     mismatch_record found;
-    const std::uint64_t written = index + 1 == self.reads.files ? self.reads.last_file_bytes : test_file_bytes();
+    const std::uint64_t written =
+        index + 1 == self.reads.files ? self.reads.last_file_bytes : test_file_bytes(settings);
     for (std::uint64_t offset = 0; !stop_requested(run);) {
         // A file read whole is finished, its end included, whatever the time.
         if (offset < written && past_deadline(run.phase)) {
@@ -69,12 +71,13 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
         const std::size_t written_part =
             offset >= written ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, written - offset));
         // The capacity check tallies on after its first mismatch, comparing no more.
-        const bool comparing = pattern != nullptr && !(capacity_checked() && self.mismatch.found);
+        const bool comparing = pattern != nullptr && !(capacity_checked(settings) && self.mismatch.found);
         // What was written there, made once for the comparison and the capacity check alike.
-        const unsigned char* expected = pattern != nullptr && written_part > 0 && (comparing || capacity_checked())
-                                            ? pattern_block(*pattern, index, offset)
-                                            : nullptr;
-        if (expected != nullptr && capacity_checked())
+        const unsigned char* expected =
+            pattern != nullptr && written_part > 0 && (comparing || capacity_checked(settings))
+                ? pattern_block(*pattern, index, offset)
+                : nullptr;
+        if (expected != nullptr && capacity_checked(settings))
             tally_read(self.capacity, run.order, *pattern, index, offset, expected, buffer, written_part,
                        settings.blocks_per_file, settings.worker_count);
         if (comparing && written_part > 0 &&
@@ -107,11 +110,12 @@ bool read_file(worker& self, std::uint32_t index, unsigned char* buffer, data_pa
 
 void read_worker(worker* self) {
     run_state& run = *self->run;
-    const block_buffer buffer = new_buffer(bytes_per_block(), run.buffer_alignment);
+    const run_settings& settings = run.settings;
+    const block_buffer buffer = new_buffer(bytes_per_block(settings), run.buffer_alignment);
     data_pattern pattern;
-    if (!buffer || (settings.verify && !make_pattern(pattern, self->pass_identity, self->read_stream, bytes_per_block(),
-                                                     run.buffer_alignment))) {
-        record_fatal_error(run, buffer_refusal(bytes_per_block()));
+    if (!buffer || (settings.verify && !make_pattern(pattern, self->pass_identity, self->read_stream,
+                                                     bytes_per_block(settings), run.buffer_alignment))) {
+        record_fatal_error(run, buffer_refusal(bytes_per_block(settings)));
         return;
     }
     for (std::uint32_t index = 0; index < self->reads.files; ++index) {

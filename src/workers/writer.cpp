@@ -46,10 +46,10 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
         run.files_created[self.number] = index + 1;
     }
 
-    const std::size_t bytes = bytes_per_block();
+    const std::size_t bytes = bytes_per_block(run.settings);
     if (self.number == 0) progress_file_started(run.phase, now_us());
     std::uint64_t offset = 0;
-    for (std::uint32_t block = 0; block < settings.blocks_per_file; ++block, offset += bytes) {
+    for (std::uint32_t block = 0; block < run.settings.blocks_per_file; ++block, offset += bytes) {
         if (stop_requested(run)) return false;
         if (past_deadline(run.phase)) {
             run.last_file_bytes[self.number] = offset;
@@ -62,13 +62,14 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
         const bool written = write_all(handle, data, bytes, reason);
         record_call(self.times, {0, self.number, index, offset, false, start}, latency_clock_ns());
         if (!written) {
-            const std::string name = test_file_name(self.file_prefix, index);
+            const std::string name = test_file_name(run.settings.target_directory, self.file_prefix, index);
             record_fatal_error(run, format_text(messages::short_write, name.c_str(), reason.c_str()));
             return false;
         }
         const std::uint64_t before = run.phase.bytes_moved.fetch_add(bytes, std::memory_order_relaxed);
-        if (capacity_checked())
-            note_block_written(run.order, self.number, std::uint64_t{index} * settings.blocks_per_file + block, before);
+        if (capacity_checked(run.settings))
+            note_block_written(run.order, self.number, std::uint64_t{index} * run.settings.blocks_per_file + block,
+                               before);
         self.bytes += bytes;
     }
     run.last_file_bytes[self.number] = offset;
@@ -80,11 +81,12 @@ bool write_file(worker& self, std::uint32_t index, data_pattern& pattern) {
 void write_worker(worker* self) {
     run_state& run = *self->run;
     data_pattern pattern;
-    if (!make_pattern(pattern, self->pass_identity, self->stream, bytes_per_block(), run.buffer_alignment)) {
-        record_fatal_error(run, buffer_refusal(bytes_per_block()));
+    if (!make_pattern(pattern, self->pass_identity, self->stream, bytes_per_block(run.settings),
+                      run.buffer_alignment)) {
+        record_fatal_error(run, buffer_refusal(bytes_per_block(run.settings)));
         return;
     }
-    for (std::uint32_t index = 0; index < settings.files_per_worker; ++index) {
+    for (std::uint32_t index = 0; index < run.settings.files_per_worker; ++index) {
         if (stop_requested(run)) return;
         if (past_deadline(run.phase)) {
             stop_at_deadline(*self, index, 0);

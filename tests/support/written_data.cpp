@@ -22,16 +22,16 @@ namespace {
 // `failure`, when the run failed.
 std::string write_test_file(const std::string& directory, const std::string& block_kib, unsigned mib,
                             std::string& failure) {
-    apply_arguments({"-path", directory, "-thread", "1", "-file_number", "1", "-file", std::to_string(mib), "-block",
-                     block_kib, "-cache", "0"});
     benchmark_run run;
+    run.settings = apply_arguments({"-path", directory, "-thread", "1", "-file_number", "1", "-file",
+                                    std::to_string(mib), "-block", block_kib, "-cache", "0"});
     prepare_pass(run, 0);
     open_run_directory(run.state);
     const figure_record written = write_phase(run);
     flush_pass(run, written);
     failure = recorded_fatal_error(run.state);
     if (stop_requested(run.state)) return "";
-    return test_file_name(run.workers[0].file_prefix, 0);
+    return test_file_name(run.settings.target_directory, run.workers[0].file_prefix, 0);
 }
 
 // The eviction file's first `mib` MiB, written in its chunks of 1 MiB as the run writes them.
