@@ -8,9 +8,10 @@
 #include "settings/settings.hpp"
 
 namespace {
-// What the run opens beside the test files, each for a while of its own: the eviction file
-// and the files the purge and the residency check look at; with one more for room.
-constexpr std::uint64_t run_descriptors = 2;
+// What the run opens beside the test files: the marker naming its files, held for the whole
+// run; then, each for a while of its own, the eviction file and the files the purge and the
+// residency check look at; with one more for room.
+constexpr std::uint64_t run_descriptors = 3;
 // Where the OS can't count its open descriptors: the standard streams.
 constexpr std::uint64_t standard_streams = 3;
 // FAT keeps a file's size in 32 bits. Linux names it vfat or msdos, Windows FAT, FAT12, FAT16
