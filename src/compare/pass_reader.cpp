@@ -49,6 +49,13 @@ void check_rates(json_reading& reading, const json_place& object) {
     read_number(reading, member(object, "mib_per_second"), 0, 1e30);
 }
 
+// A point of a curve or a series: an array of exactly two; false, with the fault kept, when not.
+bool check_pair(json_reading& reading, const json_place& point, const char* what) {
+    if (check_array(reading, point, 2) && point.value->size() == 2) return true;
+    fail(reading, format_text(messages::results_field, point.path.c_str(), what));
+    return false;
+}
+
 latency_summary latency_of(json_reading& reading, const json_place& latency) {
     latency_summary summary;
     if (!check_object(reading, latency)) return summary;
@@ -67,10 +74,7 @@ latency_summary latency_of(json_reading& reading, const json_place& latency) {
     if (!check_array(reading, curve, most_curve_points)) return summary;
     for (std::size_t k = 0; k < curve.value->size() && !reading.failed(); ++k) {
         const json_place point = element(curve, k);
-        if (!check_array(reading, point, 2) || point.value->size() != 2) {
-            fail(reading, format_text(messages::results_field, point.path.c_str(), "a pair of numbers"));
-            break;
-        }
+        if (!check_pair(reading, point, "a pair of numbers")) break;
         const latency_curve_point read{read_number(reading, element(point, 0), 0, most_nines),
                                        read_nanoseconds(reading, element(point, 1))};
         // Each point one more share of the calls, none faster than the one before.
@@ -114,10 +118,7 @@ series_record series_of(json_reading& reading, const json_place& series, const f
     if (!check_array(reading, points, most_points)) return read;
     for (std::size_t k = 0; k < points.value->size() && !reading.failed(); ++k) {
         const json_place point = element(points, k);
-        if (!check_array(reading, point, 2) || point.value->size() != 2) {
-            fail(reading, format_text(messages::results_field, point.path.c_str(), "a pair of integers"));
-            break;
-        }
+        if (!check_pair(reading, point, "a pair of integers")) break;
         const series_point sampled{read_integer(reading, element(point, 0), 0, figure.elapsed_us),
                                    read_count(reading, element(point, 1), figure.bytes)};
         if (!read.points.empty() && !reading.failed()) {

@@ -65,6 +65,11 @@ bool distance_agrees(const capacity_record& capacity) {
 }
 }  // namespace
 
+std::string without_note_prefix(const std::string& note) {
+    const std::string prefix = messages::note_start;
+    return note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note;
+}
+
 std::string capacity_note(const capacity_record& capacity) {
     const std::string offered = gigabytes(capacity.offered_bytes);
     switch (capacity.kind) {

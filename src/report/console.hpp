@@ -26,6 +26,9 @@ void print_medians(const run_record& run);
 
 // The capacity check's verdict, as a Note line, and printed.
 std::string capacity_note(const capacity_record& capacity);
+
+// A console note as the results file and the page give it: without its "Note: ".
+std::string without_note_prefix(const std::string& note);
 void note_capacity(const capacity_record& capacity);
 
 // With -fill, after the banner: what the run will write.

@@ -12,11 +12,6 @@
 
 namespace {
 
-std::string without_note_prefix(const std::string& text) {
-    const std::string prefix = "Note: ";
-    return text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text;
-}
-
 host_record host_of_run() {
     const host_description host = describe_host();
     return host_record{host.name, host.os, host.os_version, host.logical_cpus, host.memory_bytes};

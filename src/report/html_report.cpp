@@ -3,6 +3,7 @@
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/units.hpp"
+#include "report/console.hpp"
 #include "report/figure_names.hpp"
 #include "report/html_tables.hpp"
 #include "report/measured_on_card.hpp"
@@ -13,12 +14,6 @@
 #include "report/run_summary.hpp"
 
 namespace {
-
-// A console note as a line of the page's list: the list says they are notes.
-std::string without_note_prefix(const std::string& text) {
-    const std::string prefix = "Note: ";
-    return text.compare(0, prefix.size(), prefix) == 0 ? text.substr(prefix.size()) : text;
-}
 
 std::string note(const std::string& text, const char* kind = "") {
     return std::string("<li") + (*kind != '\0' ? std::string(" class=\"") + kind + "\"" : "") + ">" +

@@ -8,6 +8,7 @@
 #include "common/rate.hpp"
 #include "common/units.hpp"
 #include "data/capacity.hpp"
+#include "report/console.hpp"
 #include "report/device_json.hpp"
 #include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
@@ -22,12 +23,6 @@ using json = nlohmann::ordered_json;
 namespace {
 
 double rounded(double value) { return rounded_rate(value); }
-
-// A console note as the document's texts are: without its "Note: ".
-std::string without_note_start(const std::string& note) {
-    const std::string prefix = messages::note_start;
-    return note.rfind(prefix, 0) == 0 ? note.substr(prefix.size()) : note;
-}
 
 // The rate of `bytes` in `elapsed_us` in every unit, each named in its field.
 void add_rates(json& object, std::uint64_t bytes, std::int64_t elapsed_us, std::uint64_t kib_per_ms) {
@@ -210,7 +205,7 @@ json verification_json(const run_record& run) {
                 {"kind", capacity_kind_name(capacity.kind)},
                 {"bad_sectors", capacity.bad_sectors},
                 {"bits_differ", capacity.bits_differ},
-                {"text", without_note_start(run.capacity_note)}};
+                {"text", without_note_prefix(run.capacity_note)}};
     }
     return object;
 }
