@@ -6,6 +6,7 @@
 #include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
+#include "report/run_context.hpp"
 #include "report/saved_file.hpp"
 #include "results/record.hpp"
 #include "settings/settings.hpp"
@@ -92,6 +93,7 @@ std::string prepare_reports(const run_settings& settings, run_record& results,
         places.results.identity == places.page.identity && !places.page.shared_sink)
         return report_refusal("-html", settings.report_page, messages::report_same_file);
     places.checked = true;
+    capture_run_context(results, settings);
     return std::string();
 }
 

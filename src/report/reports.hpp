@@ -20,8 +20,9 @@ struct report_places {
 };
 
 // Starts `results` with the command line and the time, and checks that the files `settings`
-// asks for can be saved, keeping where in `places`. Returns the run's refusal when a file asked
-// for can't be written, empty when all can.
+// asks for can be saved, keeping where in `places`; when some are asked for and all can be,
+// `results` is given the host and the target as the run starts. Returns the run's refusal when
+// a file asked for can't be written, empty when all can.
 std::string prepare_reports(const run_settings& settings, run_record& results,
                             const std::vector<std::string>& command_line, report_places& places);
 
