@@ -1,8 +1,10 @@
 #!/bin/sh
 # Fails when a file under src/ includes a header of a room above its own, or of another room
-# on its own level: each room builds only on the rooms below it (the README's layout).
-# Usage: layering_check.sh <the repository's src directory>
-src=${1:?usage: layering_check.sh src-directory}
+# on its own level: each room builds only on the rooms below it (docs/architecture.md's layout).
+# Given that page too, also fails when it leaves a room out or names one src/ does not have.
+# Usage: layering_check.sh <the repository's src directory> [the architecture page]
+src=${1:?usage: layering_check.sh src-directory [architecture-page]}
+page=$2
 
 # A room's level; the rooms on one line share it and don't include each other.
 level() {
@@ -39,4 +41,13 @@ for file in $(cd "$src" && find . -name '*.cpp' -o -name '*.hpp' | sort); do
         fi
     done
 done
+
+if [ -n "$page" ]; then
+    for room in $(cd "$src" && find . -mindepth 1 -maxdepth 1 -type d | sed 's|^\./||' | sort); do
+        grep -q "\`src/$room/\`" "$page" || { echo "$page: says nothing of the room src/$room/"; status=1; }
+    done
+    for room in $(grep -o '`src/[a-z_]*/`' "$page" | sed 's|^`src/||; s|/`$||' | sort -u); do
+        [ -d "$src/$room" ] || { echo "$page: names src/$room/, which src/ does not have"; status=1; }
+    done
+fi
 exit $status
