@@ -81,7 +81,7 @@ const std::map<std::string, refusal> refusals = {
     {"stage_rate_absurd",
      {malformed + "/passes/0/figures/0/stages/2/mb_per_second is 1e+300, not between 0 and 1e+13", true}},
     {"stages_out_of_order",
-     {malformed + "/passes/0/figures/0/stages/0 does not start where the stage ahead of it ends", false}},
+     {malformed + "/passes/0/figures/0/stages/0 does not start at the phase's first byte", false}},
     {"stages_overlap",
      {malformed + "/passes/0/figures/0/stages/1 does not start where the stage ahead of it ends", false}},
     {"stalls_and_points_40000",

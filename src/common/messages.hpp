@@ -398,6 +398,7 @@ inline constexpr const char* results_figure_order =
 inline constexpr const char* results_point_order = "%s comes before the point ahead of it";
 inline constexpr const char* results_fewer_bytes = "%s holds fewer bytes than the point ahead of it";
 inline constexpr const char* results_stage_order = "%s does not start where the stage ahead of it ends";
+inline constexpr const char* results_stage_first = "%s does not start at the phase's first byte";
 inline constexpr const char* results_stage_ends = "%s ends before it starts";
 inline constexpr const char* results_derived = "%s is %s, where the fields it follows from give %s";
 inline constexpr const char* results_disagree = "%s disagrees with %s";

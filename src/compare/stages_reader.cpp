@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "common/messages.hpp"
@@ -56,9 +57,10 @@ void read_stages(json_reading& reading, const json_place& figure_place, figure_r
         if (reading.failed()) return;
         if (stage.last_byte < stage.first_byte || stage.end_us < stage.start_us)
             return fail(reading, format_text(messages::results_stage_ends, place.path.c_str()));
+        if (figure.stages.empty() && stage.first_byte != 0)
+            return fail(reading, format_text(messages::results_stage_first, place.path.c_str()));
         const stage_record* before = figure.stages.empty() ? nullptr : &figure.stages.back();
-        if (before != nullptr ? stage.first_byte != before->last_byte + 1 || stage.start_us < before->end_us
-                              : stage.first_byte != 0)
+        if (before != nullptr && (stage.first_byte != before->last_byte + 1 || stage.start_us < before->end_us))
             return fail(reading, format_text(messages::results_stage_order, place.path.c_str()));
         check_seconds(reading, member(place, "seconds"), stage);
         stage.mb_per_second = read_number(reading, member(place, "mb_per_second"), 0, most_mb_per_second);
