@@ -333,7 +333,7 @@ TEST(StageRecords, KeptWithTheirBoundsSinceTheEvictionAndTheNoteTheConsoleTells)
     for (const figure_kind kind : {figure_kind::write_cached, figure_kind::read_cached, figure_kind::write_forced}) {
         SCOPED_TRACE(static_cast<int>(kind));
         figure_record figure = phase_of(series);
-        settle_stages(run, pass, kind, figure);
+        settle_stages(run_settings{}, run, pass, kind, figure);
         if (kind == figure_kind::write_forced) {
             EXPECT_TRUE(figure.stages.empty());
             EXPECT_EQ(figure.stages_text, "");
@@ -357,9 +357,18 @@ TEST(StageRecords, KeptWithTheirBoundsSinceTheEvictionAndTheNoteTheConsoleTells)
             }
         }
     }
+    // With -direct the OS cache took none of the data: the fast first stage is the device's.
+    run_settings direct;
+    direct.direct = true;
+    figure_record unbuffered = phase_of(series);
+    settle_stages(direct, run, pass, figure_kind::write_cached, unbuffered);
+    ASSERT_EQ(unbuffered.stages.size(), 3u);
+    EXPECT_EQ(unbuffered.stages[0].kind, "device_cache");
+    EXPECT_EQ(unbuffered.stages_text.rfind("the write went in stages: a fast write cache of about ", 0), 0u)
+        << unbuffered.stages_text;
     // A figure that moved nothing has no stage, and no note.
     figure_record idle = phase_of(series_of(2, [](double, double) { return 0; }, 0, 1));
-    settle_stages(run, pass, figure_kind::write_cached, idle);
+    settle_stages(run_settings{}, run, pass, figure_kind::write_cached, idle);
     EXPECT_TRUE(idle.stages.empty());
     EXPECT_EQ(idle.stages_text, "");
 }

@@ -42,7 +42,7 @@ void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figu
     figure_record& kept = run.results.passes.back().figures[static_cast<int>(kind)];
     kept = figure;
     if (!combine_ranks(kept)) stop_if_requested(run);
-    settle_stages(run.results, run.results.passes.back(), kind, kept);
+    settle_stages(run.settings, run.results, run.results.passes.back(), kind, kept);
     print_result(kind, kept.kib_per_ms);
     print_slow_figure_note(kept);
     print_stages_note(kept);

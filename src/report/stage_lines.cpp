@@ -38,7 +38,8 @@ std::vector<stage_record> stage_records(const std::vector<named_stage>& stages, 
     return records;
 }
 
-void settle_stages(const run_record& run, const pass_record& pass, figure_kind kind, figure_record& figure) {
+void settle_stages(const run_settings& settings, const run_record& run, const pass_record& pass, figure_kind kind,
+                   figure_record& figure) {
     figure.stages.clear();
     figure.stages_text.clear();
     if (kind == figure_kind::write_forced) return;
@@ -48,7 +49,7 @@ void settle_stages(const run_record& run, const pass_record& pass, figure_kind k
         if (stage.end_bytes > stage.start_bytes) found.push_back(stage);
     stage_facts facts;
     facts.writing = kind == figure_kind::write_cached;
-    facts.unbuffered = run.settings.direct;
+    facts.unbuffered = settings.direct;
     facts.dirty_limit_bytes = run.measured.machine.dirty_limit_bytes.value_or(0);
     facts.memory_bytes = describe_host().memory_bytes;
     facts.eviction_bytes = eviction_before(pass, kind);

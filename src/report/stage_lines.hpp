@@ -10,9 +10,11 @@
 // The record's stages, named: what the results file, the page and quorlane-report give.
 std::vector<stage_record> stage_records(const std::vector<named_stage>& stages, bool after_eviction);
 
-// Finds and names the stages of `figure`, a phase of `pass` just kept, and keeps them in it
-// with the note that tells them; none for a phase without a series.
-void settle_stages(const run_record& run, const pass_record& pass, figure_kind kind, figure_record& figure);
+// Finds and names the stages of `figure`, a phase of `pass` just kept in `run`'s record by a
+// run of `settings`, and keeps them in it with the note that tells them; none for a phase
+// without a series.
+void settle_stages(const run_settings& settings, const run_record& run, const pass_record& pass, figure_kind kind,
+                   figure_record& figure);
 
 // A stage's kind as the page and quorlane-report name it: "OS cache", "Device cache",
 // "Steady", "Decline".
