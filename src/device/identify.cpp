@@ -6,7 +6,9 @@
 #include "device/virtualization.hpp"
 #include "device/windows_descriptors.hpp"
 #include "platform/device_identity.hpp"
+#include "platform/dirty_limit.hpp"
 #include "platform/machine_identity.hpp"
+#include "platform/system_info.hpp"
 
 namespace {
 
@@ -24,6 +26,8 @@ machine_identity identify_machine(const std::string& root) {
     const virtualization_verdict verdict = judge_virtualization(cpu, machine.system_vendor, machine.system_product);
     machine.virtual_machine = verdict.virtual_machine;
     machine.hypervisor = verdict.hypervisor;
+    const dirty_settings dirty = read_dirty_settings(root);
+    if (dirty.known) machine.dirty_limit_bytes = dirty_limit_bytes(dirty, describe_host().memory_bytes);
     return machine;
 }
 

@@ -14,6 +14,7 @@
 #include "report/console.hpp"
 #include "report/link_note_lines.hpp"
 #include "report/memory_notes.hpp"
+#include "report/stage_lines.hpp"
 #include "run/file_name.hpp"
 #include "run/run_marker.hpp"
 #include "run/run_state.hpp"
@@ -42,8 +43,10 @@ bool keep_figure(benchmark_run& run, figure_kind kind, const std::optional<figur
     figure_record& kept = run.results.passes.back().figures[static_cast<int>(kind)];
     kept = *figure;
     if (!combine_ranks(kept) && !run_goes_on(run)) return false;
+    settle_stages(run.settings, run.results, run.results.passes.back(), kind, kept);
     print_result(kind, kept.kib_per_ms);
     print_slow_figure_note(kept);
+    print_stages_note(kept);
     print_link_note(run.results, run.results.passes.back(), kind, run.settings.direct);
     if (run.settings.latency) print_latency_notes(kind, kept);
     return true;
