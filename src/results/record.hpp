@@ -171,7 +171,7 @@ struct target_record {
     std::string cache_beyond_purge;  // "zfs_arc", "network_server", "fuse_daemon"; empty for none
     std::string cache_beyond_purge_text;  // its console note without "Note: "
     std::uint64_t total_bytes = 0;
-    std::uint64_t free_bytes = 0;  // at the end of the run
+    std::uint64_t free_bytes = 0;  // at the start of the run
 };
 
 enum class run_status { completed, error, interrupted };
