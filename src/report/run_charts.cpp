@@ -131,18 +131,24 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
     }
 }
 
-const char* stage_colour(const std::string& kind) {
-    if (kind == "os_cache") return "hsl(205,80%,50%)";
-    if (kind == "device_cache") return "hsl(150,60%,40%)";
-    if (kind == "decline") return "hsl(35,90%,50%)";
-    return "#9ca3af";
+// Two stages of one kind side by side (steady at one rate, then steady at another) take two
+// shades of its colour, so that each shows as a stage of its own, not one band.
+const char* stage_colour(const std::string& kind, bool darker) {
+    if (kind == "os_cache") return darker ? "hsl(205,80%,32%)" : "hsl(205,80%,50%)";
+    if (kind == "device_cache") return darker ? "hsl(150,60%,24%)" : "hsl(150,60%,40%)";
+    if (kind == "decline") return darker ? "hsl(35,90%,32%)" : "hsl(35,90%,50%)";
+    return darker ? "#4b5563" : "#9ca3af";
 }
 
 // Each stage of the phase, shaded and captioned, against the data or the phase's time; with
 // several passes none, whose stages would cover each other (their notes tell them).
 void mark_stages(const run_record& run, const figure_record& figure, chart& drawn, bool against_data) {
     if (run.passes.size() != 1) return;
+    const stage_record* previous = nullptr;
+    bool darker = false;
     for (const stage_record& stage : figure.stages) {
+        darker = previous != nullptr && previous->kind == stage.kind && !darker;
+        previous = &stage;
         const std::uint64_t end_byte = stage.last_byte + 1;
         const double from = against_data ? static_cast<double>(stage.first_byte) / bytes_per_gib
                                          : static_cast<double>(stage.start_us) / one_second_us;
@@ -153,7 +159,7 @@ void mark_stages(const run_record& run, const figure_record& figure, chart& draw
             format_text(messages::stage_hover, kind.c_str(), amount_text(end_byte - stage.first_byte, false).c_str(),
                         rate.c_str(), amount_text(stage.first_byte, false).c_str(), amount_text(end_byte, false).c_str(),
                         grouped(static_cast<double>(stage.end_us - stage.start_us) / one_second_us, 2).c_str());
-        drawn.spans.push_back(chart_span{from, to, hover, stage_colour(stage.kind),
+        drawn.spans.push_back(chart_span{from, to, hover, stage_colour(stage.kind, darker),
                                          format_text(messages::stage_caption, kind.c_str(), rate.c_str())});
     }
 }
