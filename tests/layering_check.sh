@@ -9,7 +9,7 @@ level() {
     case $1 in
         platform) echo 0 ;;
         common) echo 1 ;;
-        settings | latency) echo 2 ;;
+        settings | latency | io) echo 2 ;;
         run | device) echo 3 ;;
         data) echo 4 ;;
         results) echo 5 ;;
