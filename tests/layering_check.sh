@@ -1,23 +1,18 @@
 #!/bin/sh
 # Fails when a file under src/ includes a header of a room above its own, or of another room
-# on its own level: each room builds only on the rooms below it (the README's layout).
-# Usage: layering_check.sh <the repository's src directory>
-src=${1:?usage: layering_check.sh src-directory}
+# on its own level: each room builds only on the rooms below it (cmake/rooms.txt, told by
+# docs/architecture.md's layout).
+# Given that page too, also fails when it leaves a room out or names one src/ does not have.
+# Usage: layering_check.sh <the repository's src directory> [the architecture page]
+src=${1:?usage: layering_check.sh src-directory [architecture-page]}
+page=$2
 
-# A room's level; the rooms on one line share it and don't include each other.
+# A room's level, from the table of rooms the build uses too (cmake/rooms.txt); "unknown" for
+# a folder that is no room.
+rooms_table="$src/../cmake/rooms.txt"
 level() {
-    case $1 in
-        platform) echo 0 ;;
-        common) echo 1 ;;
-        settings | latency | io) echo 2 ;;
-        run | device) echo 3 ;;
-        data) echo 4 ;;
-        results) echo 5 ;;
-        cache | workers | cluster) echo 6 ;;
-        report) echo 7 ;;
-        driver | compare) echo 8 ;;
-        *) echo unknown ;;
-    esac
+    awk -v room="$1" '!/^#/ && NF { for (i = 1; i <= NF; i++) if ($i == room) { print n + 0; found = 1; exit } n++ }
+                      END { if (!found) print "unknown" }' "$rooms_table"
 }
 
 status=0
@@ -26,7 +21,7 @@ for file in $(cd "$src" && find . -name '*.cpp' -o -name '*.hpp' | sort); do
     room=${file%%/*}
     own=$(level "$room")
     if [ "$own" = unknown ]; then
-        echo "$file: the room $room has no level in the layering check"
+        echo "$file: the room $room has no level in cmake/rooms.txt"
         status=1
         continue
     fi
@@ -39,4 +34,13 @@ for file in $(cd "$src" && find . -name '*.cpp' -o -name '*.hpp' | sort); do
         fi
     done
 done
+
+if [ -n "$page" ]; then
+    for room in $(cd "$src" && find . -mindepth 1 -maxdepth 1 -type d | sed 's|^\./||' | sort); do
+        grep -q "\`src/$room/\`" "$page" || { echo "$page: says nothing of the room src/$room/"; status=1; }
+    done
+    for room in $(grep -o '`src/[a-z_]*/`' "$page" | sed 's|^`src/||; s|/`$||' | sort -u); do
+        [ -d "$src/$room" ] || { echo "$page: names src/$room/, which src/ does not have"; status=1; }
+    done
+fi
 exit $status

@@ -1,6 +1,6 @@
 // The results file's fields on the machine and the disk measured: host.cpu_model,
 // host.virtualization, target.layers, target.devices, and each pass's notes on figures no
-// link could carry (link_note). Field by field in the README.
+// link could carry (link_note). Field by field in docs/results-file.md.
 #pragma once
 
 #include <nlohmann/json.hpp>

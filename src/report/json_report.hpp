@@ -1,6 +1,6 @@
 // The results file: one JSON document describing the run, its settings, the machine and the
 // target, and every pass's figures, steps, workers and series, rendered from the finished
-// record alone (report/finished_record.hpp). Field by field in the README.
+// record alone (report/finished_record.hpp). Field by field in docs/results-file.md.
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -20,7 +20,7 @@ void install_interruption_handlers(interruption_request on_request) {
     // Every signal whose default ends the process without a fault of its own would leave the
     // run's files on disk. A closed standard output (the reader of a pipe gone) ends the run
     // like a closed terminal. SIGPROF and SIGTRAP are left to profilers and debuggers; the
-    // README lists this set.
+    // manual (docs/manual.md) lists this set.
     for (const int signal_number :
          {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGPOLL})
         sigaction(signal_number, &action, nullptr);
