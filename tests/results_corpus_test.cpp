@@ -14,8 +14,10 @@
 
 #include "compare/results_file.hpp"
 #include "fuzz/results_harness.hpp"
+#include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
+#include "support/mount.hpp"
 #include "support/results_schema.hpp"
 #include "support/run_program.hpp"
 #include "support/temporary_directory.hpp"
@@ -76,6 +78,14 @@ const std::map<std::string, refusal> refusals = {
     {"series_bytes_go_back", {malformed + "/passes/0/figures/0/series/points/1 holds fewer bytes than the point ahead of it", false}},
     {"series_null", {malformed + "/passes/0/figures/0/series is missing or not an object", true}},
     {"series_time_goes_back", {malformed + "/passes/0/figures/0/series/points/1 comes before the point ahead of it", false}},
+    {"stage_past_bytes",
+     {malformed + "/passes/0/figures/0/stages/2/last_byte is 29081600, not between 0 and 29081599", false}},
+    {"stage_rate_absurd",
+     {malformed + "/passes/0/figures/0/stages/2/mb_per_second is 1e+300, not between 0 and 1e+13", true}},
+    {"stages_out_of_order",
+     {malformed + "/passes/0/figures/0/stages/0 does not start at the phase's first byte", false}},
+    {"stages_overlap",
+     {malformed + "/passes/0/figures/0/stages/1 does not start where the stage ahead of it ends", false}},
     {"stalls_and_points_40000",
      {malformed + "/passes/0/figures/0/stalls holds 40000 values, more than the 10 a results file holds", true}},
     {"stalls_eleven", {malformed + "/passes/0/figures/0/stalls holds 11 values, more than the 10 a results file holds", true}},
@@ -116,6 +126,48 @@ TEST(ResultsCorpus, EveryKindOfFileARunWritesReadsBackIntoTheRecordThatWritesItA
                   results_json(nlohmann::ordered_json::parse(text)));
         exercise_results(text);
     }
+}
+
+// A run with every field a run of one process writes that no fault is needed for: -fill,
+// -time, -clean, -latency, -verify and two passes, on a small tmpfs of its own for -fill.
+TEST(ResultsCorpus, ARunWithEveryOptionalFieldReadsBackIntoTheRecordThatWritesItAgain) {
+    temporary_directory dir;
+    const tmpfs_mount disk(dir.path_name, "160m");
+    if (!disk.mounted) GTEST_SKIP() << disk.reason;
+    temporary_directory outputs;
+    const std::string file = outputs.path_name + "/results.json";
+    const execution_result r = run_program(
+        QUORLANE_BINARY, {"-path", dir.path_name, "-fill", "50", "-file", "1", "-thread", "2", "-cache", "0", "-repeat",
+                          "2", "-time", "600", "-clean", "-latency", "-verify", "-json", file});
+    ASSERT_EQ(r.status, 0) << r.output << r.errors;
+    const std::string text = text_of(file);
+    const nlohmann::ordered_json written = nlohmann::ordered_json::parse(text);
+    for (const char* key : {"fill_percent", "time_limit_s", "clean", "latency"})
+        EXPECT_TRUE(written["settings"].contains(key)) << key;
+    EXPECT_TRUE(written["passes"][1]["figures"][3].contains("stalls"));
+    EXPECT_GT(written["verification"]["bytes_verified"].get<std::uint64_t>(), 0u);
+    read_results read;
+    std::string message;
+    ASSERT_TRUE(read_results_file(file, read, message)) << message;
+    EXPECT_EQ(results_json(results_document(read.record)), results_json(written));
+}
+
+// The reports render the record alone: the host and the target it was given, not the OS's now.
+TEST(ResultsRecord, TheSavedFilesSayTheHostAndTargetTheRecordWasGiven) {
+    run_record run;
+    run.host = host_record{"host-of-the-record", "Linux", "1.2.3", 3, 3u << 30};
+    run.target.path = "/nowhere-on-this-machine/";
+    run.target.file_system = "recordfs";
+    run.target.total_bytes = 7u << 20;
+    run.target.free_bytes = 5u << 20;
+    const run_record finished = finished_record(default_settings(), run, 0, "");
+    const nlohmann::ordered_json document = results_document(finished);
+    EXPECT_EQ(document["host"]["name"], "host-of-the-record");
+    EXPECT_EQ(document["host"]["logical_cpus"], 3);
+    EXPECT_EQ(document["target"]["path"], "/nowhere-on-this-machine/");
+    EXPECT_EQ(document["target"]["file_system"], "recordfs");
+    EXPECT_EQ(document["target"]["free_bytes"], 5u << 20);
+    EXPECT_NE(html_page(finished).find("host-of-the-record"), std::string::npos);
 }
 
 TEST(ResultsCorpus, EveryHostileFileIsRefusedByNameWithNothingWritten) {

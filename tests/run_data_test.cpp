@@ -46,7 +46,7 @@ TEST(RunFiles, ANameInUseIsLeftAloneAndAnotherIsDrawn) {
     std::ofstream(theirs) << "not the run's";
     seed_names(42);
 
-    const figure_record written = write_phase(run);
+    const figure_record written = write_phase(run).value();
     flush_pass(run, written);
     ASSERT_FALSE(stop_requested(run.state)) << recorded_fatal_error(run.state);
     EXPECT_NE(test_file_name(run.settings.target_directory, run.workers[0].file_prefix, 0), theirs);
@@ -83,7 +83,7 @@ TEST(WrittenData, NoTwoSectorsAreAlikeAndEachSaysWhereItBelongs) {
         const run_settings& settings = run.settings;
         prepare_pass(run, 0);
         open_run_directory(run.state);
-        const figure_record written = write_phase(run);
+        const figure_record written = write_phase(run).value();
         flush_pass(run, written);
         ASSERT_FALSE(stop_requested(run.state)) << recorded_fatal_error(run.state);
 

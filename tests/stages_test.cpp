@@ -3,7 +3,8 @@
 // 2 s, a long phase's doubled interval and a steady decline give no stage of their own, while
 // a step of a fifth does; series no run wrote give none and break nothing. Then the stages
 // named from the OS's dirty limit and the run's facts, and told in words, and the dirty
-// limit read from the kernel's files.
+// limit read from the kernel's files; real series of whole blocks and of a decline that bends;
+// the stages as a run keeps them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "platform/dirty_limit.hpp"
+#include "report/stage_lines.hpp"
 #include "results/series.hpp"
 #include "results/stage_names.hpp"
 #include "results/stage_note.hpp"
@@ -317,4 +319,108 @@ TEST(DirtyLimit, ReadFromTheKernelsFilesAndUnknownUnlessPlainNumbers) {
 #ifdef __linux__
     EXPECT_TRUE(read_dirty_settings("/").known);
 #endif
+}
+
+// As a run keeps them: a write after an eviction file has its bounds counted from the
+// eviction's first byte too, a read none; each stage's last byte is the next one's first less
+// one; the note is the one the console prints; the forced write, without a series, has none.
+TEST(StageRecords, KeptWithTheirBoundsSinceTheEvictionAndTheNoteTheConsoleTells) {
+    const series_record series = series_of(
+        4.2, [](double, double written) { return written < 96 * mib ? 400 : written < 224 * mib ? 100 : 40; }, 0.05, 1);
+    run_record run;
+    pass_record pass;
+    pass.steps.push_back(step_record{"eviction_write", 0, 1000000, 1073741824});
+    for (const figure_kind kind : {figure_kind::write_cached, figure_kind::read_cached, figure_kind::write_forced}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        figure_record figure = phase_of(series);
+        settle_stages(run_settings{}, run, pass, kind, figure);
+        if (kind == figure_kind::write_forced) {
+            EXPECT_TRUE(figure.stages.empty());
+            EXPECT_EQ(figure.stages_text, "");
+            continue;
+        }
+        const bool write = kind == figure_kind::write_cached;
+        ASSERT_EQ(figure.stages.size(), 3u);
+        EXPECT_EQ(figure.stages_text.rfind(write ? "the write went in stages: " : "the read went in stages: ", 0), 0u);
+        EXPECT_EQ(figure.stages.front().first_byte, 0u);
+        EXPECT_EQ(figure.stages.back().last_byte, series.points.back().bytes - 1);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const stage_record& stage = figure.stages[k];
+            if (k > 0) {
+                EXPECT_EQ(stage.first_byte, figure.stages[k - 1].last_byte + 1);
+            }
+            EXPECT_EQ(stage.kind, "steady");
+            ASSERT_EQ(stage.first_byte_since_eviction.has_value(), write);
+            if (write) {
+                EXPECT_EQ(*stage.first_byte_since_eviction, stage.first_byte + 1073741824);
+                EXPECT_EQ(*stage.last_byte_since_eviction, stage.last_byte + 1073741824);
+            }
+        }
+    }
+    // With -direct the OS cache took none of the data: the fast first stage is the device's.
+    run_settings direct;
+    direct.direct = true;
+    figure_record unbuffered = phase_of(series);
+    settle_stages(direct, run, pass, figure_kind::write_cached, unbuffered);
+    ASSERT_EQ(unbuffered.stages.size(), 3u);
+    EXPECT_EQ(unbuffered.stages[0].kind, "device_cache");
+    EXPECT_EQ(unbuffered.stages_text.rfind("the write went in stages: a fast write cache of about ", 0), 0u)
+        << unbuffered.stages_text;
+    // A figure that moved nothing has no stage, and no note.
+    figure_record idle = phase_of(series_of(2, [](double, double) { return 0; }, 0, 1));
+    settle_stages(run_settings{}, run, pass, figure_kind::write_cached, idle);
+    EXPECT_TRUE(idle.stages.empty());
+    EXPECT_EQ(idle.stages_text, "");
+}
+
+// A slow device written in large blocks: each interval holds a whole number of blocks, so
+// that its rate steps by a block's worth (8 or 7 blocks of 100 KiB in 100 ms: 8.2 or 7.2 MB/s)
+// while most intervals are exactly alike. The stages are those of the rates, not of that
+// stepping: the series of a run on a device paced at 16 MB/s for 12 MiB, 4 MB/s for 8 MiB,
+// then 8 MB/s, with one thread.
+TEST(Stages, WholeBlocksPerIntervalCarveNoStage) {
+    series_record series{100000, {
+        {100123, 1433600}, {200081, 2969600}, {300109, 4505600}, {400103, 6041600},
+        {500110, 7577600}, {600111, 9113600}, {700101, 10649600}, {800091, 12083200},
+        {900102, 12800000}, {1000092, 13209600}, {1100543, 13619200}, {1200103, 14028800},
+        {1300101, 14336000}, {1400116, 14745600}, {1500105, 15155200}, {1600106, 15564800},
+        {1700121, 15974400}, {1800114, 16384000}, {1900108, 16793600}, {2000107, 17100800},
+        {2100107, 17510400}, {2200109, 17920000}, {2300116, 18329600}, {2400119, 18739200},
+        {2500107, 19148800}, {2600100, 19558400}, {2700109, 19865600}, {2800111, 20275200},
+        {2900105, 20684800}, {3000087, 21299200}, {3101438, 22016000}, {3200100, 22835200},
+        {3300094, 23654400}, {3400110, 24371200}, {3500097, 25190400}, {3600106, 25907200},
+        {3700103, 26726400}, {3800096, 27545600}, {3900096, 28262400}, {3993637, 29081600},
+    }};
+    const std::vector<rate_stage> stages = find_stages(phase_of(series));
+    ASSERT_EQ(stages.size(), 3u);
+    EXPECT_NEAR(static_cast<double>(stages[1].start_bytes), 12 * mib, 1.6e6);
+    EXPECT_NEAR(static_cast<double>(stages[2].start_bytes), 20 * mib, 1.6e6);
+    const double rates[] = {16, 4, 8};
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(stages[k].median_bytes_per_second / 1e6, rates[k], 0.1 * rates[k]);
+}
+
+// A decline that slows with the bytes, as a disk's does from its outer tracks to its inner
+// ones, bends against time: its note's rates stay within those its intervals had. The series
+// of a run with four threads on a device paced from 20 MB/s down by about a tenth every MiB to
+// 7 MB/s.
+TEST(Stages, ADeclineThatBendsIsToldWithinTheRatesItHad) {
+    series_record series{100000, {
+        {100103, 1843200}, {200622, 3584000}, {300120, 5222400}, {400534, 6758400},
+        {502031, 8089600}, {600561, 9318400}, {701092, 10342400}, {874888, 11776000},
+        {930680, 12288000}, {1027954, 13209600}, {1131821, 13824000}, {1227469, 14643200},
+        {1328938, 15667200}, {1400212, 16281600}, {1501952, 16998400}, {1600564, 17612800},
+        {1700133, 18329600}, {1800093, 19046400}, {1927667, 19251200}, {2000407, 20070400},
+        {2135871, 20889600},
+    }};
+    const figure_record phase = phase_of(series, {1.981039, 2.082452, 2.127593, 1.805504});
+    const std::vector<rate_stage> stages = find_stages(phase);
+    ASSERT_EQ(stages.size(), 1u);
+    ASSERT_TRUE(stages[0].sloped);
+    double lowest = 1e300, highest = 0;
+    for (const interval_rate& rate : series_rates(series_while_all_ran(phase))) {
+        lowest = std::min(lowest, rate.bytes_per_us * 1e6);
+        highest = std::max(highest, rate.bytes_per_us * 1e6);
+    }
+    EXPECT_GE(stages[0].end_bytes_per_second, lowest);
+    EXPECT_LE(stages[0].start_bytes_per_second, highest);
 }

@@ -33,7 +33,7 @@ TEST(Writer, EachWorkerCreatesItsFilesUnderItsOwnPrefixAndTheRunRemovesThemAll) 
     prepare_pass(run, 0);
     open_run_directory(run.state);
 
-    const figure_record written = write_phase(run);
+    const figure_record written = write_phase(run).value();
     ASSERT_FALSE(stop_requested(run.state));
     EXPECT_EQ(run.state.phase.bytes_moved.load(), 6u * 1048576u);
     for (os_file handle : run.state.write_handles) EXPECT_NE(handle, no_file);
@@ -72,7 +72,7 @@ TEST(Writer, AFileHoldsWholeBlocksOnly) {
         apply_arguments({"-path", dir.path_name, "-file", "1", "-block", "600", "-cache", "0", "-file_number", "2"});
     prepare_pass(run, 0);
     open_run_directory(run.state);
-    const figure_record written = write_phase(run);
+    const figure_record written = write_phase(run).value();
     flush_pass(run, written);
     ASSERT_FALSE(stop_requested(run.state));
     EXPECT_EQ(run.state.phase.bytes_moved.load(), 2u * 600u * 1024u);

@@ -65,7 +65,7 @@ std::vector<removal_word> cluster_removal_words(const std::function<bool()>& rem
 // Said by every rank once all of them know that they end now, together.
 void cluster_agree_to_end();
 
-// Called by end_process as this rank ends with `status` and `message`: together with the
+// Called by main as this rank ends with `status` and `message`: together with the
 // others after cluster_agree_to_end or a completed run; on its own after an interruption,
 // leaving the job to mpirun; otherwise on its own by ending the whole job, its message shown.
 void cluster_end(int status, const std::string& message);

@@ -6,13 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <thread>
 
 #include "cluster/cluster.hpp"
 #include "common/output.hpp"
-#include "common/ending.hpp"
 
 namespace {
 
@@ -21,8 +19,6 @@ int rank_count = 1;
 bool node_first = true;
 std::vector<std::uint32_t> node_of_rank;
 bool ending_together = false;
-// After an interruption, or once this rank has asked MPI to end the job, MPI is left as it is.
-bool left_alone = false;
 // The run's stop, which main hands over at the start: an interruption cuts every wait short.
 const stop_signal* watched_stop = nullptr;
 
@@ -103,13 +99,6 @@ void wait_for_removal_everywhere() {
     wait_until(releases, sent, std::chrono::steady_clock::now() + std::chrono::seconds(1));
 }
 
-// Ends MPI with the process when the end was not one of cluster_end's: -version, -help.
-void finalize_at_exit() {
-    int finalized = 0;
-    MPI_Finalized(&finalized);
-    if (!left_alone && finalized == 0) MPI_Finalize();
-}
-
 // Nodes are told apart by MPI's shared-memory split; each is named by its lowest rank.
 void find_nodes() {
     MPI_Comm node;
@@ -141,7 +130,6 @@ void cluster_start(int& argc, char**& argv, const stop_signal& stop) {
     find_nodes();
     MPI_Comm_dup(MPI_COMM_WORLD, &ending_comm);
     MPI_Comm_set_errhandler(ending_comm, MPI_ERRORS_RETURN);
-    std::atexit(finalize_at_exit);
     silence_output(rank_number != 0);
 }
 
@@ -256,7 +244,6 @@ void cluster_end(int status, const std::string& message) {
         MPI_Finalize();
         return;
     }
-    left_alone = true;
     if (watched_stop->interruption_status.load() != 0) {
         wait_for_removal_everywhere();
         return;

@@ -15,7 +15,7 @@
 // (`mine`, empty for none). When some rank refused, rank 0 says the lowest rank's refusal with
 // that rank, its host and its -path (`directory` here, empty when not yet read), and every rank
 // ends with status 1: the lowest rank's refusal is returned, empty when none refused. A rank
-// that refused comes here from its end (install_refusal_hook) and goes on ending.
+// that refused comes here once it has said its refusal, and goes on ending.
 std::string settle_refusals(run_record& results, const std::string& directory, const std::string& mine);
 
 // Before any test file exists: the same options on every rank, the same data seed with

@@ -4,7 +4,6 @@
 #include "cluster/cluster.hpp"
 #include "cluster/ranks.hpp"
 #include "cluster/read_sources.hpp"
-#include "common/ending.hpp"
 #include "common/messages.hpp"
 #include "common/output.hpp"
 #include "common/random.hpp"
@@ -130,7 +129,6 @@ bool check_rank_limits(run_state& run, const std::vector<std::uint32_t>& directo
 }  // namespace
 
 std::string settle_refusals(run_record& results, const std::string& directory, const std::string& mine) {
-    install_refusal_hook(nullptr);
     // No interruption handler is installed yet: nothing cuts these gathers short.
     std::vector<std::string> refusals, hosts, paths;
     cluster_gather_text(mine, refusals);

@@ -334,6 +334,15 @@ inline constexpr const char* stage_device_cache = "a fast write cache of about %
 inline constexpr const char* stage_device_cache_eviction =
     "a fast write cache of about %s at %s MB/s (%s counting the eviction file written just before)";
 inline constexpr const char* stage_separator = ", ";
+// A stage's kind and rate on the page's charts and in quorlane-report's list of stages.
+inline constexpr const char* stage_label_os_cache = "OS cache";
+inline constexpr const char* stage_label_device_cache = "Device cache";
+inline constexpr const char* stage_label_steady = "Steady";
+inline constexpr const char* stage_label_decline = "Decline";
+inline constexpr const char* stage_rate_decline = "%s to %s";
+// On the chart: the kind, then its size and rate; on hover, where it ran.
+inline constexpr const char* stage_caption = "%s, %s MB/s";
+inline constexpr const char* stage_hover = "%s: %s at %s MB/s, from %s to %s (%s s)";
 
 // Removal of the run's files.
 inline constexpr const char* eviction_removal = "Erreur 3, i can't delete the tempory file\n";
@@ -390,6 +399,9 @@ inline constexpr const char* results_figure_order =
     "%s/name is \"%s\", out of the order in which a pass measures its figures";
 inline constexpr const char* results_point_order = "%s comes before the point ahead of it";
 inline constexpr const char* results_fewer_bytes = "%s holds fewer bytes than the point ahead of it";
+inline constexpr const char* results_stage_order = "%s does not start where the stage ahead of it ends";
+inline constexpr const char* results_stage_first = "%s does not start at the phase's first byte";
+inline constexpr const char* results_stage_ends = "%s ends before it starts";
 inline constexpr const char* results_derived = "%s is %s, where the fields it follows from give %s";
 inline constexpr const char* results_disagree = "%s disagrees with %s";
 inline constexpr const char* results_too_fast = "%s: %llu bytes in %lld µs, faster than anything a run measures";
@@ -413,5 +425,9 @@ inline constexpr const char* compare_ratio = "%.2f\u00d7";
 inline constexpr const char* compare_differences = "Settings that differ:\n";
 inline constexpr const char* compare_difference = "  %s: %s\n";
 inline constexpr const char* compare_no_difference = "Settings that differ: none\n";
+// After them, for each phase that went in stages in some run: the stages of each run's first
+// pass that measured it, one row a stage, one column a run.
+inline constexpr const char* compare_stages = "Stages, %s (each run's first pass; size at MB/s):\n";
+inline constexpr const char* compare_stage = "%s, %s at %s";
 
 }  // namespace messages

@@ -5,9 +5,11 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
+#include "common/rounded_text.hpp"
 #include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
 #include "report/page_text.hpp"
+#include "report/stage_lines.hpp"
 
 using json = nlohmann::ordered_json;
 
@@ -36,6 +38,55 @@ std::string cell(const comparison& compared, std::size_t run, int kind) {
 }
 
 double rounded(double value) { return std::round(value * 1000) / 1000; }
+
+// The run's first pass that measured the phase; null when none did.
+const figure_record* first_measured(const compared_run& run, int kind) {
+    for (const pass_record& pass : run.read.record.passes)
+        if (pass.figures[kind].measured) return &pass.figures[kind];
+    return nullptr;
+}
+
+std::string stage_cell(const stage_record& stage) {
+    return format_text(messages::compare_stage, stage_kind_label(stage.kind),
+                       amount_text(stage.last_byte - stage.first_byte + 1, false).c_str(), stage_rate_text(stage).c_str());
+}
+
+std::string phase_stages(const comparison& compared, int kind) {
+    std::vector<std::vector<std::string>> cells;  // a run's column
+    std::size_t rows = 0;
+    bool in_stages = false;
+    for (const compared_run& run : compared.runs) {
+        std::vector<std::string> column;
+        if (const figure_record* figure = first_measured(run, kind)) {
+            for (const stage_record& stage : figure->stages) column.push_back(stage_cell(stage));
+            in_stages = in_stages || !figure->stages_text.empty();
+        }
+        rows = std::max(rows, column.size());
+        cells.push_back(column);
+    }
+    if (!in_stages) return "";
+    const std::size_t number_width = std::to_string(rows).size();
+    std::vector<std::size_t> widths;
+    for (std::size_t run = 0; run < cells.size(); ++run) {
+        std::size_t width = std::max(columns(run_name(run)), columns(messages::compare_not_measured));
+        for (const std::string& text : cells[run]) width = std::max(width, columns(text));
+        widths.push_back(width);
+    }
+    const auto padded_right = [](const std::string& text, std::size_t width) {
+        return text + std::string(width > columns(text) ? width - columns(text) : 0, ' ');
+    };
+    std::string row = "  " + std::string(number_width, ' ');
+    for (std::size_t run = 0; run < cells.size(); ++run) row += "  " + padded_right(run_name(run), widths[run]);
+    std::string text = std::string(messages::blank_line) + format_text(messages::compare_stages, figure_short_names[kind]);
+    text += row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
+    for (std::size_t k = 0; k < rows; ++k) {
+        row = "  " + padded_left(std::to_string(k + 1), number_width);
+        for (std::size_t run = 0; run < cells.size(); ++run)
+            row += "  " + padded_right(k < cells[run].size() ? cells[run][k] : messages::compare_not_measured, widths[run]);
+        text += row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -73,6 +124,14 @@ std::string comparison_table(const comparison& compared) {
         for (const std::string& value : difference.values) values += (values.empty() ? "" : " / ") + visible_text(value);
         text += format_text(messages::compare_difference, difference.name.c_str(), values.c_str());
     }
+    return text;
+}
+
+std::string stages_table(const comparison& compared) {
+    std::string text;
+    for (const int kind : {static_cast<int>(figure_kind::write_cached), static_cast<int>(figure_kind::read_cached),
+                           static_cast<int>(figure_kind::read_uncached)})
+        text += phase_stages(compared, kind);
     return text;
 }
 

@@ -240,6 +240,7 @@ void read_figure(json_reading& reading, const json_place& place, std::size_t ind
     figure.latency.stalls = stalls_of(reading, member(place, "stalls"), run);
     if (present(member(place, "series"))) figure.series = series_of(reading, member(place, "series"), figure);
     if (kind == static_cast<int>(figure_kind::write_cached)) figure.rate_drop = rate_drop_of(reading, member(place, "rate_drop"));
+    if (kind != static_cast<int>(figure_kind::write_forced)) read_stages(reading, place, figure);
     if (kind == static_cast<int>(figure_kind::write_forced) || kind == static_cast<int>(figure_kind::read_uncached))
         figure.link_note = link_note_of(reading, member(place, "link_note"));
     read_ranks(reading, place, run, figure);

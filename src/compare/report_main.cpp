@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
                                                                                              : messages::run_failed,
                                           finished_phases(run).c_str()));
     print("%s", comparison_table(compared).c_str());
+    print("%s", stages_table(compared).c_str());
     bool saved = true;
     if (!options.page.empty())
         saved = save(options.page, options.page_target,

@@ -63,6 +63,8 @@ host_record host_of(json_reading& reading, const json_place& host, machine_ident
     const json_place cpu = member(host, "cpu_model"), virtualization = member(host, "virtualization");
     if (cpu.value == nullptr) fail(reading, format_text(messages::results_field, cpu.path.c_str(), "a string or null"));
     machine.cpu_model = read_text_or_null(reading, cpu);
+    if (present(member(host, "dirty_limit_bytes")))
+        machine.dirty_limit_bytes = read_count(reading, member(host, "dirty_limit_bytes"), most_bytes);
     if (!check_object(reading, virtualization)) return read;
     machine.virtual_machine = read_boolean_or_null(reading, member(virtualization, "virtual_machine"));
     machine.hypervisor = read_text_or_null(reading, member(virtualization, "hypervisor"));

@@ -24,5 +24,9 @@ run_record record_of(json_reading& reading, const json_place& root);
 // its range as the command line accepts it, and the sizes they make checked against them.
 settings_record settings_of(json_reading& reading, const json_place& settings, std::span<const option_row> options);
 
+// A figure's stages and the note that tells them (compare/stages_reader.cpp): in order, one
+// following on from the other, within the figure's bytes and time.
+void read_stages(json_reading& reading, const json_place& figure_place, figure_record& figure);
+
 // The passes, read once the settings and the ranks they are checked against are.
 void read_passes(json_reading& reading, const json_place& passes, run_record& run);

@@ -51,6 +51,9 @@ struct machine_identity {
     std::optional<std::string> hypervisor;  // from CPUID's vendor or the firmware: "KVM", "Hyper-V", "QEMU", ...
     std::optional<std::string> system_vendor, system_product;  // the firmware's: DMI on Linux, SMBIOS on Windows
     std::optional<std::string> cpu_model;
+    // The most written data the OS lets wait in its cache (platform/dirty_limit.hpp); null
+    // where it tells none.
+    std::optional<std::uint64_t> dirty_limit_bytes;
 };
 
 struct measured_on {

@@ -20,9 +20,9 @@ constexpr auto closing_check = std::chrono::milliseconds(20);
 
 }  // namespace
 
-// The step's thread is never joined once the console is closing: the run ends from here, and
-// nothing of this frame is destroyed before the process ends.
-void run_abandonable(benchmark_run& run, const std::function<void()>& step) {
+// The step's thread is never joined once the console is closing: it is left to the process's
+// end with its own copy of the step.
+bool run_abandonable(benchmark_run& run, const std::function<void()>& step) {
     const auto progress = std::make_shared<step_progress>();
     std::thread thread;
     try {
@@ -34,16 +34,16 @@ void run_abandonable(benchmark_run& run, const std::function<void()>& step) {
         });
     } catch (const std::system_error&) {
         step();
-        return;
+        return true;
     }
     {
         std::unique_lock<std::mutex> lock(progress->lock);
         while (!progress->ended.wait_for(lock, closing_check, [&progress] { return progress->over; })) {
             if (!process_closing()) continue;
-            lock.unlock();
-            stop_if_requested(run);
-            lock.lock();
+            thread.detach();
+            return run_stops(run, run_stop::interrupted);
         }
     }
     thread.join();
+    return true;
 }

@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -116,14 +117,14 @@ void record_flush_failure(benchmark_run& run, const flush_progress& state) {
 
 }  // namespace
 
-figure_record flush_pass(benchmark_run& run, const figure_record& written) {
+std::optional<figure_record> flush_pass(benchmark_run& run, const figure_record& written) {
     print("%s", messages::flush_status);
     // One process forces its files once the status line is out; a rank has started already.
     if (!cluster_mode()) start_flush(run.state);
     const std::shared_ptr<flush_progress> state = run.state.flush;
-    if (!settle_flush(run.state)) stop_if_requested(run);
+    if (!settle_flush(run.state) && !run_goes_on(run)) return std::nullopt;
     if (state->failed) record_flush_failure(run, *state);
-    stop_if_requested(run);
+    if (!run_goes_on(run)) return std::nullopt;
     run.results.passes.back().steps.push_back(
         step_record{"flush", state->start_us - run.state.start_us, state->end_us - state->start_us, 0});
     figure_record figure = forced_write_figure(run.state, written, state->end_us);

@@ -1,10 +1,10 @@
 #include <functional>
+#include <optional>
 
 #include "cache/cache.hpp"
 #include "cluster/cluster.hpp"
 #include "cluster/ranks.hpp"
 #include "common/clock.hpp"
-#include "common/ending.hpp"
 #include "common/messages.hpp"
 #include "data/capacity.hpp"
 #include "data/pattern.hpp"
@@ -14,6 +14,7 @@
 #include "report/console.hpp"
 #include "report/link_note_lines.hpp"
 #include "report/memory_notes.hpp"
+#include "report/stage_lines.hpp"
 #include "run/file_name.hpp"
 #include "run/run_marker.hpp"
 #include "run/run_state.hpp"
@@ -23,70 +24,76 @@ namespace {
 
 // Runs an eviction step, untimed, and keeps its duration; the run stops here if the step
 // failed. There is one eviction file per node, the node's first rank's.
-void run_eviction_step(benchmark_run& run, const char* name, std::uint64_t bytes,
+bool run_eviction_step(benchmark_run& run, const char* name, std::uint64_t bytes,
                        const std::function<void(run_state&)>& step) {
-    wait_for_every_rank(run);
+    if (!wait_for_every_rank(run)) return false;
     const bool on_this_rank = first_rank_on_node();
     const std::int64_t start = now_us();
-    if (on_this_rank) run_abandonable(run, [&run, &step] { step(run.state); });
-    stop_if_requested(run);
+    if (on_this_rank && !run_abandonable(run, [&state = run.state, step] { step(state); })) return false;
+    if (!run_goes_on(run)) return false;
     if (on_this_rank)
         run.results.passes.back().steps.push_back(step_record{name, start - run.state.start_us, now_us() - start, bytes});
+    return true;
 }
 
 // Keeps a phase's figure, all ranks' together, once the phase is known to have run whole
 // everywhere, and prints it.
-void keep_figure(benchmark_run& run, figure_kind kind, const figure_record& figure) {
-    stop_if_requested(run);
+bool keep_figure(benchmark_run& run, figure_kind kind, const std::optional<figure_record>& figure) {
+    if (!figure || !run_goes_on(run)) return false;
     figure_record& kept = run.results.passes.back().figures[static_cast<int>(kind)];
-    kept = figure;
-    if (!combine_ranks(kept)) stop_if_requested(run);
+    kept = *figure;
+    if (!combine_ranks(kept) && !run_goes_on(run)) return false;
+    settle_stages(run.settings, run.results, run.results.passes.back(), kind, kept);
     print_result(kind, kept.kib_per_ms);
     print_slow_figure_note(kept);
+    print_stages_note(kept);
     print_link_note(run.results, run.results.passes.back(), kind, run.settings.direct);
     if (run.settings.latency) print_latency_notes(kind, kept);
+    return true;
 }
 
 // Unbuffered writes leave nothing in the OS cache, unless the file system keeps the data
 // there whatever the flag asks; then the figures to come are not all the disk's.
-void check_unbuffered_write(benchmark_run& run) {
+bool check_unbuffered_write(benchmark_run& run) {
     cache_residency residency;
     std::vector<cache_residency> of_rank;
     bool known = test_files_cached(run.state, written_files(run), residency);
-    if (!combine_residency(known, residency, of_rank)) stop_if_requested(run);
+    if (!combine_residency(known, residency, of_rank) && !run_goes_on(run)) return false;
     note_cached_after_unbuffered_write(run.results, of_rank);
+    return true;
 }
 
 // Drops the OS's cached pages of the files about to be read, and of the eviction file, and
 // says how much of the test files the OS still holds.
-void purge_before_reading(benchmark_run& run) {
+bool purge_before_reading(benchmark_run& run) {
     pass_record& pass = run.results.passes.back();
     const std::vector<directory_entry> test_files = read_files(run);
     std::vector<directory_entry> purged = test_files;
     if (run.state.eviction_file_created) purged.insert(purged.begin(), run.state.eviction_file);
     const std::int64_t start = now_us();
-    run_abandonable(run, [&run, &purged] { purge_os_cache(run.state, purged); });
+    if (!run_abandonable(run, [&state = run.state, purged] { purge_os_cache(state, purged); })) return false;
     pass.steps.push_back(step_record{"purge", start - run.state.start_us, now_us() - start, 0});
     cache_residency residency;
     std::vector<cache_residency> of_rank;
     bool known = test_files_cached(run.state, test_files, residency);
-    if (!combine_residency(known, residency, of_rank)) stop_if_requested(run);
+    if (!combine_residency(known, residency, of_rank) && !run_goes_on(run)) return false;
     if (known && residency.total_pages > 0) {
         pass.cached_after_purge_known = true;
         pass.cached_after_purge = static_cast<double>(residency.resident_pages) / residency.total_pages;
     }
     note_still_cached(run.results, of_rank);
+    return true;
 }
 
 // Every rank's writers' files, for the readers and for naming misplaced sectors.
-void share_writer_files(benchmark_run& run) {
+bool share_writer_files(benchmark_run& run) {
     std::vector<writer_files> mine;
     for (std::uint32_t w = 0; w < run.workers.size(); ++w) {
         const auto first = run.state.file_identities.begin() + std::ptrdiff_t{w} * run.settings.files_per_worker;
         mine.push_back(writer_files{run.workers[w].file_prefix, run.state.files_created[w], run.state.last_file_bytes[w],
                                     std::vector<file_identity>(first, first + run.state.files_created[w])});
     }
-    if (!share_writer_files(run.state, run.results, mine)) stop_if_requested(run);
+    return share_writer_files(run.state, run.results, mine) || run_goes_on(run);
 }
 
 // Points each reader at the files of the writer with its number, on the rank read_source gives.
@@ -149,34 +156,36 @@ void prepare_pass(benchmark_run& run, std::uint32_t pass_number) {
     }
 }
 
-void run_pass(benchmark_run& run, std::uint32_t pass_number) {
+bool run_pass(benchmark_run& run, std::uint32_t pass_number) {
     const run_settings& settings = run.settings;
     prepare_pass(run, pass_number);
     const std::uint64_t identity = run.workers.front().pass_identity;
     const std::uint64_t eviction_bytes = eviction_file_bytes(settings);
 
-    if (settings.controller_cache_gib != 0)
-        run_eviction_step(run, "eviction_write", eviction_bytes,
-                          [identity](run_state& state) { write_eviction_file(state, identity); });
+    if (settings.controller_cache_gib != 0 &&
+        !run_eviction_step(run, "eviction_write", eviction_bytes,
+                           [identity](run_state& state) { write_eviction_file(state, identity); }))
+        return false;
 
-    const figure_record written = write_phase(run);
-    keep_figure(run, figure_kind::write_cached, written);
-    share_writer_files(run);
-    keep_figure(run, figure_kind::write_forced, flush_pass(run, written));
-    if (settings.direct) check_unbuffered_write(run);
+    const std::optional<figure_record> written = write_phase(run);
+    if (!keep_figure(run, figure_kind::write_cached, written) || !share_writer_files(run) ||
+        !keep_figure(run, figure_kind::write_forced, flush_pass(run, *written)))
+        return false;
+    if (settings.direct && !check_unbuffered_write(run)) return false;
 
     for (const bool with_cache : {true, false}) {
         aim_readers(run, with_cache);
-        if (!with_cache) purge_before_reading(run);
-        if (settings.controller_cache_gib != 0)
-            run_eviction_step(run, "eviction_read", eviction_bytes, read_eviction_file);
-        const figure_record read = read_phase(run, with_cache);
-        if (capacity_checked(settings)) judge_capacity(run, read.cut_short);
-        keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached, read);
+        if (!with_cache && !purge_before_reading(run)) return false;
+        if (settings.controller_cache_gib != 0 &&
+            !run_eviction_step(run, "eviction_read", eviction_bytes, read_eviction_file))
+            return false;
+        const std::optional<figure_record> read = read_phase(run, with_cache);
+        if (read && capacity_checked(settings)) judge_capacity(run, read->cut_short);
+        if (!keep_figure(run, with_cache ? figure_kind::read_cached : figure_kind::read_uncached, read)) return false;
     }
 
     // A file left behind is an error: the run did not clean up after itself. With several
     // ranks it is the error of the rank that met it, reported by the check below.
-    if (!remove_run_files(run) && !cluster_mode()) end_process(1, messages::files_left);
-    stop_if_requested(run);
+    if (!remove_run_files(run) && !cluster_mode()) return run_stops(run, run_stop::files_left);
+    return run_goes_on(run);
 }

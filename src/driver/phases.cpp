@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -32,6 +34,13 @@ void end_worker(workers_running& running) {
     if (--running.count == 0) running.all_ended.notify_all();
 }
 
+// What a phase's threads share with main: kept in the run when main stops waiting for them.
+struct phase_threads {
+    workers_running running;
+    progress_printer printer;
+    std::string label;
+};
+
 // How often main looks, between two points, whether the console is closing.
 constexpr std::int64_t closing_check_us = 20000;
 
@@ -56,13 +65,18 @@ void sample_until_ended(workers_running& running, const phase_state& phase, seri
 // the progress line printed meanwhile with `label`; stamps the phase's end when the last has
 // ended, before the printer's last sample, which may wait on the console. A worker that can't
 // be started is a fatal error: a figure from fewer workers than asked would be presented as
-// the one asked for. The workers already started stop at their next block.
-void run_workers(benchmark_run& run, void (*worker_function)(worker*), const char* label, figure_record& figure) {
+// the one asked for. The workers already started stop at their next block. False when the
+// console is closing and the run stops here.
+bool run_workers(benchmark_run& run, void (*worker_function)(worker*), const std::string& label,
+                 figure_record& figure) {
     phase_state& phase = run.state.phase;
     std::vector<worker>& workers = run.workers;
-    progress_printer printer;
-    start_progress(printer, phase, label, cluster_mode() ? progress_line::hidden : progress_line::shown);
-    workers_running running;
+    const auto shared = std::make_shared<phase_threads>();
+    shared->label = label;
+    progress_printer& printer = shared->printer;
+    start_progress(printer, phase, shared->label.c_str(),
+                   cluster_mode() ? progress_line::hidden : progress_line::shown);
+    workers_running& running = shared->running;
     running.count = static_cast<std::uint32_t>(workers.size());
     std::vector<std::thread> threads(workers.size());
     for (std::uint32_t w = 0; w < workers.size(); ++w) {
@@ -84,9 +98,15 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
         }
     }
     sample_until_ended(running, phase, figure.series);
-    // The run ends here, its workers left running: they create no file any more, and their
-    // files are removed by name while they still hold them.
-    if (process_closing()) stop_if_requested(run);
+    // The run ends here, its workers and progress line left running: they create no file any
+    // more, and their files are removed by name while they still hold them.
+    if (process_closing()) {
+        for (std::thread& thread : threads)
+            if (thread.joinable()) thread.detach();
+        if (printer.thread.joinable()) printer.thread.detach();
+        run.left_running.push_back(shared);
+        return run_stops(run, run_stop::interrupted);
+    }
     phase.end_us = now_us();
     stop_progress(printer);
     for (std::thread& thread : threads) {
@@ -99,6 +119,7 @@ void run_workers(benchmark_run& run, void (*worker_function)(worker*), const cha
             thread.detach();
         }
     }
+    return true;
 }
 
 // The figure of the phase that ran from the phase's start to its end.
@@ -112,9 +133,8 @@ void measure(figure_record& figure, const run_state& run) {
 
 // Each rank times its phase from the moment every rank is ready: no two nodes' clocks are
 // compared.
-figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), figure_kind kind,
-                        std::uint64_t expected_bytes) {
-    const std::string label = console_label_of(kind);
+std::optional<figure_record> run_phase(benchmark_run& run, void (*worker_function)(worker*), figure_kind kind,
+                                       std::uint64_t expected_bytes) {
     figure_record figure;
     phase_state& phase = run.state.phase;
     phase.bytes_moved.store(0);
@@ -126,11 +146,11 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
         self.cut_short = false;
         self.capacity = capacity_tally{};
     }
-    wait_for_every_rank(run);
+    if (!wait_for_every_rank(run)) return std::nullopt;
     phase.start_us = now_us();
     const std::uint32_t seconds = run.settings.phase_seconds;
     phase.deadline_us = seconds == 0 ? 0 : phase.start_us + seconds * one_second_us;
-    run_workers(run, worker_function, label.c_str(), figure);
+    if (!run_workers(run, worker_function, console_label_of(kind), figure)) return std::nullopt;
     measure(figure, run.state);
     figure.cut_short = phase.cut_short.load();
     end_series(figure.series, figure.elapsed_us, figure.bytes);
@@ -147,17 +167,17 @@ figure_record run_phase(benchmark_run& run, void (*worker_function)(worker*), fi
 
 }  // namespace
 
-figure_record write_phase(benchmark_run& run) {
+std::optional<figure_record> write_phase(benchmark_run& run) {
     print("%s", messages::write_status);
-    const figure_record figure =
+    std::optional<figure_record> figure =
         run_phase(run, write_worker, figure_kind::write_cached,
                   test_file_bytes(run.settings) * run.settings.files_per_worker * run.workers.size());
     // A rank forces its files as soon as its own writers end, without waiting for the others.
-    if (cluster_mode()) start_flush(run.state);
+    if (figure && cluster_mode()) start_flush(run.state);
     return figure;
 }
 
-figure_record read_phase(benchmark_run& run, bool with_cache) {
+std::optional<figure_record> read_phase(benchmark_run& run, bool with_cache) {
     std::uint64_t expected_bytes = 0;
     for (worker& reader : run.workers) {
         reader.with_cache = with_cache;

@@ -8,9 +8,9 @@
 #include "platform/file_io.hpp"
 #include "settings/settings.hpp"
 
-void check_unbuffered_io(run_state& run) {
+run_refusal check_unbuffered_io(run_state& run) {
     const run_settings& settings = run.settings;
-    if (!settings.direct) return;
+    if (!settings.direct) return run_refusal{};
     std::uint32_t offset_alignment = 0;
     std::uint32_t memory_alignment = 0;
     std::string reason;
@@ -18,18 +18,20 @@ void check_unbuffered_io(run_state& run) {
         unbuffered_io_alignment(settings.target_directory, offset_alignment, memory_alignment, reason);
     if (support == unbuffered_support::not_by_this_file_system) reason = messages::direct_cached;
     if (support != unbuffered_support::supported && support != unbuffered_support::on_network_share)
-        refuse_run(format_text(messages::direct_unsupported, settings.target_directory.c_str(), reason.c_str()));
+        return run_refusal{format_text(messages::direct_unsupported, settings.target_directory.c_str(), reason.c_str()),
+                           ""};
 
     // Blocks follow one another in the files: each must start on both alignments, so the block
     // size must be a whole number of each.
     const std::uint64_t alignment = std::max({std::uint32_t{1}, offset_alignment, memory_alignment});
     const std::uint64_t kib_multiple = std::lcm(alignment, std::uint64_t{bytes_per_kib}) / bytes_per_kib;
     if (settings.block_kib % kib_multiple != 0)
-        refuse_run(format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)));
+        return run_refusal{format_text(messages::direct_block, static_cast<unsigned>(kib_multiple)), ""};
     run.buffer_alignment = std::max<std::size_t>(run.buffer_alignment, memory_alignment);
     print_on_own_line(messages::direct_note);
     if (support == unbuffered_support::on_network_share)
         print_on_own_line(format_text(messages::direct_on_share, settings.target_directory.c_str()));
+    return run_refusal{};
 }
 
 std::uint32_t partial_physical_sector(const target_identity& target, std::uint32_t block_bytes) {

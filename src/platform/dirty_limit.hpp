@@ -15,3 +15,8 @@ struct dirty_settings {
 // same shape); unknown where a value is missing or not a plain number, and on Windows, which
 // tells no such limit.
 dirty_settings read_dirty_settings(const std::string& root);
+
+// The most written data the OS lets wait in its cache: vm.dirty_bytes, or vm.dirty_ratio of
+// the machine's memory, which overstates it a little (Linux counts only the memory that can
+// hold file data). 0 when unknown.
+std::uint64_t dirty_limit_bytes(const dirty_settings& settings, std::uint64_t memory_bytes);

@@ -47,6 +47,7 @@ void add_measured_on(json& document, const run_record& run) {
     const measured_on& on = run.measured;
     const machine_identity& machine = on.machine;
     document["host"]["cpu_model"] = or_null(machine.cpu_model);
+    if (machine.dirty_limit_bytes) document["host"]["dirty_limit_bytes"] = *machine.dirty_limit_bytes;
     document["host"]["virtualization"] = json{{"virtual_machine", or_null(machine.virtual_machine)},
                                               {"hypervisor", or_null(machine.hypervisor)},
                                               {"system_vendor", or_null(machine.system_vendor)},

@@ -1,8 +1,5 @@
 #include "report/finished_record.hpp"
 
-#include "cache/cache.hpp"
-#include "platform/file_system.hpp"
-#include "platform/system_info.hpp"
 #include "report/console.hpp"
 #include "report/link_note_lines.hpp"
 #include "report/rate_drop_text.hpp"
@@ -11,30 +8,6 @@
 #include "settings/settings.hpp"
 
 namespace {
-
-host_record host_of_run() {
-    const host_description host = describe_host();
-    return host_record{host.name, host.os, host.os_version, host.logical_cpus, host.memory_bytes};
-}
-
-// A loop device over a file in memory is in memory, whatever the loop's own volume says.
-target_record target_of_run(const run_settings& settings, const target_identity& identity) {
-    const volume_description volume = describe_volume(settings.target_directory);
-    target_record target;
-    target.path = settings.target_directory;
-    target.file_system = volume.file_system;
-    target.memory_backed = volume.memory_backed || !identity.memory_file_system.empty();
-    target.compressed = volume.compressed;
-    target.encrypted = volume.encrypted;
-    target.total_bytes = volume.total_bytes;
-    target.free_bytes = volume.free_bytes;
-    file_system_type type;
-    if (file_system_of(settings.target_directory, type) && type.other_cache != cache_beyond_purge::none) {
-        target.cache_beyond_purge = cache_beyond_purge_name(type.other_cache);
-        target.cache_beyond_purge_text = without_note_prefix(cache_beyond_purge_note(settings.target_directory, type));
-    }
-    return target;
-}
 
 std::optional<rate_drop_record> rate_drop_of(const figure_record& write) {
     const rate_drop drop = find_rate_drop(write);
@@ -62,8 +35,8 @@ run_record finished_record(const run_settings& settings, const run_record& run, 
                                         : run_status::error;
     finished.message = message;
     finished.settings = settings;
-    finished.host = host_of_run();
-    finished.target = target_of_run(settings, run.measured.target);
+    // A loop device over a file in memory is in memory, whatever the loop's own volume says.
+    finished.target.memory_backed = run.target.memory_backed || !run.measured.target.memory_file_system.empty();
     for (std::size_t index = 0; index < finished.passes.size(); ++index) {
         pass_record& pass = finished.passes[index];
         figure_record& write = pass.figures[static_cast<int>(figure_kind::write_cached)];

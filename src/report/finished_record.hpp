@@ -1,6 +1,6 @@
-// The record as the reports render it: what the run measured, with how it ended, the settings
-// it ran with, the machine and the target (asked of the OS now, so that the free space is the
-// end's), and the notes on its figures. Both reports are made from it alone.
+// The record as the reports render it: what the run measured, with the machine and the
+// target its start found (report/run_context.hpp), how it ended, the settings it ran with, and
+// the notes on its figures. Both reports are made from it alone; nothing here asks the OS.
 #pragma once
 
 #include <string>

@@ -107,6 +107,7 @@ std::string pass_notes(const pass_record& pass, std::size_t number, std::size_t 
     for (const figure_record& figure : pass.figures) {
         if (!figure.measured) continue;
         if (figure.rate_drop) notes += note(prefix + figure.rate_drop->text, "warning");
+        if (!figure.stages_text.empty()) notes += note(prefix + figure.stages_text);
         if (figure.link_note) notes += note(prefix + figure.link_note->text, "warning");
     }
     return notes;

@@ -13,6 +13,7 @@
 #include "report/exact_bytes.hpp"
 #include "report/figure_names.hpp"
 #include "report/latency_json.hpp"
+#include "report/stages_json.hpp"
 #include "report/run_summary.hpp"
 #include "results/statistics.hpp"
 #include "settings/options.hpp"
@@ -283,6 +284,7 @@ json results_document(const run_record& run) {
     document["summary"] = summary_json(run);
     if (!run.ranks.empty()) document["cluster"] = ranks_json(run);
     add_measured_on(document, run);
+    add_stages(document, run);
     return document;
 }
 

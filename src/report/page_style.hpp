@@ -35,6 +35,8 @@ svg.chart .grid { stroke: #eef0f3; }
 svg.chart .tick, svg.chart .axis { stroke: #9ca3af; }
 svg.chart .label { font-size: 13px; fill: var(--muted); }
 svg.chart .span { fill-opacity: 0.16; }
+svg.chart .span-edge { stroke-width: 1.5; stroke-dasharray: 3 3; }
+svg.chart text.span-caption { font-size: 11px; fill: #1f2937; paint-order: stroke; stroke: #fff; stroke-width: 3px; }
 svg.chart circle:hover { fill-opacity: 1; r: 5; }
 svg.chart .marker line { stroke: #b91c1c; stroke-dasharray: 5 4; stroke-width: 1.5; }
 svg.chart .marker circle { fill: #b91c1c; }

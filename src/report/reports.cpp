@@ -2,22 +2,16 @@
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/ending.hpp"
 #include "platform/system_info.hpp"
 #include "report/finished_record.hpp"
 #include "report/html_report.hpp"
 #include "report/json_report.hpp"
+#include "report/run_context.hpp"
 #include "report/saved_file.hpp"
 #include "results/record.hpp"
 #include "settings/settings.hpp"
 
 namespace {
-
-// The places of the results file and the page, held from the check before the run to the save.
-struct report_places {
-    report_target results;
-    report_target page;
-};
 
 // How the process ends, as the saves go: its status, the message, and whether an interruption
 // cut a save short.
@@ -85,11 +79,10 @@ report_target check_can_save(const char* option, const std::string& name, std::s
 
 }  // namespace
 
-std::string prepare_reports(const run_settings& settings, run_record& results, const stop_signal& stop,
-                            const std::vector<std::string>& command_line) {
+std::string prepare_reports(const run_settings& settings, run_record& results,
+                            const std::vector<std::string>& command_line, report_places& places) {
     results.command_line = command_line;
     results.started_utc = utc_now();
-    report_places places;
     std::string refusal;
     places.results = check_can_save("-json", settings.results_file, refusal);
     if (!refusal.empty()) return refusal;
@@ -99,10 +92,14 @@ std::string prepare_reports(const run_settings& settings, run_record& results, c
     if (!settings.results_file.empty() && !settings.report_page.empty() &&
         places.results.identity == places.page.identity && !places.page.shared_sink)
         return report_refusal("-html", settings.report_page, messages::report_same_file);
-    if (settings.results_file.empty() && settings.report_page.empty()) return std::string();
-    install_end_hook([&settings, &results, &stop, places](int status, const std::string& message) mutable {
-        results.interrupted = stop.interruption_status.load() != 0;
-        return write_reports(settings, results, places, stop, status, message);
-    });
+    places.checked = true;
+    capture_run_context(results, settings);
     return std::string();
+}
+
+int save_reports(const run_settings& settings, run_record& results, report_places& places, const stop_signal& stop,
+                 int status, const std::string& message) {
+    if (!places.checked || (settings.results_file.empty() && settings.report_page.empty())) return status;
+    results.interrupted = stop.interruption_status.load() != 0;
+    return write_reports(settings, results, places, stop, status, message);
 }

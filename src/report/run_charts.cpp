@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "common/messages.hpp"
+#include "common/output.hpp"
+#include "common/rounded_text.hpp"
 #include "common/units.hpp"
 #include "report/figure_names.hpp"
 #include "report/latency_page.hpp"
 #include "report/page_text.hpp"
+#include "report/stage_lines.hpp"
 #include "report/svg_chart.hpp"
 #include "results/series.hpp"
 #include "results/statistics.hpp"
@@ -128,6 +131,33 @@ void mark_drops(const run_record& run, chart& drawn, bool against_data, bool fro
     }
 }
 
+const char* stage_colour(const std::string& kind) {
+    if (kind == "os_cache") return "hsl(205,80%,50%)";
+    if (kind == "device_cache") return "hsl(150,60%,40%)";
+    if (kind == "decline") return "hsl(35,90%,50%)";
+    return "#9ca3af";
+}
+
+// Each stage of the phase, shaded and captioned, against the data or the phase's time; with
+// several passes none, whose stages would cover each other (their notes tell them).
+void mark_stages(const run_record& run, const figure_record& figure, chart& drawn, bool against_data) {
+    if (run.passes.size() != 1) return;
+    for (const stage_record& stage : figure.stages) {
+        const std::uint64_t end_byte = stage.last_byte + 1;
+        const double from = against_data ? static_cast<double>(stage.first_byte) / bytes_per_gib
+                                         : static_cast<double>(stage.start_us) / one_second_us;
+        const double to = against_data ? static_cast<double>(end_byte) / bytes_per_gib
+                                       : static_cast<double>(stage.end_us) / one_second_us;
+        const std::string kind = stage_kind_label(stage.kind), rate = stage_rate_text(stage);
+        const std::string hover =
+            format_text(messages::stage_hover, kind.c_str(), amount_text(end_byte - stage.first_byte, false).c_str(),
+                        rate.c_str(), amount_text(stage.first_byte, false).c_str(), amount_text(end_byte, false).c_str(),
+                        grouped(static_cast<double>(stage.end_us - stage.start_us) / one_second_us, 2).c_str());
+        drawn.spans.push_back(chart_span{from, to, hover, stage_colour(stage.kind),
+                                         format_text(messages::stage_caption, kind.c_str(), rate.c_str())});
+    }
+}
+
 // The capacity check's verdict: the data written past what the device holds, as a band; none
 // for damage, nor for a check cut short.
 void mark_capacity(const capacity_record& capacity, chart& drawn) {
@@ -169,6 +199,7 @@ std::string phase_chart(const run_record& run, const phase_look& phase, bool aga
         const std::vector<chart_stall> stalls =
             stall_marks(figure.latency.stalls, figure.series, against_data, name, !figure.ranks.empty());
         drawn.stalls.insert(drawn.stalls.end(), stalls.begin(), stalls.end());
+        mark_stages(run, figure, drawn, against_data);
     }
     if (drawn.lines.empty()) return "";
     drawn.description = describe(drawn.lines, against_data ? "GiB" : "s");

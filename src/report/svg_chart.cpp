@@ -76,6 +76,9 @@ std::string axes(const chart& drawn, const scale& scaled) {
     return svg + "</g>";
 }
 
+// About what a caption takes at the page's 11 px, with room on either side.
+double caption_width(const std::string& caption) { return 8 + 6.2 * static_cast<double>(caption.size()); }
+
 std::string spans(const chart& drawn, const scale& scaled) {
     std::string svg;
     for (const chart_span& span : drawn.spans) {
@@ -84,6 +87,12 @@ std::string spans(const chart& drawn, const scale& scaled) {
         svg += "<rect class=\"span\" x=\"" + svg_number(x) + "\" y=\"" + svg_number(top) + "\" width=\"" + svg_number(span_width) +
                "\" height=\"" + svg_number(plot_height) + "\" fill=\"" + span.colour + "\"><title>" +
                html_escape(span.label) + "</title></rect>";
+        if (span.caption.empty()) continue;
+        svg += "<line class=\"span-edge\" x1=\"" + svg_number(x) + "\" y1=\"" + svg_number(top) + "\" x2=\"" +
+               svg_number(x) + "\" y2=\"" + svg_number(top + plot_height) + "\" stroke=\"" + span.colour + "\"/>";
+        if (span_width >= caption_width(span.caption))
+            svg += "<text class=\"span-caption\" x=\"" + svg_number(x + 4) + "\" y=\"" + svg_number(top + 24) + "\">" +
+                   html_escape(span.caption) + "</text>";
     }
     return svg;
 }

@@ -52,6 +52,8 @@ struct chart_span {
     double to = 0;
     std::string label;
     std::string colour;
+    // Written inside it, at its top, with a line at its start, where it is wide enough.
+    std::string caption = {};
 };
 
 struct chart_marker {

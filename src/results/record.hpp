@@ -55,6 +55,22 @@ struct rate_drop_record {
     std::string text;
 };
 
+// A stage of a phase, as the results file and the page give it.
+struct stage_record {
+    std::string kind;  // "os_cache", "device_cache", "steady" or "decline"
+    std::uint64_t first_byte = 0;  // moved by all workers at its start
+    std::uint64_t last_byte = 0;
+    std::int64_t start_us = 0;  // from the phase's start
+    std::int64_t end_us = 0;
+    double mb_per_second = 0;  // its median, rounded as the results file gives it
+    // A decline's rate at its start and its end; a level stage's median at both.
+    double start_mb_per_second = 0;
+    double end_mb_per_second = 0;
+    // Counted from the eviction's first byte, for a write after an eviction file.
+    std::optional<std::uint64_t> first_byte_since_eviction = std::nullopt;
+    std::optional<std::uint64_t> last_byte_since_eviction = std::nullopt;
+};
+
 // A note on a figure no link could carry, as the results file gives it.
 struct link_note_record {
     std::string kind;  // "beyond_link" or "host_cache"
@@ -85,6 +101,11 @@ struct figure_record {
     // the forced write and the uncached read.
     std::optional<rate_drop_record> rate_drop;
     std::optional<link_note_record> link_note;
+    // Settled as the figure is kept: the stretches of its series over which the rate held or
+    // changed steadily (none without a series), and the note telling them, without its
+    // "Note: ", empty when it says nothing.
+    std::vector<stage_record> stages;
+    std::string stages_text;
 };
 
 // An untimed step: the eviction file's write and read-backs, the flush, the purge.
@@ -150,7 +171,7 @@ struct target_record {
     std::string cache_beyond_purge;  // "zfs_arc", "network_server", "fuse_daemon"; empty for none
     std::string cache_beyond_purge_text;  // its console note without "Note: "
     std::uint64_t total_bytes = 0;
-    std::uint64_t free_bytes = 0;  // at the end of the run
+    std::uint64_t free_bytes = 0;  // at the start of the run
 };
 
 enum class run_status { completed, error, interrupted };

@@ -36,12 +36,6 @@ const char* stage_kind_name(stage_kind kind) {
     return "steady";
 }
 
-std::uint64_t dirty_limit_bytes(const dirty_settings& settings, std::uint64_t memory_bytes) {
-    if (!settings.known) return 0;
-    if (settings.dirty_bytes != 0) return settings.dirty_bytes;
-    return memory_bytes / 100 * settings.dirty_ratio_percent;
-}
-
 std::vector<named_stage> name_stages(const std::vector<rate_stage>& stages, const stage_facts& facts) {
     std::vector<named_stage> named;
     // With the OS's limit unknown, no more than the machine's memory could wait in its cache.

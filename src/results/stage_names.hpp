@@ -14,11 +14,6 @@ enum class stage_kind { os_cache, device_cache, steady, decline };
 // The kind's name in the results file: "os_cache", "device_cache", "steady", "decline".
 const char* stage_kind_name(stage_kind kind);
 
-// The most written data the OS lets wait in its cache: vm.dirty_bytes, or vm.dirty_ratio of
-// the machine's memory, which overstates it a little (Linux counts only the memory that can
-// hold file data). 0 when unknown.
-std::uint64_t dirty_limit_bytes(const dirty_settings& settings, std::uint64_t memory_bytes);
-
 // What the naming needs of the run besides the stages.
 struct stage_facts {
     bool writing = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -67,6 +68,23 @@ double window_median(const std::vector<interval_rate>& rates, std::size_t first,
     return window.empty() ? -1 : median_of(window);
 }
 
+// The relative step of the intervals' rates where their bytes come in whole blocks: the least
+// positive difference between two intervals' bytes, over an interval's bytes, half of it as
+// the noise of rounding to a block (the median over the intervals). A fast device moves
+// thousands of blocks an interval, which makes it nothing.
+double block_step_noise(const std::vector<interval_rate>& rates) {
+    std::vector<std::uint64_t> amounts;
+    for (const interval_rate& rate : rates)
+        if (rate.bytes_at_end > rate.bytes_at_start) amounts.push_back(rate.bytes_at_end - rate.bytes_at_start);
+    std::sort(amounts.begin(), amounts.end());
+    std::uint64_t step = 0;
+    for (std::size_t k = 1; k < amounts.size(); ++k)
+        if (amounts[k] != amounts[k - 1] && (step == 0 || amounts[k] - amounts[k - 1] < step)) step = amounts[k] - amounts[k - 1];
+    std::vector<double> shares;
+    for (const std::uint64_t amount : amounts) shares.push_back(static_cast<double>(step) / static_cast<double>(amount) / 2);
+    return median_of(shares);
+}
+
 }  // namespace
 
 double departure(double rate, double reference) {
@@ -89,7 +107,7 @@ series_noise noise_of(const std::vector<interval_rate>& rates) {
     const double one_apart = difference_variance(rates, 1);
     const double correlation = neighbour_correlation(rates, std::max(std::sqrt(one_apart / 2), least_noise));
     series_noise noise;
-    noise.marginal = std::max(std::sqrt(one_apart / (2 * (1 - correlation))), least_noise);
+    noise.marginal = std::max({std::sqrt(one_apart / (2 * (1 - correlation))), least_noise, block_step_noise(rates)});
     noise.long_run = noise.marginal * std::sqrt((1 + correlation) / (1 - correlation));
     return noise;
 }

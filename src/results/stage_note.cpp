@@ -1,59 +1,30 @@
 #include "results/stage_note.hpp"
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
 #include "common/messages.hpp"
 #include "common/output.hpp"
-#include "common/units.hpp"
+#include "common/rounded_text.hpp"
 
 namespace {
 
-// With a comma between thousands: 12,345.
-std::string grouped(std::uint64_t value) {
-    const std::string digits = std::to_string(value);
-    std::string result;
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k != 0 && (digits.size() - k) % 3 == 0) result += ',';
-        result += digits[k];
-    }
-    return result;
-}
-
-// To the nearest 10 from 100 MB/s, whole from 10, with one decimal below, as the rate that
-// falls is told. The precision follows what the value rounds to: 99.7 reads "100".
-std::string rate_text(double bytes_per_second) {
-    const double mb = bytes_per_second / 1e6;
-    if (std::round(mb) >= 100) return grouped(static_cast<std::uint64_t>(std::llround(mb / 10)) * 10);
-    if (std::round(mb * 10) >= 100) return grouped(static_cast<std::uint64_t>(std::llround(mb)));
-    return format_text("%.1f", mb);
-}
-
-// Whole GiB from 10 GiB, with one decimal from 1 GiB, whole MiB below: a stage's bounds are
-// known to an interval's worth of bytes, no closer.
-std::string size_text(std::uint64_t bytes) {
-    const double gib = static_cast<double>(bytes) / static_cast<double>(bytes_per_gib);
-    const auto whole_mib = static_cast<std::uint64_t>(std::llround(static_cast<double>(bytes) / bytes_per_mib));
-    if (whole_mib < 1024) return grouped(whole_mib) + " MiB";
-    const auto tenths = static_cast<std::uint64_t>(std::llround(gib * 10));
-    if (tenths < 100) return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " GiB";
-    return grouped(static_cast<std::uint64_t>(std::llround(gib))) + " GiB";
-}
+// Whole GiB from 10 GiB: a stage's bounds are known to an interval's worth of bytes, no closer.
+std::string size_text(std::uint64_t bytes) { return amount_text(bytes, false); }
 
 std::string device_cache_text(const named_stage& named) {
     const rate_stage& stage = named.stage;
     const std::uint64_t bytes = stage.end_bytes - stage.start_bytes;
     const std::uint64_t eviction_bytes = named.start_bytes_since_eviction - stage.start_bytes;
-    const std::string size = size_text(bytes), rate = rate_text(stage.median_bytes_per_second);
+    const std::string size = size_text(bytes), rate = mb_per_second_text(stage.median_bytes_per_second);
     if (eviction_bytes == 0) return format_text(messages::stage_device_cache, size.c_str(), rate.c_str());
     return format_text(messages::stage_device_cache_eviction, size.c_str(), rate.c_str(),
                        size_text(bytes + eviction_bytes).c_str());
 }
 
 std::string decline_text(const rate_stage& stage) {
-    return format_text(messages::stage_decline, rate_text(stage.start_bytes_per_second).c_str(),
-                       rate_text(stage.end_bytes_per_second).c_str());
+    return format_text(messages::stage_decline, mb_per_second_text(stage.start_bytes_per_second).c_str(),
+                       mb_per_second_text(stage.end_bytes_per_second).c_str());
 }
 
 // The first stage, told with its size.
@@ -62,14 +33,14 @@ std::string first_stage_text(const named_stage& named) {
     const std::string size = size_text(stage.end_bytes - stage.start_bytes);
     switch (named.kind) {
         case stage_kind::os_cache:
-            return format_text(messages::first_os_cache, size.c_str(), rate_text(stage.median_bytes_per_second).c_str());
+            return format_text(messages::first_os_cache, size.c_str(), mb_per_second_text(stage.median_bytes_per_second).c_str());
         case stage_kind::device_cache: return device_cache_text(named);
         case stage_kind::decline:
-            return format_text(messages::first_decline, rate_text(stage.start_bytes_per_second).c_str(),
-                               rate_text(stage.end_bytes_per_second).c_str(), size.c_str());
+            return format_text(messages::first_decline, mb_per_second_text(stage.start_bytes_per_second).c_str(),
+                               mb_per_second_text(stage.end_bytes_per_second).c_str(), size.c_str());
         case stage_kind::steady: break;
     }
-    return format_text(messages::first_steady, rate_text(stage.median_bytes_per_second).c_str(), size.c_str());
+    return format_text(messages::first_steady, mb_per_second_text(stage.median_bytes_per_second).c_str(), size.c_str());
 }
 
 // A later stage, told by its rate; a cache's, with its size too.
@@ -80,7 +51,7 @@ std::string later_stage_text(const named_stage& named) {
         case stage_kind::os_cache:
         case stage_kind::steady: break;
     }
-    return format_text(messages::stage_steady, rate_text(named.stage.median_bytes_per_second).c_str());
+    return format_text(messages::stage_steady, mb_per_second_text(named.stage.median_bytes_per_second).c_str());
 }
 
 }  // namespace
@@ -91,7 +62,7 @@ std::string stages_note(const std::vector<named_stage>& stages, bool writing) {
         const rate_stage& stage = stages.front().stage;
         if (stages.front().kind != stage_kind::decline) return "";
         return format_text(writing ? messages::write_decline : messages::read_decline,
-                           rate_text(stage.start_bytes_per_second).c_str(), rate_text(stage.end_bytes_per_second).c_str());
+                           mb_per_second_text(stage.start_bytes_per_second).c_str(), mb_per_second_text(stage.end_bytes_per_second).c_str());
     }
     std::string told = first_stage_text(stages.front());
     for (std::size_t k = 1; k < stages.size(); ++k) {

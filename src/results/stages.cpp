@@ -246,6 +246,13 @@ std::vector<rate_stage> find_stages(const figure_record& phase) {
             stage.start_bytes_per_second =
                 std::max(fitted_at(part, static_cast<double>(stage.start_us) / time), 0.0) * scale;
             stage.end_bytes_per_second = std::max(fitted_at(part, static_cast<double>(stage.end_us) / time), 0.0) * scale;
+            // A decline that slows as it goes (a disk's rate falls with the bytes, not the time)
+            // bends away from its line: at its ends the line is told no further than the rates
+            // its intervals had.
+            const std::vector<double>& rates_held = held.empty() ? all : held;
+            const auto [lowest, highest] = std::minmax_element(rates_held.begin(), rates_held.end());
+            stage.start_bytes_per_second = std::clamp(stage.start_bytes_per_second, *lowest * 1e6, *highest * 1e6);
+            stage.end_bytes_per_second = std::clamp(stage.end_bytes_per_second, *lowest * 1e6, *highest * 1e6);
         }
         stages.push_back(stage);
     }

@@ -27,7 +27,7 @@ std::string write_test_file(const std::string& directory, const std::string& blo
                                     std::to_string(mib), "-block", block_kib, "-cache", "0"});
     prepare_pass(run, 0);
     open_run_directory(run.state);
-    const figure_record written = write_phase(run);
+    const figure_record written = write_phase(run).value();
     flush_pass(run, written);
     failure = recorded_fatal_error(run.state);
     if (stop_requested(run.state)) return "";
