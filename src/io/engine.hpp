@@ -31,7 +31,6 @@ struct block_completion {
 struct io_engine;
 
 struct engine_calls {
-    const char* name;  // as the results file records it
     // Starts moving the block: false, with its completion already queued as an error, when it
     // could not even be submitted.
     bool (*submit)(io_engine& engine, const block_request& request);

@@ -19,7 +19,7 @@ bool take_queued_completion(io_engine& engine, block_completion& done) {
     return true;
 }
 
-const engine_calls synchronous_engine{"synchronous", submit_now, take_queued_completion};
+const engine_calls synchronous_engine{submit_now, take_queued_completion};
 
 io_engine make_engine() {
     io_engine engine;

@@ -106,7 +106,7 @@ bool submit_to_device(io_engine& engine, const block_request& request) {
 
 }  // namespace
 
-const engine_calls fake_engine{"fake", submit_to_device, take_queued_completion};
+const engine_calls fake_engine{submit_to_device, take_queued_completion};
 
 bool make_fake_device(fake_device& device) {
     if (device.keeps_bytes == 0) return true;
