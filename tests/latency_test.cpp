@@ -217,18 +217,16 @@ TEST(Latency, ARunStoppedInItsWriteShowsTheStopAsItsLongestCall) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
-// Twenty files of one block, each read slowed to 20 ms: each read phase counts its twenty
-// blocks, not the read that finds each file's end, whose nothing would halve the median.
+// Twenty files of one block, each read taking 20 ms on the fake device: each read phase counts
+// its twenty blocks, not the read that finds each file's end, whose nothing would halve the
+// median.
 TEST(Latency, EachReadPhaseCountsItsBlocksAndNotTheEndOfEachFile) {
     temporary_directory dir, reports;
     const std::string results = reports.path_name + "/run.json";
     child_process run;
     launch_options options;
-    const char* sanitizer = std::getenv("ASAN_OPTIONS");
-    options.environment = {std::string("LD_PRELOAD=") + SLOW_IO_LIBRARY, "OMPI_COMM_WORLD_RANK=0", "SLOW_READ=0:20",
-                           std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") +
-                               ":verify_asan_link_order=0"};
-    ASSERT_TRUE(launch(run, QUORLANE_BINARY,
+    options.environment = {"FAKE_READ_US=20000"};
+    ASSERT_TRUE(launch(run, QUORLANE_FAKE_BINARY,
                        {"-path", dir.path_name, "-file", "1", "-block", "1024", "-file_number", "20", "-cache", "0",
                         "-json", results},
                        options));

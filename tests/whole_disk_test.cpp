@@ -144,16 +144,17 @@ TEST(WholeDisk, PastTheDeadlineTheProgressLineWaitsForTheBlocksInFlight) {
 
 namespace {
 
-// Runs -fill 50 -verify on a small tmpfs of `size` through the fake device (DEVICE_KEEPS and
-// the rest of `device`) with `threads` workers and files of `file_mib`; returns what it printed
-// and the results file.
+// What a run of the capacity check printed, and its results file.
 struct checked_run {
     execution_result result;
     nlohmann::json document;
 };
 
+// Runs -fill 50 -verify on a small tmpfs of `size` with `threads` workers and files of
+// `file_mib`, the device described by `device` (NAME=value words): the fake device of
+// quorlane_fake (tests/fake/chosen_fake.cpp), or with `library` the one preloaded into quorlane.
 checked_run check_capacity(const std::string& size, const std::string& device, int threads, int file_mib,
-                           const std::vector<std::string>& more = {}) {
+                           const std::vector<std::string>& more = {}, const std::string& library = "") {
     small_disk disk(size);
     checked_run run;
     if (!disk.mount.mounted) {
@@ -164,7 +165,13 @@ checked_run check_capacity(const std::string& size, const std::string& device, i
                                        "-thread", std::to_string(threads), "-verify", "-cache", "0", "-json",
                                        results_of(disk)};
     arguments.insert(arguments.end(), more.begin(), more.end());
-    run.result = quorlane_with(WRAPPING_DEVICE, device, arguments);
+    if (!library.empty()) {
+        run.result = quorlane_with(library, device, arguments);
+    } else {
+        std::vector<std::string> command{"-c", device + " exec \"$0\" \"$@\"", QUORLANE_FAKE_BINARY};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        run.result = run_program("/bin/sh", command);
+    }
     EXPECT_TRUE(std::filesystem::is_empty(disk.point)) << run.result.output;
     run.document = read_json(results_of(disk));
     return run;
@@ -202,7 +209,7 @@ TEST(WholeDisk, ADeviceThatWrapsIsToldWhatItHoldsWhateverTheWorkers) {
                               trial{4, "300m", 8, 32ll << 20}, trial{100, "1200m", 1, 64ll << 20}}) {
         SCOPED_TRACE(std::to_string(each.threads) + " workers");
         const checked_run run =
-            check_capacity(each.disk_size, "DEVICE_KEEPS=" + std::to_string(each.kept), each.threads, each.file_mib);
+            check_capacity(each.disk_size, "FAKE_KEEPS=" + std::to_string(each.kept), each.threads, each.file_mib);
         if (run.document.is_discarded() && run.result.status == -1) GTEST_SKIP() << run.result.output;
         EXPECT_EQ(run.result.status, 1) << run.result.output;
         EXPECT_EQ(capacity_line(run.result).rfind("Note: this device holds about ", 0), 0) << run.result.output;
@@ -221,10 +228,21 @@ TEST(WholeDisk, ADeviceThatWrapsIsToldWhatItHoldsWhateverTheWorkers) {
     }
 }
 
+// The preloaded device under the real engine, through the OS's own calls: a device that keeps
+// 32 MiB and wraps is told so, as on the fake device.
+TEST(WholeDisk, TheRealEngineOnAPreloadedWrappingDeviceIsToldWhatItHolds) {
+    const checked_run run = check_capacity("300m", "DEVICE_KEEPS=33554432", 2, 8, {}, WRAPPING_DEVICE);
+    if (run.document.is_discarded() && run.result.status == -1) GTEST_SKIP() << run.result.output;
+    EXPECT_EQ(run.result.status, 1) << run.result.output;
+    const nlohmann::json& capacity = run.document["verification"]["capacity"];
+    EXPECT_EQ(capacity["kind"], "wrapped") << capacity;
+    EXPECT_EQ(capacity["verified_bytes"], 32ll << 20) << capacity;
+}
+
 // One flipped bit is damage, told with its sector and bit; a device that drops what is written
 // past 32 MiB lost a tail; and reads cut by -time judge only what they read.
 TEST(WholeDisk, DamageALostTailAndACutCheckAreEachToldForWhatTheyAre) {
-    const checked_run flipped = check_capacity("300m", "DEVICE_KEEPS=1073741824 DEVICE_FLIPS=5000", 2, 8);
+    const checked_run flipped = check_capacity("300m", "FAKE_KEEPS=1073741824 FAKE_FLIPS=5000", 2, 8);
     if (flipped.document.is_discarded() && flipped.result.status == -1) GTEST_SKIP() << flipped.result.output;
     EXPECT_EQ(flipped.result.status, 1) << flipped.result.output;
     EXPECT_EQ(capacity_line(flipped.result),
@@ -238,7 +256,7 @@ TEST(WholeDisk, DamageALostTailAndACutCheckAreEachToldForWhatTheyAre) {
     EXPECT_EQ(damage["bits_differ"], 1);
     EXPECT_EQ(damage["verified_bytes"].get<long long>(), damage["offered_bytes"].get<long long>() - 4096);
 
-    const checked_run lost = check_capacity("300m", "DEVICE_KEEPS=33554432 DEVICE_LOSES=1", 2, 8);
+    const checked_run lost = check_capacity("300m", "FAKE_KEEPS=33554432 FAKE_DROPS=1", 2, 8);
     EXPECT_EQ(lost.result.status, 1) << lost.result.output;
     EXPECT_EQ(capacity_line(lost.result),
               "Note: this device holds about 33.6 MB of the 82.9 MB it offers: the rest did not come back as written.")
@@ -250,7 +268,7 @@ TEST(WholeDisk, DamageALostTailAndACutCheckAreEachToldForWhatTheyAre) {
 
     // Each read of 20 ms: -time 1 stops the reads after about 50 blocks of the 810. The deadline
     // may cut a slow machine's writes too; a device that keeps 4 MiB wraps all the same.
-    const checked_run cut = check_capacity("300m", "DEVICE_KEEPS=4194304 DEVICE_READ_MS=20", 2, 8, {"-time", "1"});
+    const checked_run cut = check_capacity("300m", "FAKE_KEEPS=4194304 FAKE_READ_US=20000", 2, 8, {"-time", "1"});
     EXPECT_EQ(cut.result.status, 1) << cut.result.output;
     const std::string line = capacity_line(cut.result);
     const nlohmann::json& partial = cut.document["verification"]["capacity"];
@@ -264,6 +282,30 @@ TEST(WholeDisk, DamageALostTailAndACutCheckAreEachToldForWhatTheyAre) {
     EXPECT_LT(partial["checked_bytes"].get<long long>(), partial["offered_bytes"].get<long long>()) << partial;
     EXPECT_GT(partial["checked_bytes"].get<long long>(), 0) << partial;
     EXPECT_TRUE(partial["aliasing_distance"].is_null()) << partial;
+}
+
+// The same damage and lost tail with 1 and 100 workers, whose blocks interleave differently.
+TEST(WholeDisk, DamageAndALostTailAreToldWhateverTheWorkers) {
+    for (const int threads : {1, 100}) {
+        SCOPED_TRACE(std::to_string(threads) + " workers");
+        // A hundred workers need a file each in half the free space.
+        const int file_mib = threads == 1 ? 8 : 1;
+        const std::string disk = threads == 1 ? "300m" : "1200m";
+        const checked_run flipped = check_capacity(disk, "FAKE_KEEPS=1073741824 FAKE_FLIPS=5000", threads, file_mib);
+        if (flipped.document.is_discarded() && flipped.result.status == -1) GTEST_SKIP() << flipped.result.output;
+        EXPECT_EQ(flipped.result.status, 1) << flipped.result.output;
+        const nlohmann::json& damage = flipped.document["verification"]["capacity"];
+        EXPECT_EQ(damage["kind"], "damaged") << damage;
+        EXPECT_EQ(damage["bad_sectors"], 1) << damage;
+        EXPECT_EQ(damage["bits_differ"], 1) << damage;
+
+        const checked_run lost = check_capacity(disk, "FAKE_KEEPS=33554432 FAKE_DROPS=1", threads, file_mib);
+        EXPECT_EQ(lost.result.status, 1) << lost.result.output;
+        const nlohmann::json& tail = lost.document["verification"]["capacity"];
+        EXPECT_EQ(tail["kind"], "lost") << tail;
+        EXPECT_EQ(capacity_line(lost.result).rfind("Note: this device holds about 33.6 MB of the ", 0), 0)
+            << lost.result.output;
+    }
 }
 
 // A counterfeit stick wraps by the address the file system gives each block, not by the order

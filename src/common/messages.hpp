@@ -206,6 +206,8 @@ inline const char* when_full(const char* message) {
 inline constexpr const char* read_open = "Error 33, Cannot open the file\n";
 inline constexpr const char* file_detail = "%s : %s";
 inline constexpr const char* short_write = "Error 23, Cannot write the file %s : %s";
+// short_write's reason when a block's write completed with less than the block, and no error.
+inline constexpr const char* write_took_less = "the write took %llu of the block's %llu bytes at byte %llu";
 inline constexpr const char* flush_failed = "Error 24, Cannot force the file to the disk %s : %s";
 inline constexpr const char* read_failed = "Error 34, Cannot read the file %s : %s";
 // -verify: the file and byte where what was read first differs from what was written, then

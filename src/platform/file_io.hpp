@@ -79,6 +79,12 @@ bool write_all(os_file handle, const unsigned char* data, std::size_t size, std:
 // Reads up to `size` bytes, stopping short only at the end of the file; -1 on an error.
 std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason);
 
+// The same at an explicit offset, whatever the file's position: a worker's blocks.
+bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, std::uint64_t offset,
+                  std::string& reason);
+std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size, std::uint64_t offset,
+                           std::string& reason);
+
 // Forces everything the OS holds of the file's data to the device.
 bool force_to_device(os_file handle, std::string& reason);
 

@@ -126,12 +126,12 @@ extern "C" int openat(int directory, const char* name, int flags, ...) {
     return track(real(directory, name, flags, mode), name);
 }
 
-extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
-    static const auto real = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
-    if (!is_tracked(descriptor)) return real(descriptor, data, size);
+namespace {
+
+// A write of a test file at `start`; the file's length follows, its position does not.
+ssize_t write_at(int descriptor, const void* data, size_t size, off_t start) {
     device_model& model = device();
     const std::lock_guard<std::mutex> guard(model.lock);
-    const off_t start = lseek(descriptor, 0, SEEK_CUR);
     std::vector<std::int64_t>& pieces = pieces_of(model, descriptor);
     const auto* bytes = static_cast<const char*>(data);
     for (size_t done = 0; done < size;) {
@@ -147,17 +147,13 @@ extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
     const off_t end = start + static_cast<off_t>(size);
     struct stat state {};
     if (fstat(descriptor, &state) == 0 && state.st_size < end && ftruncate(descriptor, end) != 0) return -1;
-    lseek(descriptor, end, SEEK_SET);
     return static_cast<ssize_t>(size);
 }
 
-extern "C" ssize_t read(int descriptor, void* data, size_t size) {
-    static const auto real = next_definition<ssize_t (*)(int, void*, size_t)>("read");
-    if (!is_tracked(descriptor)) return real(descriptor, data, size);
+ssize_t read_at(int descriptor, void* data, size_t size, off_t start) {
     device_model& model = device();
     if (model.read_delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(model.read_delay_ms));
     const std::lock_guard<std::mutex> guard(model.lock);
-    const off_t start = lseek(descriptor, 0, SEEK_CUR);
     struct stat state {};
     if (fstat(descriptor, &state) != 0) return -1;
     if (start >= state.st_size) return 0;
@@ -181,8 +177,49 @@ extern "C" ssize_t read(int descriptor, void* data, size_t size) {
             bytes[done + static_cast<size_t>(flipped_byte - at % piece_bytes)] ^= 0x10;
         done += part;
     }
-    lseek(descriptor, start + static_cast<off_t>(size), SEEK_SET);
     return static_cast<ssize_t>(size);
+}
+
+}  // namespace
+
+extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
+    static const auto real = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
+    if (!is_tracked(descriptor)) return real(descriptor, data, size);
+    const off_t start = lseek(descriptor, 0, SEEK_CUR);
+    const ssize_t written = write_at(descriptor, data, size, start);
+    if (written > 0) lseek(descriptor, start + written, SEEK_SET);
+    return written;
+}
+
+extern "C" ssize_t read(int descriptor, void* data, size_t size) {
+    static const auto real = next_definition<ssize_t (*)(int, void*, size_t)>("read");
+    if (!is_tracked(descriptor)) return real(descriptor, data, size);
+    const off_t start = lseek(descriptor, 0, SEEK_CUR);
+    const ssize_t got = read_at(descriptor, data, size, start);
+    if (got > 0) lseek(descriptor, start + got, SEEK_SET);
+    return got;
+}
+
+extern "C" ssize_t pwrite(int descriptor, const void* data, size_t size, off_t offset) {
+    static const auto real = next_definition<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    if (!is_tracked(descriptor)) return real(descriptor, data, size, offset);
+    return write_at(descriptor, data, size, offset);
+}
+
+extern "C" ssize_t pread(int descriptor, void* data, size_t size, off_t offset) {
+    static const auto real = next_definition<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    if (!is_tracked(descriptor)) return real(descriptor, data, size, offset);
+    return read_at(descriptor, data, size, offset);
+}
+
+// The same calls under their large-file names, which x86-64 makes one with the above but
+// other callers may still name.
+extern "C" ssize_t pwrite64(int descriptor, const void* data, size_t size, off_t offset) {
+    return pwrite(descriptor, data, size, offset);
+}
+
+extern "C" ssize_t pread64(int descriptor, void* data, size_t size, off_t offset) {
+    return pread(descriptor, data, size, offset);
 }
 
 extern "C" int close(int descriptor) {

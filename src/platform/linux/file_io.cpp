@@ -140,6 +140,41 @@ std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, s
     return static_cast<std::int64_t>(done);
 }
 
+bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, std::uint64_t offset,
+                  std::string& reason) {
+    while (size > 0) {
+        const ssize_t written = pwrite(static_cast<int>(handle), data, size, static_cast<off_t>(offset));
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return fail_with_errno(reason);
+        }
+        if (written == 0) {
+            errno = ENOSPC;
+            return fail_with_errno(reason);
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size, std::uint64_t offset,
+                           std::string& reason) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = pread(static_cast<int>(handle), data + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            fail_with_errno(reason);
+            return -1;
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
 bool force_to_device(os_file handle, std::string& reason) {
     return fsync(static_cast<int>(handle)) == 0 || fail_with_errno(reason);
 }

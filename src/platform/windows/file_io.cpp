@@ -134,6 +134,55 @@ std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, s
 
 namespace {
 
+// A synchronous handle's call at `offset`, given in an OVERLAPPED it waits on itself.
+OVERLAPPED at_offset(std::uint64_t offset) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return position;
+}
+
+}  // namespace
+
+bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, std::uint64_t offset,
+                  std::string& reason) {
+    while (size > 0) {
+        DWORD written = 0;
+        OVERLAPPED position = at_offset(offset);
+        if (!WriteFile(as_handle(handle), data, static_cast<DWORD>(size), &written, &position))
+            return fail_with_last_error(reason);
+        if (written == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return fail_with_last_error(reason);
+        }
+        data += written;
+        size -= written;
+        offset += written;
+    }
+    return true;
+}
+
+std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size, std::uint64_t offset,
+                           std::string& reason) {
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        OVERLAPPED position = at_offset(offset + done);
+        if (!ReadFile(as_handle(handle), data + done, static_cast<DWORD>(size - done), &got, &position)) {
+            // A read that starts at or past the end of the file fails with this, where the
+            // position's own read returns nothing.
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            fail_with_last_error(reason);
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+namespace {
+
 // Windows has no call that starts a file's write-back without waiting for it: a flush of the
 // file's own handle, from the system's thread pool, stands in for it, so that files forced
 // one after the other are written out together, as Linux does. Each has its event, set once

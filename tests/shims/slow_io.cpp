@@ -73,23 +73,56 @@ function next_definition(const char* name) {
 
 }  // namespace
 
-extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
-    static const auto real_write = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
+namespace {
+
+void before_write(int descriptor) {
     struct stat state {};
     if (fstat(descriptor, &state) == 0 && S_ISREG(state.st_mode) && named_by("SLOW_WRITE_NAME", descriptor))
         pause_for("SLOW_WRITE");
-    return real_write(descriptor, data, size);
 }
 
-extern "C" ssize_t read(int descriptor, void* data, size_t size) {
-    static const auto real_read = next_definition<ssize_t (*)(int, void*, size_t)>("read");
+void before_read(int descriptor) {
     static std::atomic<long> reads_passed{0};
     const std::string path = path_of(descriptor);
     if (path.find("/vellumcrate_") != std::string::npos && named_by("SLOW_READ_NAME", descriptor)) {
         const char* skip = std::getenv("SLOW_READ_SKIP");
         if (skip == nullptr || reads_passed.fetch_add(1) >= std::atol(skip)) pause_for("SLOW_READ");
     }
+}
+
+}  // namespace
+
+// The position's calls and those at an offset, which the workers and Wine make, alike.
+extern "C" ssize_t write(int descriptor, const void* data, size_t size) {
+    static const auto real_write = next_definition<ssize_t (*)(int, const void*, size_t)>("write");
+    before_write(descriptor);
+    return real_write(descriptor, data, size);
+}
+
+extern "C" ssize_t pwrite(int descriptor, const void* data, size_t size, off_t offset) {
+    static const auto real_pwrite = next_definition<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    before_write(descriptor);
+    return real_pwrite(descriptor, data, size, offset);
+}
+
+extern "C" ssize_t pwrite64(int descriptor, const void* data, size_t size, off_t offset) {
+    return pwrite(descriptor, data, size, offset);
+}
+
+extern "C" ssize_t read(int descriptor, void* data, size_t size) {
+    static const auto real_read = next_definition<ssize_t (*)(int, void*, size_t)>("read");
+    before_read(descriptor);
     return real_read(descriptor, data, size);
+}
+
+extern "C" ssize_t pread(int descriptor, void* data, size_t size, off_t offset) {
+    static const auto real_pread = next_definition<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    before_read(descriptor);
+    return real_pread(descriptor, data, size, offset);
+}
+
+extern "C" ssize_t pread64(int descriptor, void* data, size_t size, off_t offset) {
+    return pread(descriptor, data, size, offset);
 }
 
 extern "C" int fsync(int descriptor) {
