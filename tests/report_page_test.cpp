@@ -68,7 +68,8 @@ TEST(ReportPage, ABrowserShowsTheFiguresAndTheChartsAndThePageAsksForNothing) {
 
     // Below the figures' cards, in the charts: the write in blue, the reads in green and orange.
     const std::string screenshot = reports.path_name + "/page.png";
-    ASSERT_TRUE(page_screenshot(page, reports.path_name, screenshot, 1200, 2400, error)) << error;
+    // Tall enough for every chart, whatever notes or stages a busy machine gives the run above them.
+    ASSERT_TRUE(page_screenshot(page, reports.path_name, screenshot, 1200, 4000, error)) << error;
     image picture;
     ASSERT_TRUE(png_pixels(screenshot, picture, error)) << error;
     const int charts_top = 420;
