@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "platform/file_io.hpp"
@@ -107,9 +108,15 @@ opening open_for_reading(os_directory directory, const directory_entry& entry, f
     return opening::opened;
 }
 
-bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
+namespace {
+
+// The blocks' calls, at the file's own position (`offset` empty) or at `offset`, where the
+// position stays where it was.
+bool write_fully(int descriptor, const unsigned char* data, std::size_t size, std::optional<std::uint64_t> offset,
+                 std::string& reason) {
     while (size > 0) {
-        const ssize_t written = write(static_cast<int>(handle), data, size);
+        const ssize_t written = offset ? pwrite(descriptor, data, size, static_cast<off_t>(*offset))
+                                       : write(descriptor, data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             return fail_with_errno(reason);
@@ -121,14 +128,17 @@ bool write_all(os_file handle, const unsigned char* data, std::size_t size, std:
         }
         data += written;
         size -= static_cast<std::size_t>(written);
+        if (offset) *offset += static_cast<std::uint64_t>(written);
     }
     return true;
 }
 
-std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason) {
+std::int64_t read_fully(int descriptor, unsigned char* data, std::size_t size, std::optional<std::uint64_t> offset,
+                        std::string& reason) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = read(static_cast<int>(handle), data + done, size - done);
+        const ssize_t got = offset ? pread(descriptor, data + done, size - done, static_cast<off_t>(*offset + done))
+                                   : read(descriptor, data + done, size - done);
         if (got < 0) {
             if (errno == EINTR) continue;
             fail_with_errno(reason);
@@ -138,41 +148,26 @@ std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, s
         done += static_cast<std::size_t>(got);
     }
     return static_cast<std::int64_t>(done);
+}
+
+}  // namespace
+
+bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
+    return write_fully(static_cast<int>(handle), data, size, std::nullopt, reason);
+}
+
+std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason) {
+    return read_fully(static_cast<int>(handle), data, size, std::nullopt, reason);
 }
 
 bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, std::uint64_t offset,
                   std::string& reason) {
-    while (size > 0) {
-        const ssize_t written = pwrite(static_cast<int>(handle), data, size, static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return fail_with_errno(reason);
-        }
-        if (written == 0) {
-            errno = ENOSPC;
-            return fail_with_errno(reason);
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return true;
+    return write_fully(static_cast<int>(handle), data, size, offset, reason);
 }
 
 std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size, std::uint64_t offset,
                            std::string& reason) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = pread(static_cast<int>(handle), data + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            fail_with_errno(reason);
-            return -1;
-        }
-        if (got == 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<std::int64_t>(done);
+    return read_fully(static_cast<int>(handle), data, size, offset, reason);
 }
 
 bool force_to_device(os_file handle, std::string& reason) {

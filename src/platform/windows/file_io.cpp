@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <optional>
 
 #include "platform/file_system.hpp"
 #include "platform/windows/closing.hpp"
@@ -103,35 +104,6 @@ opening open_for_reading(os_directory directory, const directory_entry& entry, f
     return opening::opened;
 }
 
-bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(as_handle(handle), data, static_cast<DWORD>(size), &written, nullptr))
-            return fail_with_last_error(reason);
-        if (written == 0) {
-            SetLastError(ERROR_DISK_FULL);
-            return fail_with_last_error(reason);
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason) {
-    std::size_t done = 0;
-    while (done < size) {
-        DWORD got = 0;
-        if (!ReadFile(as_handle(handle), data + done, static_cast<DWORD>(size - done), &got, nullptr)) {
-            fail_with_last_error(reason);
-            return -1;
-        }
-        if (got == 0) break;
-        done += got;
-    }
-    return static_cast<std::int64_t>(done);
-}
-
 namespace {
 
 // A synchronous handle's call at `offset`, given in an OVERLAPPED it waits on itself.
@@ -142,14 +114,13 @@ OVERLAPPED at_offset(std::uint64_t offset) {
     return position;
 }
 
-}  // namespace
-
-bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, std::uint64_t offset,
-                  std::string& reason) {
+// The blocks' calls, at the file's own position (`offset` empty) or at `offset`.
+bool write_fully(HANDLE file, const unsigned char* data, std::size_t size, std::optional<std::uint64_t> offset,
+                 std::string& reason) {
     while (size > 0) {
         DWORD written = 0;
-        OVERLAPPED position = at_offset(offset);
-        if (!WriteFile(as_handle(handle), data, static_cast<DWORD>(size), &written, &position))
+        OVERLAPPED position = at_offset(offset.value_or(0));
+        if (!WriteFile(file, data, static_cast<DWORD>(size), &written, offset ? &position : nullptr))
             return fail_with_last_error(reason);
         if (written == 0) {
             SetLastError(ERROR_DISK_FULL);
@@ -157,21 +128,21 @@ bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, s
         }
         data += written;
         size -= written;
-        offset += written;
+        if (offset) *offset += written;
     }
     return true;
 }
 
-std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size, std::uint64_t offset,
-                           std::string& reason) {
+std::int64_t read_fully(HANDLE file, unsigned char* data, std::size_t size, std::optional<std::uint64_t> offset,
+                        std::string& reason) {
     std::size_t done = 0;
     while (done < size) {
         DWORD got = 0;
-        OVERLAPPED position = at_offset(offset + done);
-        if (!ReadFile(as_handle(handle), data + done, static_cast<DWORD>(size - done), &got, &position)) {
-            // A read that starts at or past the end of the file fails with this, where the
+        OVERLAPPED position = at_offset(offset.value_or(0) + done);
+        if (!ReadFile(file, data + done, static_cast<DWORD>(size - done), &got, offset ? &position : nullptr)) {
+            // A read at an offset at or past the end of the file fails with this, where the
             // position's own read returns nothing.
-            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            if (offset && GetLastError() == ERROR_HANDLE_EOF) break;
             fail_with_last_error(reason);
             return -1;
         }
@@ -179,6 +150,26 @@ std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size
         done += got;
     }
     return static_cast<std::int64_t>(done);
+}
+
+}  // namespace
+
+bool write_all(os_file handle, const unsigned char* data, std::size_t size, std::string& reason) {
+    return write_fully(as_handle(handle), data, size, std::nullopt, reason);
+}
+
+std::int64_t read_up_to(os_file handle, unsigned char* data, std::size_t size, std::string& reason) {
+    return read_fully(as_handle(handle), data, size, std::nullopt, reason);
+}
+
+bool write_all_at(os_file handle, const unsigned char* data, std::size_t size, std::uint64_t offset,
+                  std::string& reason) {
+    return write_fully(as_handle(handle), data, size, offset, reason);
+}
+
+std::int64_t read_up_to_at(os_file handle, unsigned char* data, std::size_t size, std::uint64_t offset,
+                           std::string& reason) {
+    return read_fully(as_handle(handle), data, size, offset, reason);
 }
 
 namespace {
